@@ -1,0 +1,38 @@
+# The two commands a newcomer runs: `make demo` and `make test`.
+BUILD_DIR ?= build
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+
+.PHONY: all demo test build bootstrap bench sanitize clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap.sh
+
+$(BUILD_DIR)/build.ninja:
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
+
+build: bootstrap $(BUILD_DIR)/build.ninja
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Runs the built-in example and says where its outputs are.
+demo: build
+	@mkdir -p out
+	@$(BUILD_DIR)/app/tweather png-test out/test-card.png --size 1024x512
+	@echo "demo outputs are in $(CURDIR)/out/: test-card.png (16-bit RGBA test card)"
+
+test: build
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Everything under AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder.
+sanitize: bootstrap
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWX_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@WX_QUICK_TESTS=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan out
