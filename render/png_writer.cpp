@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -11,14 +12,10 @@
 #include "render/checksum.h"
 #include "render/srgb16.h"
 #include "render/zlib_stored.h"
-#include "shelter/parallel_for.h"
 
 namespace wx {
 namespace {
 
-constexpr size_t kSignatureSize = 8;
-constexpr size_t kIhdrChunkSize = 12 + 13;
-constexpr size_t kIendChunkSize = 12;
 constexpr uint64_t kMaxChunkData = 0x7FFFFFFFu;  // PNG chunk lengths stop at 2^31 - 1
 
 void putBe32(uint8_t* p, uint32_t v) {
@@ -28,9 +25,46 @@ void putBe32(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v);
 }
 
+// The scanlines as one byte sequence: each row is a filter byte 0 and width x 8 bytes.
+struct RawImage {
+    const float* image;
+    uint64_t width;
+    uint64_t rowBytes;
+
+    // Writes raw bytes [from, to) of the scanlines into out (to - from bytes).
+    void encode(uint64_t from, uint64_t to, uint8_t* out, const Srgb16Encoder& srgb) const {
+        uint8_t pixelBytes[8 * 2];  // a pixel cut by the range start or end
+        while (from < to) {
+            uint64_t y = from / rowBytes, inRow = from % rowBytes;
+            uint64_t rowEnd = std::min(to, (y + 1) * rowBytes) - y * rowBytes;  // exclusive, within the row
+            const float* row = image + y * width * 4;
+            if (inRow == 0) {
+                *out++ = 0;  // filter type None
+                inRow = 1;
+            }
+            while (inRow < rowEnd) {
+                uint64_t pixel = (inRow - 1) / 8, offset = (inRow - 1) % 8;
+                uint64_t wholeEnd = (rowEnd - 1) / 8;  // pixels [pixel, wholeEnd) may be whole
+                if (offset == 0 && wholeEnd > pixel) {
+                    srgb.encodeRgbaRowBigEndian(row + pixel * 4, wholeEnd - pixel, out);
+                    out += (wholeEnd - pixel) * 8;
+                    inRow += (wholeEnd - pixel) * 8;
+                } else {
+                    srgb.encodeRgbaRowBigEndian(row + pixel * 4, 1, pixelBytes);
+                    uint64_t take = std::min<uint64_t>(8 - offset, rowEnd - inRow);
+                    std::memcpy(out, pixelBytes + offset, take);
+                    out += take;
+                    inRow += take;
+                }
+            }
+            from = y * rowBytes + rowEnd;
+        }
+    }
+};
+
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
-        ssize_t n = ::write(fd, data, size < (size_t(1) << 30) ? size : (size_t(1) << 30));
+        ssize_t n = ::write(fd, data, std::min(size, size_t(1) << 30));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         data += n;
@@ -41,21 +75,18 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-std::vector<uint8_t> encodePng16(const float* image, int width, int height) {
-    if (!image || width <= 0 || height <= 0) return {};
-    const uint64_t rowBytes = uint64_t(width) * 8 + 1;
-    const uint64_t rawSize = rowBytes * uint64_t(height);
+bool streamPng16(const float* image, int width, int height, const PngByteSink& sink) {
+    if (!image || width <= 0 || height <= 0) return false;
+    const RawImage raw{image, uint64_t(width), uint64_t(width) * 8 + 1};
+    const uint64_t rawSize = raw.rowBytes * uint64_t(height);
     const uint64_t zlibSize = zlibStoredSize(rawSize);
-    if (zlibSize + 4 > kMaxChunkData) return {};  // does not fit the single IDAT chunk
+    if (zlibSize + 4 > kMaxChunkData) return false;  // does not fit the single IDAT chunk
 
-    const size_t idatStart = kSignatureSize + kIhdrChunkSize;  // the IDAT chunk's length field
-    const size_t zlibStart = idatStart + 8;
-    std::vector<uint8_t> file(zlibStart + zlibSize + 4 + kIendChunkSize);
-    uint8_t* f = file.data();
-
+    // Signature, IHDR, and the IDAT chunk's length and type.
+    uint8_t head[8 + 25 + 8];
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    std::memcpy(f, kSignature, 8);
-    uint8_t* ihdr = f + kSignatureSize;
+    std::memcpy(head, kSignature, 8);
+    uint8_t* ihdr = head + 8;
     putBe32(ihdr, 13);
     std::memcpy(ihdr + 4, "IHDR", 4);
     putBe32(ihdr + 8, uint32_t(width));
@@ -64,40 +95,44 @@ std::vector<uint8_t> encodePng16(const float* image, int width, int height) {
     ihdr[17] = 6;   // colour type RGBA
     ihdr[18] = ihdr[19] = ihdr[20] = 0;
     putBe32(ihdr + 21, crc32(ihdr + 4, 17));
+    uint8_t* idat = head + 33;
+    putBe32(idat, uint32_t(zlibSize));
+    std::memcpy(idat + 4, "IDAT", 4);
+    if (!sink(head, sizeof head)) return false;
 
-    putBe32(f + idatStart, uint32_t(zlibSize));
-    std::memcpy(f + idatStart + 4, "IDAT", 4);
-    uint8_t* zlib = f + zlibStart;
-    writeZlibStoredFraming(zlib, rawSize);
-
-    // Rows are encoded in parallel into a small buffer each, their Adler-32 taken while
-    // the bytes are still in cache, and scattered around the block headers.
+    // The chunk's CRC runs over its type and the whole stream, on the thread that writes.
+    uint32_t idatCrc = crc32(idat + 4, 4);
     const Srgb16Encoder& srgb = Srgb16Encoder::instance();
-    std::vector<uint32_t> rowAdler(size_t(height), 1);
-    parallelFor(size_t(height), [&](size_t y) {
-        thread_local std::vector<uint8_t> row;
-        row.resize(rowBytes);
-        row[0] = 0;  // filter type None
-        srgb.encodeRgbaRowBigEndian(image + y * size_t(width) * 4, size_t(width), row.data() + 1);
-        rowAdler[y] = adler32(row.data(), rowBytes);
-        scatterZlibStored(zlib, y * rowBytes, row.data(), rowBytes);
-    });
-    uint32_t adler = 1;
-    for (uint32_t a : rowAdler) adler = adler32Combine(adler, a, rowBytes);
-    writeZlibStoredTrailer(zlib, rawSize, adler);
+    bool ok = streamZlibStored(
+        rawSize, [&](uint64_t from, uint64_t to, uint8_t* out) { raw.encode(from, to, out, srgb); },
+        [&](const uint8_t* bytes, size_t size) {
+            idatCrc = crc32(bytes, size, idatCrc);
+            return sink(bytes, size);
+        });
+    if (!ok) return false;
 
-    putBe32(zlib + zlibSize, crc32(f + idatStart + 4, 4 + zlibSize));
-    uint8_t* iend = zlib + zlibSize + 4;
-    putBe32(iend, 0);
-    std::memcpy(iend + 4, "IEND", 4);
-    putBe32(iend + 8, crc32(iend + 4, 4));
+    uint8_t tail[4 + 12];
+    putBe32(tail, idatCrc);
+    putBe32(tail + 4, 0);
+    std::memcpy(tail + 8, "IEND", 4);
+    putBe32(tail + 12, crc32(tail + 8, 4));
+    return sink(tail, sizeof tail);
+}
+
+std::vector<uint8_t> encodePng16(const float* image, int width, int height) {
+    std::vector<uint8_t> file;
+    if (width > 0 && height > 0)
+        file.reserve(8 + 25 + 12 + zlibStoredSize(uint64_t(height) * (uint64_t(width) * 8 + 1)) + 12);
+    bool ok = streamPng16(image, width, height, [&](const uint8_t* bytes, size_t size) {
+        file.insert(file.end(), bytes, bytes + size);
+        return true;
+    });
+    if (!ok) file.clear();
     return file;
 }
 
 bool writePng16(const std::string& fileName, const float* image, int width, int height) {
-    if (fileName.empty()) return false;
-    std::vector<uint8_t> file = encodePng16(image, width, height);
-    if (file.empty()) return false;
+    if (fileName.empty() || !image || width <= 0 || height <= 0) return false;
 
     // A name unique to this process and call, beside the target, so the rename stays on
     // one file system and is atomic.
@@ -108,7 +143,8 @@ bool writePng16(const std::string& fileName, const float* image, int width, int 
 
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = writeAll(fd, file.data(), file.size());
+    bool ok = streamPng16(image, width, height,
+                          [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); });
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tempName.c_str(), fileName.c_str()) == 0;
     if (!ok) ::unlink(tempName.c_str());

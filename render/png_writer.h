@@ -1,10 +1,13 @@
 // writePng16: the program's only image file writer. A float RGBA image becomes a 16-bit
 // RGBA PNG whose pixel data sits in stored (uncompressed) deflate blocks, so writing is
-// fast and needs no image library. The file appears whole or not at all: it is written
-// under a temporary name beside the target and renamed into place.
+// fast and needs no image library. The pixel data is encoded in bands in parallel while
+// the previous band is written, so memory stays small whatever the image size. The
+// file appears whole or not at all: it
+// is written under a temporary name beside the target and renamed into place.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,15 @@ namespace wx {
 // empty or too large for one PNG chunk, or when any write, close or rename fails.
 bool writePng16(const std::string& fileName, const float* image, int width, int height);
 
-// The whole file in memory, as writePng16 would write it; empty when the image is empty
-// or too large.
+// Receives the file's bytes in order, from one thread at a time (not always the
+// caller's); returning false stops the encoding.
+using PngByteSink = std::function<bool(const uint8_t* bytes, size_t size)>;
+
+// The same bytes to any sink; false when the image is empty or too large or the sink
+// refused.
+bool streamPng16(const float* image, int width, int height, const PngByteSink& sink);
+
+// The whole file in memory; empty when the image is empty or too large.
 std::vector<uint8_t> encodePng16(const float* image, int width, int height);
 
 }  // namespace wx

@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "render/srgb16_simd.h"
 
 namespace wx {
 namespace {
 
-constexpr uint32_t kOneBits = 0x3F800000u;  // 1.0f
-constexpr float kLinearBelow = 0.0031308f;
-// The guess is taken this many codes low, so that with a polynomial error well under it
-// the true code is the guess or the one above.
-constexpr float kGuessMargin = 0.25f;
+static_assert(Srgb16Encoder::kPolyTerms == srgb16detail::kPolyTerms, "scalar and vector forms share the fit");
+
+using srgb16detail::kCertainMargin;
+using srgb16detail::kLinearBelow;
+using srgb16detail::kOneBits;
 
 // Least-squares fit of m^(5/12) over [1, 2) in powers of t = m - 1.5, in double
 // precision on Chebyshev nodes (relative error about 3e-7, 0.02 of a code).
@@ -111,7 +109,7 @@ uint16_t Srgb16Encoder::encode(float c) const {
         for (int k = kPolyTerms - 2; k >= 0; --k) p = p * t + poly_[k];
         value = (1.055f * (octaveFactor_[octave] * p) - 0.055f) * 65535.0f + 0.5f;
     }
-    int32_t guess = std::clamp(static_cast<int32_t>(value - kGuessMargin), 0, 65535);
+    int32_t guess = std::clamp(static_cast<int32_t>(value - kCertainMargin), 0, 65535);
     guess += bits >= thresholdBits_[guess + 1];
     return static_cast<uint16_t>(guess);
 }
@@ -126,108 +124,51 @@ void Srgb16Encoder::encodeRgbaRowScalar(const float* pixels, size_t width, uint8
     }
 }
 
+SimdPath Srgb16Encoder::bestPath() {
+    static const SimdPath best = supports(SimdPath::Avx512) ? SimdPath::Avx512
+                                 : supports(SimdPath::Avx2) ? SimdPath::Avx2
+                                                            : SimdPath::Scalar;
+    return best;
+}
+
+bool Srgb16Encoder::supports(SimdPath path) {
 #if defined(__x86_64__)
-namespace {
-
-struct EncoderTables {
-    const uint32_t* thresholds;
-    const float* poly;
-    const float* octaveFactor;
-};
-
-// Eight samples to codes in 32-bit lanes, the same steps as the scalar encode();
-// alphaLanes marks the lanes that are alpha.
-__attribute__((target("avx2"))) inline __m256i encode8(__m256 v, __m256i alphaLanes, const EncoderTables& tab) {
-    const __m256i bits = _mm256_castps_si256(v);
-    const __m256i top = _mm256_set1_epi32(65535);
-    const __m256 codeScale = _mm256_set1_ps(65535.0f), half = _mm256_set1_ps(0.5f);
-
-    __m256 linear = _mm256_add_ps(_mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(12.92f), v), codeScale), half);
-
-    __m256i octave = _mm256_sub_epi32(_mm256_srli_epi32(bits, 23), _mm256_set1_epi32(127 - 24));
-    octave = _mm256_min_epi32(_mm256_max_epi32(octave, _mm256_setzero_si256()), _mm256_set1_epi32(23));
-    __m256 f0 = _mm256_permutevar8x32_ps(_mm256_loadu_ps(tab.octaveFactor), octave);
-    __m256 f1 = _mm256_permutevar8x32_ps(_mm256_loadu_ps(tab.octaveFactor + 8), octave);
-    __m256 f2 = _mm256_permutevar8x32_ps(_mm256_loadu_ps(tab.octaveFactor + 16), octave);
-    __m256 factor = _mm256_blendv_ps(f0, f1, _mm256_castsi256_ps(_mm256_cmpgt_epi32(octave, _mm256_set1_epi32(7))));
-    factor = _mm256_blendv_ps(factor, f2, _mm256_castsi256_ps(_mm256_cmpgt_epi32(octave, _mm256_set1_epi32(15))));
-    __m256 m = _mm256_castsi256_ps(
-        _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi32(0x7FFFFF)), _mm256_set1_epi32(int(kOneBits))));
-    __m256 t = _mm256_sub_ps(m, _mm256_set1_ps(1.5f));
-    __m256 p = _mm256_set1_ps(tab.poly[Srgb16Encoder::kPolyTerms - 1]);
-    for (int k = Srgb16Encoder::kPolyTerms - 2; k >= 0; --k)
-        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(tab.poly[k]));
-    __m256 curve = _mm256_sub_ps(_mm256_mul_ps(_mm256_set1_ps(1.055f), _mm256_mul_ps(factor, p)), _mm256_set1_ps(0.055f));
-    curve = _mm256_add_ps(_mm256_mul_ps(curve, codeScale), half);
-
-    __m256 value = _mm256_blendv_ps(curve, linear, _mm256_cmp_ps(v, _mm256_set1_ps(kLinearBelow), _CMP_LE_OQ));
-    __m256i guess = _mm256_cvttps_epi32(_mm256_sub_ps(value, _mm256_set1_ps(kGuessMargin)));
-    guess = _mm256_min_epi32(_mm256_max_epi32(guess, _mm256_setzero_si256()), top);
-    __m256i next = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tab.thresholds + 1), guess, 4);
-    // bits >= next, as signed integers: in-range bits and every threshold are below 2^31.
-    guess = _mm256_sub_epi32(guess, _mm256_xor_si256(_mm256_cmpgt_epi32(next, bits), _mm256_set1_epi32(-1)));
-    __m256i colour = guess;
-
-    // Alpha: a x 65535 + 0.5, truncated.
-    __m256i alpha = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(v, codeScale), half));
-    __m256i result = _mm256_blendv_epi8(colour, alpha, alphaLanes);
-
-    // Out of range, by the bits as signed integers: <= 0 (negatives, -0, +0) gives 0;
-    // 1 and above gives the top code, except positive NaNs, which give 0.
-    __m256i nonPositive = _mm256_cmpgt_epi32(_mm256_set1_epi32(1), bits);
-    __m256i atLeastOne = _mm256_cmpgt_epi32(bits, _mm256_set1_epi32(int(kOneBits) - 1));
-    __m256i nan = _mm256_cmpgt_epi32(bits, _mm256_set1_epi32(0x7F800000));
-    result = _mm256_blendv_epi8(result, top, atLeastOne);
-    return _mm256_andnot_si256(_mm256_or_si256(nonPositive, nan), result);
-}
-
-bool cpuHasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
-__attribute__((target("avx2"))) void encodeColoursAvx2(const EncoderTables& tab, const float* in, uint16_t* out,
-                                                        size_t n) {
-    const __m256i noAlpha = _mm256_setzero_si256();
-    for (size_t i = 0; i + 8 <= n; i += 8) {
-        __m256i codes = encode8(_mm256_loadu_ps(in + i), noAlpha, tab);
-        __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(codes), _mm256_extracti128_si256(codes, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), packed);
+    switch (path) {
+        case SimdPath::Scalar: return true;
+        case SimdPath::Avx2: return __builtin_cpu_supports("avx2");
+        case SimdPath::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
     }
-}
-
-__attribute__((target("avx2"))) void encodeRgbaPairsAvx2(const EncoderTables& tab, const float* pixels, size_t pairs,
-                                                          uint8_t* out) {
-    const __m256i alphaLanes = _mm256_setr_epi32(0, 0, 0, -1, 0, 0, 0, -1);
-    // Swaps the two bytes of each 16-bit sample: PNG stores the high byte first.
-    const __m128i bigEndian = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-    for (size_t i = 0; i < pairs; ++i) {
-        __m256i codes = encode8(_mm256_loadu_ps(pixels + 8 * i), alphaLanes, tab);
-        __m128i packed = _mm_packus_epi32(_mm256_castsi256_si128(codes), _mm256_extracti128_si256(codes, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), _mm_shuffle_epi8(packed, bigEndian));
-    }
-}
-
-}  // namespace
 #endif
+    return path == SimdPath::Scalar;
+}
 
-void Srgb16Encoder::encodeColours(const float* in, uint16_t* out, size_t n) const {
+void Srgb16Encoder::encodeColours(SimdPath path, const float* in, uint16_t* out, size_t n) const {
     size_t done = 0;
 #if defined(__x86_64__)
-    if (cpuHasAvx2()) {
+    const srgb16detail::Tables tab{thresholdBits_.data(), poly_, octaveFactor_};
+    if (path == SimdPath::Avx512 && supports(path)) {
+        done = n / 16 * 16;
+        srgb16detail::encodeColoursAvx512(tab, in, out, done);
+    } else if (path != SimdPath::Scalar && supports(SimdPath::Avx2)) {
         done = n / 8 * 8;
-        encodeColoursAvx2({thresholdBits_.data(), poly_, octaveFactor_}, in, out, done);
+        srgb16detail::encodeColoursAvx2(tab, in, out, done);
     }
 #endif
     for (size_t i = done; i < n; ++i) out[i] = encode(in[i]);
 }
 
-void Srgb16Encoder::encodeRgbaRowBigEndian(const float* pixels, size_t width, uint8_t* out) const {
+void Srgb16Encoder::encodeRgbaRowBigEndian(SimdPath path, const float* pixels, size_t width, uint8_t* out) const {
     size_t done = 0;
 #if defined(__x86_64__)
-    if (cpuHasAvx2()) {
+    const srgb16detail::Tables tab{thresholdBits_.data(), poly_, octaveFactor_};
+    if (path == SimdPath::Avx512 && supports(path)) {
+        done = width / 4 * 4;
+        srgb16detail::encodeRgbaAvx512(tab, pixels, done, out);
+    } else if (path != SimdPath::Scalar && supports(SimdPath::Avx2)) {
         done = width / 2 * 2;
-        encodeRgbaPairsAvx2({thresholdBits_.data(), poly_, octaveFactor_}, pixels, done / 2, out);
+        srgb16detail::encodeRgbaAvx2(tab, pixels, done, out);
     }
 #endif
     encodeRgbaRowScalar(pixels + 4 * done, width - done, out + 8 * done);

@@ -24,6 +24,9 @@ inline uint16_t linear16(float a) {
     return static_cast<uint16_t>(static_cast<int>(a * 65535.0f + 0.5f));
 }
 
+// Instruction sets the encoder can run on; each gives the same codes.
+enum class SimdPath { Scalar, Avx2, Avx512 };
+
 class Srgb16Encoder {
 public:
     // Built once per process (a 256 KB table, a few milliseconds).
@@ -32,11 +35,19 @@ public:
     uint16_t encode(float c) const;
 
     // n colour samples.
-    void encodeColours(const float* in, uint16_t* out, size_t n) const;
+    void encodeColours(const float* in, uint16_t* out, size_t n) const { encodeColours(bestPath(), in, out, n); }
+    void encodeColours(SimdPath path, const float* in, uint16_t* out, size_t n) const;
 
-    // One PNG scanline body: width RGBA pixels as 16-bit big-endian samples, colour
+    // width RGBA pixels as 16-bit big-endian samples (a PNG scanline's body), colour
     // through the curve and alpha linear.
-    void encodeRgbaRowBigEndian(const float* pixels, size_t width, uint8_t* out) const;
+    void encodeRgbaRowBigEndian(const float* pixels, size_t width, uint8_t* out) const {
+        encodeRgbaRowBigEndian(bestPath(), pixels, width, out);
+    }
+    void encodeRgbaRowBigEndian(SimdPath path, const float* pixels, size_t width, uint8_t* out) const;
+
+    // The fastest path this CPU runs, and whether it runs a given one.
+    static SimdPath bestPath();
+    static bool supports(SimdPath path);
 
     static constexpr int kPolyTerms = 7;
 

@@ -1,11 +1,13 @@
-// The framing of a zlib stream made of stored (uncompressed) deflate blocks: header
-// 0x78 0x01, blocks of at most 65535 bytes each behind a 5-byte header (BFINAL/BTYPE,
-// LEN, NLEN), then the Adler-32 of the data. The writer fills the framing first and then
-// scatters data into it, so the stream is built in one pass without a second copy.
+// A zlib stream of stored (uncompressed) deflate blocks: header 0x78 0x01, blocks of at
+// most 65535 data bytes behind a 5-byte header (BFINAL/BTYPE, LEN, NLEN), then the
+// Adler-32 of the data. The data is produced in bands of 64 blocks: worker threads fill
+// one band (through parallelFor) while a writer thread hands the previous one to the
+// sink, so memory stays at two bands however long the stream.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace wx {
 
@@ -18,19 +20,15 @@ inline uint64_t zlibStoredSize(uint64_t rawSize) {
     return 2 + rawSize + blocks * kStoredBlockHeader + 4;
 }
 
-// Where data byte r lands in the stream.
-inline uint64_t zlibStoredOffset(uint64_t r) {
-    return 2 + (r / kStoredBlockMax) * (kStoredBlockMax + kStoredBlockHeader) + kStoredBlockHeader +
-           r % kStoredBlockMax;
-}
+// Writes data bytes [from, to) into out; called from several threads at once for
+// disjoint ranges of at most a few KiB.
+using RawFill = std::function<void(uint64_t from, uint64_t to, uint8_t* out)>;
 
-// Writes the stream header and every block header for rawSize bytes of data.
-void writeZlibStoredFraming(uint8_t* stream, uint64_t rawSize);
+// Receives the stream's bytes in order, from one thread at a time (not always the
+// caller's); returning false stops the stream.
+using ByteSink = std::function<bool(const uint8_t* bytes, size_t size)>;
 
-// Copies data bytes [rawOffset, rawOffset + size) to their places in the stream.
-void scatterZlibStored(uint8_t* stream, uint64_t rawOffset, const uint8_t* data, size_t size);
-
-// Writes the Adler-32 trailer of a stream holding rawSize bytes of data.
-void writeZlibStoredTrailer(uint8_t* stream, uint64_t rawSize, uint32_t adler);
+// Produces the whole stream for rawSize bytes of data; false when the sink refused.
+bool streamZlibStored(uint64_t rawSize, const RawFill& fill, const ByteSink& sink);
 
 }  // namespace wx
