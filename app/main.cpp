@@ -45,7 +45,7 @@ int runPngTest(const std::string& output, const std::string& sizeText) {
 
 int main(int argc, char** argv) {
     CLI::App app{"tweather - weather for 3D scenes: settled snow, falling weather, wet maps"};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
 
     std::string pngOut, pngSize = "1024x512";
     CLI::App* pngTest = app.add_subcommand("png-test", "Write a 16-bit PNG test card (ramps, alpha, clamped values)");
@@ -60,5 +60,7 @@ int main(int argc, char** argv) {
     }
 
     if (*pngTest) return runPngTest(pngOut, pngSize);
+    std::fprintf(stderr, "%s", app.help().c_str());
+    std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;
 }
