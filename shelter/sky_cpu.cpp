@@ -1,0 +1,106 @@
+#include "shelter/sky_cpu.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "shelter/parallel_for.h"
+
+namespace wx {
+namespace {
+
+// Spreads the low 10 bits of v to every third bit.
+uint32_t spreadBits(uint32_t v) {
+    v &= 0x3FF;
+    v = (v | (v << 16)) & 0x030000FF;
+    v = (v | (v << 8)) & 0x0300F00F;
+    v = (v | (v << 4)) & 0x030C30C3;
+    v = (v | (v << 2)) & 0x09249249;
+    return v;
+}
+
+// The points' indices sorted along a Morton curve over their bounding box.
+std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
+    V3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
+    for (const V3& p : positions) {
+        lo = vmin(lo, p);
+        hi = vmax(hi, p);
+    }
+    const V3 size = hi - lo;
+    const float scale = 1023.0f / std::max({size.x, size.y, size.z, 1e-20f});
+    std::vector<uint64_t> keyed(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const V3 q = (positions[i] - lo) * scale;
+        auto cell = [](float c) { return uint32_t(std::clamp(c, 0.0f, 1023.0f)); };  // NaN -> 0
+        uint64_t code = spreadBits(cell(q.x)) | spreadBits(cell(q.y)) << 1 | spreadBits(cell(q.z)) << 2;
+        keyed[i] = code << 32 | i;
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<uint32_t> order(positions.size());
+    for (size_t i = 0; i < keyed.size(); ++i) order[i] = uint32_t(keyed[i]);
+    return order;
+}
+
+SkyResult skyVisibilityAnyHit(const BVHView& view, V3 position, V3 normal, uint32_t index, const SkyParams& params) {
+    V3 t1, t2;
+    coneFrame(params.skyDir, t1, t2);
+    const float rot = pointRotation(params.seed, index);
+    const V3 origin = skyRayOrigin(params, position, normal);
+    const float cosSpread = cosf(params.spread);
+    int32_t open = 0, cast = 0;
+    for (int32_t j = 0; j < params.rays; ++j) {
+        V3 dir;
+        if (!coneRay(params, t1, t2, rot, cosSpread, normal, j, dir)) continue;
+        ++cast;
+        if (!occluded(view, origin, dir, params.maxDist)) ++open;
+    }
+    SkyResult result{cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f, 0.0f};
+    if (params.leeReach > 0.0f) {
+        float total = 0.0f;
+        for (int a = 0; a < 3; ++a) {
+            float r = castRay(view, origin, leeRay(params, a), params.leeReach);
+            if (r < params.leeReach) total += 1.0f - r / params.leeReach;
+        }
+        result.lee = total / 3.0f;
+    }
+    return result;
+}
+
+}  // namespace
+
+bool occluded(const BVHView& view, V3 origin, V3 dir, float maxDist) {
+    if (view.nodeCount == 0) return false;
+    const V3 inv = safeInverse(dir);
+    int32_t stack[kBVHStackSize];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+        const BVHNode& node = view.nodes[stack[--top]];
+        if (!slabOverlaps(node.bmin, node.bmax, origin, inv, maxDist)) continue;
+        if (node.count == 0) {
+            if (top < kBVHPushGuard) {
+                stack[top++] = node.leftOrFirst;
+                stack[top++] = node.leftOrFirst + 1;
+            }
+            continue;
+        }
+        for (int32_t i = 0; i < node.count; ++i) {
+            float t = intersectTri(view.tris[node.leftOrFirst + i], origin, dir);
+            if (t > 0.0f && t < maxDist) return true;
+        }
+    }
+    return false;
+}
+
+void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
+                   const SkyParams& params, std::span<SkyResult> results) {
+    const BVHView view = bvh.view();
+    const std::vector<uint32_t> order = mortonOrder(positions);
+    parallelFor(order.size(), [&](size_t k) {
+        const uint32_t i = order[k];
+        results[i] = skyVisibilityAnyHit(view, positions[i], normals[i], i, params);
+    });
+}
+
+}  // namespace wx

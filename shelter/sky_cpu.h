@@ -1,0 +1,24 @@
+// Sky visibility for many points on the CPU thread pool: the same answers as calling
+// skyVisibility point by point, found faster. The cone rays only ask whether anything
+// lies closer than maxDist, so they stop at the first hit; points are visited in
+// Morton order so that neighbouring queries share the cache, while every result is
+// written at its own index.
+#pragma once
+
+#include <span>
+
+#include "shelter/bvh.h"
+#include "shelter/sky_visibility.h"
+
+namespace wx {
+
+// Any-hit query: whether some triangle is hit at 0 < t < maxDist. Agrees with
+// castRay(view, origin, dir, maxDist) < maxDist on every ray.
+bool occluded(const BVHView& view, V3 origin, V3 dir, float maxDist);
+
+// results[i] = skyVisibility(bvh, positions[i], normals[i], i, params) for every i.
+// Throws what parallelFor throws when a worker cannot start.
+void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
+                   const SkyParams& params, std::span<SkyResult> results);
+
+}  // namespace wx
