@@ -14,7 +14,8 @@ struct SceneSettings {
     int ticksPerFrame = 160;  // 30 frames per second
     Interval animRange{0, 100 * 160};
     TimeValue time = 0;
-    bool animateMode = false;  // Auto Key: SetValue on animatable parameters creates keys
+    bool animateMode = false;   // Auto Key: SetValue on animatable parameters creates keys
+    bool renderHidden = false;  // the renderer also draws hidden nodes
 };
 
 SceneSettings& sceneSettings();

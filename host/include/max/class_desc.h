@@ -1,0 +1,67 @@
+// Class descriptors: ClassDesc tells the host a plug-in class's identity and creates its
+// instances; ClassDesc2 also owns the class's parameter-block descriptors, builds the
+// automatic blocks and opens the automatic rollouts. Descriptors are usually static
+// singletons in a module. Main thread only.
+#pragma once
+
+#include <vector>
+
+#include "max/param_block2.h"
+
+class Interface;
+using IObjParam = Interface;
+
+constexpr ULONG BEGIN_EDIT_CREATE = 1u << 0;
+constexpr ULONG BEGIN_EDIT_MOTION = 1u << 1;
+constexpr ULONG BEGIN_EDIT_HIERARCHY = 1u << 2;
+constexpr ULONG END_EDIT_REMOVEUI = 1u << 0;
+constexpr int ACC_PUBLIC = 1;
+constexpr int ACC_PRIVATE = 2;
+
+class ClassDesc {
+public:
+    virtual ~ClassDesc() = default;
+    virtual int IsPublic() = 0;
+    // loading = TRUE: the host is about to restore the instance from a file.
+    virtual void* Create(BOOL loading = FALSE) = 0;
+    virtual const MCHAR* ClassName() = 0;
+    virtual const MCHAR* NonLocalizedClassName() = 0;
+    virtual SClass_ID SuperClassID() = 0;
+    virtual Class_ID ClassID() = 0;
+    virtual const MCHAR* Category() = 0;
+    virtual const MCHAR* InternalName() { return nullptr; }
+    virtual HINSTANCE HInstance() { return nullptr; }
+    virtual int BeginCreate(Interface*) { return 0; }
+    virtual int EndCreate(Interface*) { return 0; }
+    virtual BOOL OkToCreate(Interface*) { return TRUE; }
+    virtual BOOL HasClassParams() { return FALSE; }
+    virtual void ResetClassParams(BOOL) {}
+};
+
+// An automatic rollout that BeginEditParams opened (the stand-in's UI model).
+struct OpenRollout {
+    ParamBlockDesc2* desc = nullptr;
+    ReferenceMaker* owner = nullptr;
+    ParamRollout rollout;
+};
+
+class ClassDesc2 : public ClassDesc {
+public:
+    // Builds every P_AUTO_CONSTRUCT block with its defaults and installs it as the owner's
+    // reference ref_no.
+    void MakeAutoParamBlocks(ReferenceMaker* owner);
+    // Opens the P_AUTO_UI rollouts of obj's blocks whose flag mask matches `flags`.
+    void BeginEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* prev);
+    void EndEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* next);
+    int NumParamBlockDescs() const { return int(descs_.size()); }
+    ParamBlockDesc2* GetParamBlockDesc(int i) { return i >= 0 && i < NumParamBlockDescs() ? descs_[i] : nullptr; }
+    ParamBlockDesc2* GetParamBlockDescByID(BlockID id);
+    ParamBlockDesc2* GetParamBlockDescByName(const MCHAR* name);
+    void AddParamBlockDesc(ParamBlockDesc2* pbd) { descs_.push_back(pbd); }
+    void InvalidateUI(ParamBlockDesc2*, ParamID = -1, int = -1) {}
+    const std::vector<OpenRollout>& OpenRollouts() const { return open_; }
+
+private:
+    std::vector<ParamBlockDesc2*> descs_;
+    std::vector<OpenRollout> open_;
+};

@@ -1,0 +1,126 @@
+// Scene nodes: hierarchy, handle, name, an animatable transform (position, Euler XYZ
+// rotation in radians and scale, each with linear keys), an object offset, display flags,
+// the object reference with its world-space-modifier stack, and a material. EvalWorldState
+// runs the pipeline (object, then the WSMs in stack order on a copy whose points were moved
+// to world space) and keeps the result until the next evaluation that changes it. Nodes
+// belong to their scene: references to a node never delete it. Main thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "max/object.h"
+
+class Mtl;
+namespace host {
+class Scene;
+}
+
+// A keyed Point3 track (linear between keys, constant outside them).
+struct PointTrack {
+    Point3 value;
+    std::vector<std::pair<TimeValue, Point3>> keys;  // sorted by time
+    Point3 At(TimeValue t, Interval* valid = nullptr) const;
+    // Sets the value at t: keys it under Auto Key or when keyed already (moving the key at t,
+    // or the whole curve when there is none at t), else sets the constant value.
+    void Set(TimeValue t, const Point3& v);
+};
+
+class INode : public ReferenceTarget {
+public:
+    ~INode() override;
+    Class_ID ClassID() override { return Class_ID(BASENODE_CLASS_ID, 0); }
+    SClass_ID SuperClassID() override { return BASENODE_CLASS_ID; }
+    bool AutoDeleteWhenUnreferenced() const override { return false; }
+
+    const MCHAR* GetName() const { return name_.c_str(); }
+    void SetName(const MCHAR* name) { name_ = name ? name : L""; }
+    ULONG GetHandle() const { return handle_; }
+
+    INode* GetParentNode() { return parent_; }
+    int NumberOfChildren() const { return int(children_.size()); }
+    INode* GetChildNode(int i) { return i >= 0 && i < NumberOfChildren() ? children_[i] : nullptr; }
+    int IsRootNode() const { return parent_ == nullptr ? TRUE : FALSE; }
+    // Re-parents child under this node (appended last). keepTM keeps its world transform
+    // at the current time.
+    void AttachChild(INode* child, int keepTM = 1);
+    void Detach(TimeValue t, int keepTM = 1);
+
+    // Transform. The node TM is scale, then rotation (X, then Y, then Z), then translation,
+    // then the parent's node TM.
+    Matrix3 GetNodeTM(TimeValue t, Interval* valid = nullptr);
+    void SetNodeTM(TimeValue t, const Matrix3& tm);  // decomposed into the three tracks
+    Matrix3 GetObjTMBeforeWSM(TimeValue t, Interval* valid = nullptr);
+    // Identity when world-space modifiers moved the points into world space; otherwise
+    // the object TM (times the TM the modifiers applied, for objects without points).
+    Matrix3 GetObjTMAfterWSM(TimeValue t, Interval* valid = nullptr);
+    // Outside the pipeline this is GetObjTMBeforeWSM; while this node's world-space
+    // modifiers run it is identity, since their points are already in world space.
+    Matrix3 GetObjectTM(TimeValue t, Interval* valid = nullptr);
+    PointTrack& PositionTrack() { return pos_; }
+    PointTrack& RotationTrack() { return rot_; }
+    PointTrack& ScaleTrack() { return scale_; }
+    void SetPosition(TimeValue t, const Point3& p);
+    void SetRotation(TimeValue t, const Point3& eulerRadians);
+    void SetScale(TimeValue t, const Point3& s);
+    void SetObjOffsetPos(const Point3& p);
+    void SetObjOffsetRot(const Point3& eulerRadians);
+    void SetObjOffsetScale(const Point3& s);
+    Point3 GetObjOffsetPos() const { return offPos_; }
+    Point3 GetObjOffsetRot() const { return offRot_; }
+    Point3 GetObjOffsetScale() const { return offScale_; }
+
+    // Display flags. Hidden nodes stay hidden for the renderer unless the scene renders
+    // hidden objects.
+    void Hide(BOOL hide) { hidden_ = hide != FALSE; }
+    BOOL IsHidden(DWORD hflags = 0, BOOL forRenderer = FALSE) const;
+    int IsNodeHidden(BOOL forRenderer = FALSE) const { return IsHidden(0, forRenderer); }
+    int Renderable() const { return renderable_ ? TRUE : FALSE; }
+    void SetRenderable(BOOL on) { renderable_ = on != FALSE; }
+    int Selected();
+
+    // Objects.
+    Object* GetObjectRef() { return wsm_ ? wsm_->GetObjRef() : object_; }
+    Object* GetObjOrWSMRef() { return wsm_ ? static_cast<Object*>(wsm_) : object_; }
+    void SetObjectRef(Object* obj);
+    IDerivedObject* GetWSMDerivedObject() { return wsm_; }
+    // Stand-in convenience: puts mod on top of the node's world-space-modifier stack,
+    // creating the stack when the node has none.
+    void AddWSModifier(Modifier* mod);
+    const ObjectState& EvalWorldState(TimeValue t, BOOL evalHidden = TRUE);
+    Mtl* GetMtl() { return mtl_; }
+    void SetMtl(Mtl* mtl);
+
+    int NumRefs() override { return 2; }
+    RefTargetHandle GetReference(int i) override;
+    void SetReference(int i, RefTargetHandle t) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
+                               RefMessage message, BOOL propagate) override;
+    // Drops the cached evaluation (the next EvalWorldState re-runs the pipeline).
+    void InvalidateWS();
+
+private:
+    friend class host::Scene;
+    INode() = default;
+    void releaseWorldState();
+
+    ULONG handle_ = 0;
+    std::wstring name_;
+    INode* parent_ = nullptr;
+    std::vector<INode*> children_;
+    PointTrack pos_, rot_, scale_{Point3(1, 1, 1), {}};
+    Point3 offPos_, offRot_, offScale_{1, 1, 1};
+    bool hidden_ = false;
+    bool renderable_ = true;
+    Object* object_ = nullptr;     // reference 0 when there is no WSM stack
+    IDerivedObject* wsm_ = nullptr;  // reference 0 when there is one
+    Mtl* mtl_ = nullptr;           // reference 1
+    host::Scene* scene_ = nullptr;
+    // Cached pipeline result.
+    ObjectState ws_;
+    Object* wsOwned_ = nullptr;  // the pipeline's own copy, freed on re-evaluation
+    Interval wsValid_ = NEVER;
+    bool wsBaked_ = false;  // points were moved to world space
+    bool inWSM_ = false;
+};

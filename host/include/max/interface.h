@@ -1,0 +1,68 @@
+// The host's core interface: the scene root, time slider and animation range, selection,
+// node lookup and creation, viewport redraws (counted: there are no viewports) and the
+// application folders. GetCOREInterface returns the one instance; it always speaks for the
+// open scene. Main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "max/inode.h"
+
+constexpr DWORD REDRAW_BEGIN = 1u << 0;
+constexpr DWORD REDRAW_INTERACTIVE = 1u << 1;
+constexpr DWORD REDRAW_END = 1u << 2;
+constexpr DWORD REDRAW_NORMAL = 1u << 3;
+
+constexpr int APP_SCENE_DIR = 1;
+constexpr int APP_IMPORT_DIR = 2;
+constexpr int APP_EXPORT_DIR = 3;
+constexpr int APP_PLUGCFG_DIR = 9;
+constexpr int APP_SCRIPTS_DIR = 15;
+constexpr int APP_USER_SCRIPTS_DIR = 26;
+constexpr int APP_USER_MACROS_DIR = 27;
+constexpr int APP_TEMP_DIR = 29;
+
+using INodeTab = std::vector<INode*>;
+
+class Interface {
+public:
+    virtual ~Interface() = default;
+    INode* GetRootNode();
+    TimeValue GetTime();
+    void SetTime(TimeValue t, BOOL redraw = TRUE);
+    Interval GetAnimRange();
+    void SetAnimRange(Interval range);
+    int GetSelNodeCount();
+    INode* GetSelNode(int i);
+    void SelectNode(INode* node, int clearSel = 1);
+    void DeSelectNode(INode* node);
+    void ClearNodeSelection(BOOL redraw = TRUE);
+    INode* GetINodeByHandle(ULONG handle);
+    INode* GetINodeByName(const MCHAR* name);
+    INode* CreateObjectNode(Object* obj);
+    void DeleteNode(INode* node, BOOL redraw = TRUE, BOOL overrideSlaves = FALSE);
+    // Creates an instance of a registered class (null when unknown).
+    void* CreateInstance(SClass_ID superID, Class_ID classID);
+    void RedrawViews(TimeValue t, DWORD vpFlags = REDRAW_NORMAL, ReferenceTarget* change = nullptr);
+    void ForceCompleteRedraw(BOOL doDisabled = TRUE);
+    // Folder paths without a trailing separator; empty for ids the stand-in does not keep.
+    const MCHAR* GetDir(int which);
+    HWND GetMAXHWnd() { return nullptr; }
+
+    // Stand-in: redraw requests so far, and folder overrides.
+    int RedrawCount() const { return redraws_; }
+    void SetDir(int which, const std::wstring& path);
+
+private:
+    int redraws_ = 0;
+    std::vector<std::pair<int, std::wstring>> dirs_;
+};
+
+class Interface7 : public Interface {
+public:
+    void GetSelNodeTab(INodeTab& nodes);
+};
+
+Interface* GetCOREInterface();
+Interface7* GetCOREInterface7();

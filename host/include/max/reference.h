@@ -1,0 +1,116 @@
+// The reference system: Animatable, ReferenceMaker and ReferenceTarget. A maker holds
+// numbered references to targets; each target keeps its dependents and sends them messages
+// (REFMSG_CHANGE when it changes, REFMSG_TARGET_DELETED when it dies, after which their
+// slots read null). Ownership follows references as in the host: a target left with no
+// dependents after ReplaceReference/DeleteReference is deleted, except targets that opt out
+// (scene nodes belong to the scene). Main thread only.
+#pragma once
+
+#include <vector>
+
+#include "max/interval.h"
+#include "max/max_types.h"
+
+class ReferenceTarget;
+class IParamBlock2;
+class RemapDir;
+using RefTargetHandle = ReferenceTarget*;
+
+class Animatable {
+public:
+    Animatable() = default;
+    Animatable(const Animatable&) = delete;
+    Animatable& operator=(const Animatable&) = delete;
+    virtual ~Animatable() = default;
+
+    virtual Class_ID ClassID() { return Class_ID(0, 0); }
+    virtual SClass_ID SuperClassID() { return 0; }
+    virtual void GetClassName(MSTR& s, bool localized = true) const;
+    virtual int NumSubs() { return 0; }
+    virtual Animatable* SubAnim(int) { return nullptr; }
+    virtual MSTR SubAnimName(int, bool localized = true);
+    virtual int NumParamBlocks() { return 0; }
+    virtual IParamBlock2* GetParamBlock(int) { return nullptr; }
+    virtual IParamBlock2* GetParamBlockByID(BlockID id);
+    // Objects are freed through this, never with delete, so a module frees its own memory.
+    virtual void DeleteThis() { delete this; }
+    virtual void* GetInterface(ULONG) { return nullptr; }
+    BOOL IsSubClassOf(Class_ID id) { return ClassID() == id; }
+};
+
+class ReferenceMaker : public Animatable {
+public:
+    ~ReferenceMaker() override;
+
+    virtual int NumRefs() { return 0; }
+    virtual RefTargetHandle GetReference(int) { return nullptr; }
+    // Makes reference `which` point at `target`, registering this maker as its dependent.
+    // With delOld, the previous target is deleted when nothing references it any more.
+    RefResult ReplaceReference(int which, RefTargetHandle target, BOOL delOld = TRUE);
+    RefResult DeleteReference(int which);
+    RefResult DeleteAllRefsFromMe();
+    // Called by targets; return REF_STOP to keep the message from this maker's dependents.
+    virtual RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
+                                       RefMessage message, BOOL propagate);
+    virtual BOOL IsRefTarget() { return FALSE; }
+    void DeleteMe() { DeleteThis(); }
+
+    // Stand-in: the host calls this when `target` is being destroyed; the default clears
+    // every slot that points at it.
+    virtual void DropDeletedTarget(ReferenceTarget* target);
+
+    // The SDK keeps SetReference away from plug-in callers; the host and ReplaceReference
+    // use it to store the pointer in the maker's own slot.
+    virtual void SetReference(int, RefTargetHandle) {}
+
+protected:
+    friend class ReferenceTarget;
+    // Targets this maker is registered with, one entry per reference (for teardown, since
+    // a base destructor cannot call the derived GetReference).
+    std::vector<ReferenceTarget*> held_;
+    void forgetTarget(ReferenceTarget* target);
+};
+
+class ReferenceTarget : public ReferenceMaker {
+public:
+    ~ReferenceTarget() override;
+    BOOL IsRefTarget() override { return TRUE; }
+
+    // Sends `message` to every dependent; those that return REF_SUCCEED pass it on to their
+    // own dependents when `propagate` is set.
+    RefResult NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message,
+                               SClass_ID sclass = NOTIFY_ALL, BOOL propagate = TRUE, RefTargetHandle hTarg = nullptr);
+    virtual RefTargetHandle Clone(RemapDir& remap);
+    // Deletes this target when nothing references it.
+    void MaybeAutoDelete();
+
+    // Stand-in: the makers that reference this target (with repeats), and whether losing the
+    // last of them deletes it.
+    const std::vector<ReferenceMaker*>& Dependents() const { return dependents_; }
+    virtual bool AutoDeleteWhenUnreferenced() const { return true; }
+
+    // Stand-in: register a maker that holds this target through its own bookkeeping rather
+    // than a numbered slot (parameter blocks, node tables).
+    void AddDependent(ReferenceMaker* maker);
+    void RemoveDependent(ReferenceMaker* maker, bool deleteIfUnreferenced);
+
+private:
+    friend class ReferenceMaker;
+    std::vector<ReferenceMaker*> dependents_;
+    bool dying_ = false;
+};
+
+// Maps originals to their clones during one clone operation, so that an object referenced
+// twice is cloned once (instancing is preserved).
+class RemapDir {
+public:
+    virtual ~RemapDir() = default;
+    RefTargetHandle CloneRef(RefTargetHandle target);
+    RefTargetHandle FindMapping(RefTargetHandle from);
+    void AddEntry(RefTargetHandle from, RefTargetHandle to);
+
+private:
+    std::vector<std::pair<RefTargetHandle, RefTargetHandle>> map_;
+};
+
+inline void BaseClone(ReferenceTarget*, ReferenceTarget*, RemapDir&) {}

@@ -1,0 +1,15 @@
+#include "host/class_registry.h"
+
+namespace host {
+
+void registerPrimitiveClasses(ClassRegistry& r);
+void registerCameraLightClasses(ClassRegistry& r);
+void registerShapeClasses(ClassRegistry& r);
+
+void registerBuiltinClasses(ClassRegistry& r) {
+    registerShapeClasses(r);
+    registerPrimitiveClasses(r);
+    registerCameraLightClasses(r);
+}
+
+}  // namespace host

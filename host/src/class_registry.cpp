@@ -1,0 +1,46 @@
+#include "host/class_registry.h"
+
+#include <algorithm>
+
+namespace host {
+
+bool ClassRegistry::add(ClassDesc* desc) {
+    if (!desc || find(desc->SuperClassID(), desc->ClassID())) return false;
+    descs_.push_back(desc);
+    return true;
+}
+
+void ClassRegistry::remove(ClassDesc* desc) { descs_.erase(std::remove(descs_.begin(), descs_.end(), desc), descs_.end()); }
+
+ClassDesc* ClassRegistry::find(SClass_ID superID, Class_ID classID) const {
+    for (ClassDesc* d : descs_)
+        if (d->SuperClassID() == superID && d->ClassID() == classID) return d;
+    return nullptr;
+}
+
+ClassDesc* ClassRegistry::findByName(const std::wstring& name) const {
+    for (ClassDesc* d : descs_)
+        if (const MCHAR* n = d->InternalName(); n && name == n) return d;
+    for (ClassDesc* d : descs_) {
+        std::wstring scripter = d->ClassName() ? d->ClassName() : L"";
+        std::replace(scripter.begin(), scripter.end(), L' ', L'_');
+        if (scripter == name) return d;
+    }
+    return nullptr;
+}
+
+void* ClassRegistry::create(SClass_ID superID, Class_ID classID, bool loading) const {
+    ClassDesc* d = find(superID, classID);
+    return d ? d->Create(loading ? TRUE : FALSE) : nullptr;
+}
+
+ClassRegistry& classRegistry() {
+    static ClassRegistry* registry = [] {
+        auto* r = new ClassRegistry();
+        registerBuiltinClasses(*r);
+        return r;
+    }();
+    return *registry;
+}
+
+}  // namespace host

@@ -1,0 +1,275 @@
+#include "max/inode.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "host/scene.h"
+#include "host/scene_settings.h"
+#include "max/material.h"
+
+Point3 PointTrack::At(TimeValue t, Interval* valid) const {
+    if (keys.empty()) return value;
+    if (keys.size() == 1) return keys[0].second;
+    Interval v = FOREVER;
+    Point3 r;
+    if (t <= keys.front().first) {
+        r = keys.front().second;
+        v = Interval(TIME_NegInfinity, keys.front().first);
+    } else if (t >= keys.back().first) {
+        r = keys.back().second;
+        v = Interval(keys.back().first, TIME_PosInfinity);
+    } else {
+        size_t i = 1;
+        while (keys[i].first < t) ++i;
+        const auto& a = keys[i - 1];
+        const auto& b = keys[i];
+        float u = float(double(t - a.first) / double(b.first - a.first));
+        r = a.second + (b.second - a.second) * u;
+        v = Interval(t, t);
+    }
+    if (valid) *valid &= v;
+    return r;
+}
+
+void PointTrack::Set(TimeValue t, const Point3& v) {
+    bool animate = host::sceneSettings().animateMode;
+    if (!animate && keys.empty()) {
+        value = v;
+        return;
+    }
+    auto it = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first >= t; });
+    if (animate || (it != keys.end() && it->first == t)) {
+        if (keys.empty() && t != 0) {
+            keys.emplace_back(0, value);
+            it = keys.end();
+        }
+        if (it == keys.end() || it->first != t) it = keys.insert(it, {t, v});
+        it->second = v;
+        return;
+    }
+    Point3 delta = v - At(t);
+    for (auto& k : keys) k.second += delta;
+}
+
+INode::~INode() { releaseWorldState(); }
+
+void INode::releaseWorldState() {
+    if (wsOwned_) {
+        Object* o = wsOwned_;
+        wsOwned_ = nullptr;
+        o->DeleteThis();
+    }
+    ws_ = ObjectState();
+    wsValid_ = NEVER;
+    wsBaked_ = false;
+}
+
+void INode::InvalidateWS() { releaseWorldState(); }
+
+void INode::AttachChild(INode* child, int keepTM) {
+    if (!child || child == this) return;
+    for (INode* p = this; p; p = p->parent_)
+        if (p == child) return;  // would make a cycle
+    TimeValue t = host::sceneSettings().time;
+    Matrix3 world = child->GetNodeTM(t);
+    if (child->parent_) {
+        auto& sib = child->parent_->children_;
+        sib.erase(std::remove(sib.begin(), sib.end(), child), sib.end());
+    }
+    child->parent_ = this;
+    children_.push_back(child);
+    if (keepTM) child->SetNodeTM(t, world);
+    child->InvalidateWS();
+}
+
+void INode::Detach(TimeValue, int keepTM) {
+    if (!parent_ || !scene_) return;
+    scene_->root()->AttachChild(this, keepTM);
+}
+
+Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
+    if (!parent_) return Matrix3(1);
+    Matrix3 local = ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) *
+                    TransMatrix(pos_.At(t, valid));
+    return local * parent_->GetNodeTM(t, valid);
+}
+
+void INode::SetNodeTM(TimeValue t, const Matrix3& tm) {
+    Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
+    Point3 s(local.GetRow(0).Length(), local.GetRow(1).Length(), local.GetRow(2).Length());
+    if (local.Parity()) s.x = -s.x;
+    Matrix3 r = local;
+    for (int i = 0; i < 3; ++i) r.SetRow(i, s[i] != 0.0f ? local.GetRow(i) / s[i] : Point3());
+    // r = RotX * RotY * RotZ in row form; see EulerXYZMatrix.
+    float sy = std::clamp(-r.m[0][2], -1.0f, 1.0f);
+    float y = std::asin(sy), x = 0.0f, z = 0.0f;
+    if (std::fabs(sy) < 0.99999f) {
+        x = std::atan2(r.m[1][2], r.m[2][2]);
+        z = std::atan2(r.m[0][1], r.m[0][0]);
+    } else {
+        x = std::atan2(-r.m[2][1], r.m[1][1]);
+    }
+    pos_.Set(t, local.GetTrans());
+    rot_.Set(t, Point3(x, y, z));
+    scale_.Set(t, s);
+    InvalidateWS();
+    NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
+}
+
+void INode::SetPosition(TimeValue t, const Point3& p) {
+    pos_.Set(t, p);
+    InvalidateWS();
+    NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
+}
+void INode::SetRotation(TimeValue t, const Point3& e) {
+    rot_.Set(t, e);
+    InvalidateWS();
+    NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
+}
+void INode::SetScale(TimeValue t, const Point3& s) {
+    scale_.Set(t, s);
+    InvalidateWS();
+    NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
+}
+void INode::SetObjOffsetPos(const Point3& p) { offPos_ = p; InvalidateWS(); }
+void INode::SetObjOffsetRot(const Point3& e) { offRot_ = e; InvalidateWS(); }
+void INode::SetObjOffsetScale(const Point3& s) { offScale_ = s; InvalidateWS(); }
+
+Matrix3 INode::GetObjTMBeforeWSM(TimeValue t, Interval* valid) {
+    Matrix3 offset = ScaleMatrix(offScale_) * EulerXYZMatrix(offRot_) * TransMatrix(offPos_);
+    return offset * GetNodeTM(t, valid);
+}
+
+Matrix3 INode::GetObjTMAfterWSM(TimeValue t, Interval* valid) {
+    if (!wsm_ || wsm_->NumModifiers() == 0) return GetObjTMBeforeWSM(t, valid);
+    EvalWorldState(t);
+    if (wsBaked_) return Matrix3(1);
+    Matrix3* tm = ws_.GetTM();
+    if (valid) *valid &= ws_.tmValid();
+    return tm ? *tm : GetObjTMBeforeWSM(t, valid);
+}
+
+Matrix3 INode::GetObjectTM(TimeValue t, Interval* valid) {
+    if (inWSM_) return Matrix3(1);
+    return GetObjTMBeforeWSM(t, valid);
+}
+
+BOOL INode::IsHidden(DWORD, BOOL forRenderer) const {
+    if (!hidden_) return FALSE;
+    return forRenderer && host::sceneSettings().renderHidden ? FALSE : TRUE;
+}
+
+int INode::Selected() {
+    if (!scene_) return FALSE;
+    auto& sel = scene_->selection();
+    return std::find(sel.begin(), sel.end(), this) != sel.end() ? TRUE : FALSE;
+}
+
+void INode::SetObjectRef(Object* obj) {
+    if (wsm_) wsm_->ReferenceObject(obj);
+    else ReplaceReference(0, obj);
+    InvalidateWS();
+}
+
+void INode::AddWSModifier(Modifier* mod) {
+    if (!mod) return;
+    if (!wsm_) ReplaceReference(0, CreateWSDerivedObject(object_));
+    wsm_->AddModifier(mod, nullptr, 0);
+    InvalidateWS();
+}
+
+void INode::SetMtl(Mtl* mtl) {
+    ReplaceReference(1, mtl);
+    NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+}
+
+RefTargetHandle INode::GetReference(int i) {
+    if (i == 0) return wsm_ ? static_cast<RefTargetHandle>(wsm_) : object_;
+    if (i == 1) return mtl_;
+    return nullptr;
+}
+
+void INode::SetReference(int i, RefTargetHandle t) {
+    if (i == 0) {
+        object_ = nullptr;
+        wsm_ = nullptr;
+        if (t && t->SuperClassID() == WSM_DERIVOB_CLASS_ID) wsm_ = static_cast<IDerivedObject*>(t);
+        else object_ = static_cast<Object*>(t);
+        InvalidateWS();
+    } else if (i == 1) {
+        mtl_ = static_cast<Mtl*>(t);
+    }
+}
+
+RefResult INode::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage message, BOOL) {
+    if (message == REFMSG_CHANGE || message == REFMSG_TARGET_DELETED) InvalidateWS();
+    return REF_SUCCEED;
+}
+
+const ObjectState& INode::EvalWorldState(TimeValue t, BOOL) {
+    if (ws_.obj && wsValid_.InInterval(t)) return ws_;
+    releaseWorldState();
+    Object* base = GetObjectRef();
+    if (!base) return ws_;
+    ObjectState os = base->Eval(t);
+    if (!os.obj) return ws_;
+    Interval valid = os.Validity(t);
+    if (!wsm_ || wsm_->NumModifiers() == 0) {
+        ws_ = os;
+        wsValid_ = valid;
+        return ws_;
+    }
+    Interval tmValid = FOREVER;
+    Matrix3 objTM = GetObjTMBeforeWSM(t, &tmValid);
+    Object* cur = os.obj;
+    bool owned = false;
+    bool placed = false;
+    ObjectState state(cur);
+    for (int i = wsm_->NumModifiers() - 1; i >= 0; --i) {
+        Modifier* mod = wsm_->GetModifier(i);
+        if (!mod) continue;
+        Class_ID in = mod->InputType();
+        if (!cur->CanConvertToType(in)) continue;
+        Object* conv = cur->ConvertToType(t, in);
+        if (!conv) continue;
+        if (conv == cur && !owned) {
+            // Modifiers work in place: give them a copy, never the node's own object.
+            RemapDir remap;
+            conv = static_cast<Object*>(cur->Clone(remap));
+            if (!conv) continue;
+        } else if (conv != cur && owned) {
+            cur->DeleteThis();
+        }
+        cur = conv;
+        owned = true;
+        if (!placed) {
+            placed = true;
+            if (cur->IsDeformable()) {
+                for (int p = 0; p < cur->NumPoints(); ++p) cur->SetPoint(p, cur->GetPoint(p) * objTM);
+                cur->PointsWereChanged();
+                wsBaked_ = true;
+                state.SetTM(nullptr, tmValid);
+            } else {
+                state.SetTM(&objTM, tmValid);
+            }
+        }
+        state.obj = cur;
+        inWSM_ = true;
+        mod->ModifyObject(t, *wsm_->GetModContext(i), &state, this);
+        inWSM_ = false;
+        if (state.obj != cur) {
+            // The modifier replaced the object: the pipeline frees the one it handed in.
+            if (state.obj) cur->DeleteThis();
+            else state.obj = cur;
+            cur = state.obj;
+        }
+        valid &= mod->LocalValidity(t);
+    }
+    valid &= tmValid;
+    valid &= cur->ObjectValidity(t);
+    ws_ = state;
+    ws_.obj = cur;
+    wsOwned_ = owned ? cur : nullptr;
+    wsValid_ = valid;
+    return ws_;
+}

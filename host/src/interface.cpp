@@ -1,0 +1,89 @@
+#include "max/interface.h"
+
+#include <algorithm>
+
+#include "host/class_registry.h"
+#include "host/scene.h"
+#include "host/scene_settings.h"
+#include "max/notify.h"
+
+INode* Interface::GetRootNode() { return host::currentScene().root(); }
+TimeValue Interface::GetTime() { return host::sceneSettings().time; }
+void Interface::SetTime(TimeValue t, BOOL redraw) {
+    host::sceneSettings().time = t;
+    if (redraw) RedrawViews(t);
+}
+Interval Interface::GetAnimRange() { return host::sceneSettings().animRange; }
+void Interface::SetAnimRange(Interval range) {
+    if (!range.Empty() && range.Start() <= range.End()) host::sceneSettings().animRange = range;
+}
+
+int Interface::GetSelNodeCount() { return int(host::currentScene().selection().size()); }
+
+INode* Interface::GetSelNode(int i) {
+    auto& sel = host::currentScene().selection();
+    return i >= 0 && i < int(sel.size()) ? sel[i] : nullptr;
+}
+
+void Interface::SelectNode(INode* node, int clearSel) {
+    auto& sel = host::currentScene().selection();
+    if (clearSel) sel.clear();
+    if (node && !node->IsRootNode() && std::find(sel.begin(), sel.end(), node) == sel.end()) sel.push_back(node);
+    BroadcastNotification(NOTIFY_SELECTIONSET_CHANGED);
+}
+
+void Interface::DeSelectNode(INode* node) {
+    auto& sel = host::currentScene().selection();
+    sel.erase(std::remove(sel.begin(), sel.end(), node), sel.end());
+    BroadcastNotification(NOTIFY_SELECTIONSET_CHANGED);
+}
+
+void Interface::ClearNodeSelection(BOOL) {
+    host::currentScene().selection().clear();
+    BroadcastNotification(NOTIFY_SELECTIONSET_CHANGED);
+}
+
+INode* Interface::GetINodeByHandle(ULONG handle) { return host::currentScene().findByHandle(handle); }
+
+INode* Interface::GetINodeByName(const MCHAR* name) {
+    return name ? host::currentScene().findByName(name) : nullptr;
+}
+
+INode* Interface::CreateObjectNode(Object* obj) {
+    INode* node = host::currentScene().createNode(obj);
+    BroadcastNotification(NOTIFY_NODE_CREATED, node);
+    return node;
+}
+
+void Interface::DeleteNode(INode* node, BOOL, BOOL) { host::currentScene().deleteNode(node); }
+
+void* Interface::CreateInstance(SClass_ID superID, Class_ID classID) {
+    return host::classRegistry().create(superID, classID);
+}
+
+void Interface::RedrawViews(TimeValue, DWORD, ReferenceTarget*) { ++redraws_; }
+void Interface::ForceCompleteRedraw(BOOL) { ++redraws_; }
+
+const MCHAR* Interface::GetDir(int which) {
+    for (auto& [id, path] : dirs_)
+        if (id == which) return path.c_str();
+    return L"";
+}
+
+void Interface::SetDir(int which, const std::wstring& path) {
+    for (auto& [id, p] : dirs_)
+        if (id == which) {
+            p = path;
+            return;
+        }
+    dirs_.emplace_back(which, path);
+}
+
+void Interface7::GetSelNodeTab(INodeTab& nodes) { nodes = host::currentScene().selection(); }
+
+Interface* GetCOREInterface() { return GetCOREInterface7(); }
+
+Interface7* GetCOREInterface7() {
+    static Interface7 core;
+    return &core;
+}

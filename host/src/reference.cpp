@@ -1,0 +1,120 @@
+#include "max/reference.h"
+
+#include <algorithm>
+
+#include "max/param_block2.h"
+
+void Animatable::GetClassName(MSTR& s, bool) const { s.clear(); }
+
+MSTR Animatable::SubAnimName(int, bool) { return MSTR(); }
+
+IParamBlock2* Animatable::GetParamBlockByID(BlockID id) {
+    for (int i = 0; i < NumParamBlocks(); ++i) {
+        IParamBlock2* pb = GetParamBlock(i);
+        if (pb && pb->ID() == id) return pb;
+    }
+    return nullptr;
+}
+
+ReferenceMaker::~ReferenceMaker() {
+    // Copy: RemoveDependent may delete targets whose teardown touches this list.
+    std::vector<ReferenceTarget*> held = std::move(held_);
+    held_.clear();
+    for (ReferenceTarget* t : held) t->RemoveDependent(this, true);
+}
+
+RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, BOOL delOld) {
+    if (which < 0 || which >= NumRefs()) return REF_FAIL;
+    ReferenceTarget* old = GetReference(which);
+    if (old == target) return REF_SUCCEED;
+    if (target) target->AddDependent(this);
+    SetReference(which, target);
+    if (old) old->RemoveDependent(this, delOld != FALSE);
+    return REF_SUCCEED;
+}
+
+RefResult ReferenceMaker::DeleteReference(int which) { return ReplaceReference(which, nullptr, TRUE); }
+
+RefResult ReferenceMaker::DeleteAllRefsFromMe() {
+    for (int i = 0; i < NumRefs(); ++i) DeleteReference(i);
+    return REF_SUCCEED;
+}
+
+RefResult ReferenceMaker::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage, BOOL) {
+    return REF_SUCCEED;
+}
+
+void ReferenceMaker::DropDeletedTarget(ReferenceTarget* target) {
+    for (int i = 0; i < NumRefs(); ++i)
+        if (GetReference(i) == target) SetReference(i, nullptr);
+}
+
+void ReferenceMaker::forgetTarget(ReferenceTarget* target) {
+    auto it = std::find(held_.begin(), held_.end(), target);
+    if (it != held_.end()) held_.erase(it);
+}
+
+void ReferenceTarget::AddDependent(ReferenceMaker* maker) {
+    dependents_.push_back(maker);
+    maker->held_.push_back(this);
+}
+
+void ReferenceTarget::RemoveDependent(ReferenceMaker* maker, bool deleteIfUnreferenced) {
+    auto it = std::find(dependents_.begin(), dependents_.end(), maker);
+    if (it == dependents_.end()) return;
+    dependents_.erase(it);
+    maker->forgetTarget(this);
+    if (deleteIfUnreferenced && dependents_.empty() && !dying_ && AutoDeleteWhenUnreferenced()) DeleteThis();
+}
+
+void ReferenceTarget::MaybeAutoDelete() {
+    if (dependents_.empty() && !dying_) DeleteThis();
+}
+
+ReferenceTarget::~ReferenceTarget() {
+    dying_ = true;
+    std::vector<ReferenceMaker*> deps = std::move(dependents_);
+    dependents_.clear();
+    for (ReferenceMaker* d : deps) {
+        PartID part = PART_ALL;
+        d->NotifyRefChanged(FOREVER, this, part, REFMSG_TARGET_DELETED, TRUE);
+        d->DropDeletedTarget(this);
+        d->forgetTarget(this);
+    }
+}
+
+RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message, SClass_ID,
+                                            BOOL propagate, RefTargetHandle hTarg) {
+    // A depth guard keeps a reference cycle from recursing forever.
+    static thread_local int depth = 0;
+    if (depth > 64) return REF_STOP;
+    ++depth;
+    std::vector<ReferenceMaker*> deps = dependents_;
+    for (ReferenceMaker* d : deps) {
+        PartID part = partID;
+        RefResult r = d->NotifyRefChanged(changeInt, hTarg ? hTarg : this, part, message, propagate);
+        if (r == REF_SUCCEED && propagate && d->IsRefTarget())
+            static_cast<ReferenceTarget*>(d)->NotifyDependents(changeInt, part, message, NOTIFY_ALL, propagate,
+                                                               nullptr);
+    }
+    --depth;
+    return REF_SUCCEED;
+}
+
+RefTargetHandle ReferenceTarget::Clone(RemapDir&) { return nullptr; }
+
+RefTargetHandle RemapDir::FindMapping(RefTargetHandle from) {
+    for (auto& [a, b] : map_)
+        if (a == from) return b;
+    return nullptr;
+}
+
+void RemapDir::AddEntry(RefTargetHandle from, RefTargetHandle to) { map_.emplace_back(from, to); }
+
+RefTargetHandle RemapDir::CloneRef(RefTargetHandle target) {
+    if (!target) return nullptr;
+    if (RefTargetHandle done = FindMapping(target)) return done;
+    RefTargetHandle copy = target->Clone(*this);
+    if (copy) AddEntry(target, copy);
+    return copy;
+}
