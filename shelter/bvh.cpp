@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shelter/wide_bvh.h"
+
 namespace wx {
 namespace {
 
@@ -55,9 +57,8 @@ void buildNode(BuildInput& in, std::vector<BVHNode>& nodes, int32_t nodeIndex, i
     buildNode(in, nodes, left + 1, mid, end, depth + 1);
 }
 
-}  // namespace
-
-void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
+// The binary tree alone, as uploaded to the GPU.
+void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
     bvh.nodes.clear();
     bvh.tris.clear();
     const size_t n = soup.size() / 3;
@@ -91,6 +92,15 @@ void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
         const V3 p0 = soup[3 * t];
         bvh.tris[j] = BVHTri{p0, soup[3 * t + 1] - p0, soup[3 * t + 2] - p0};
     }
+}
+
+}  // namespace
+
+void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
+    buildBinary(soup, bvh);
+    auto wide = std::make_shared<WideBVH>();
+    buildWideBVH(bvh, *wide);
+    bvh.wide = std::move(wide);
 }
 
 }  // namespace wx

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -43,9 +44,14 @@ struct BVHView {
 static_assert(sizeof(BVHView) == 24);
 static_assert(offsetof(BVHView, tris) == 8 && offsetof(BVHView, nodeCount) == 16 && offsetof(BVHView, triCount) == 20);
 
+struct WideBVH;
+
 struct ShelterBVH {
     std::vector<BVHNode> nodes;  // node 0 is the root
     std::vector<BVHTri> tris;    // every leaf's triangles are contiguous
+    // The same tree collapsed for the CPU's SIMD traversal, made by buildBVH alongside
+    // the binary form; immutable, so copies of the hierarchy share it.
+    std::shared_ptr<const WideBVH> wide;
 
     BVHView view() const {
         return {nodes.data(), tris.data(), static_cast<int32_t>(nodes.size()), static_cast<int32_t>(tris.size())};
@@ -53,7 +59,8 @@ struct ShelterBVH {
 };
 
 // Empties and refills bvh from a triangle soup (three points per triangle), dropping
-// triangles whose doubled area is at most 1e-12. Reuses the arrays' storage.
+// triangles whose doubled area is at most 1e-12, and makes its wide form. Reuses the
+// arrays' storage.
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh);
 
 constexpr int kBVHStackSize = 64;
@@ -87,8 +94,8 @@ WX_HOSTDEV inline bool slabOverlaps(V3 bmin, V3 bmax, V3 origin, V3 inv, float t
     float tx1 = (bmin.x - origin.x) * inv.x, tx2 = (bmax.x - origin.x) * inv.x;
     float ty1 = (bmin.y - origin.y) * inv.y, ty2 = (bmax.y - origin.y) * inv.y;
     float tz1 = (bmin.z - origin.z) * inv.z, tz2 = (bmax.z - origin.z) * inv.z;
-    float tNear = fmaxf(fmaxf(fminf(tx1, tx2), fminf(ty1, ty2)), fmaxf(fminf(tz1, tz2), 0.0f));
-    float tFar = fminf(fminf(fmaxf(tx1, tx2), fmaxf(ty1, ty2)), fminf(fmaxf(tz1, tz2), tMax));
+    float tNear = maxf(maxf(minf(tx1, tx2), minf(ty1, ty2)), maxf(minf(tz1, tz2), 0.0f));
+    float tFar = minf(minf(maxf(tx1, tx2), maxf(ty1, ty2)), minf(maxf(tz1, tz2), tMax));
     return !(tNear > tFar);
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shelter/parallel_for.h"
+#include "shelter/wide_bvh.h"
 
 namespace wx {
 namespace {
@@ -20,7 +21,8 @@ uint32_t spreadBits(uint32_t v) {
     return v;
 }
 
-// The points' indices sorted along a Morton curve over their bounding box.
+}  // namespace
+
 std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
     V3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
     for (const V3& p : positions) {
@@ -42,7 +44,10 @@ std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
     return order;
 }
 
-SkyResult skyVisibilityAnyHit(const BVHView& view, V3 position, V3 normal, uint32_t index, const SkyParams& params) {
+namespace {
+
+// skyVisibility on the wide tree: any-hit cone rays, closest-hit lee rays.
+SkyResult skyVisibilityWide(const WideBVH& wide, V3 position, V3 normal, uint32_t index, const SkyParams& params) {
     V3 t1, t2;
     coneFrame(params.skyDir, t1, t2);
     const float rot = pointRotation(params.seed, index);
@@ -53,13 +58,13 @@ SkyResult skyVisibilityAnyHit(const BVHView& view, V3 position, V3 normal, uint3
         V3 dir;
         if (!coneRay(params, t1, t2, rot, cosSpread, normal, j, dir)) continue;
         ++cast;
-        if (!occluded(view, origin, dir, params.maxDist)) ++open;
+        if (!occludedWide(wide, origin, dir, params.maxDist)) ++open;
     }
     SkyResult result{cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f, 0.0f};
     if (params.leeReach > 0.0f) {
         float total = 0.0f;
         for (int a = 0; a < 3; ++a) {
-            float r = castRay(view, origin, leeRay(params, a), params.leeReach);
+            float r = castRayWide(wide, origin, leeRay(params, a), params.leeReach);
             if (r < params.leeReach) total += 1.0f - r / params.leeReach;
         }
         result.lee = total / 3.0f;
@@ -95,11 +100,16 @@ bool occluded(const BVHView& view, V3 origin, V3 dir, float maxDist) {
 
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
                    const SkyParams& params, std::span<SkyResult> results) {
-    const BVHView view = bvh.view();
+    WideBVH ownWide;  // for a hierarchy filled by hand rather than by buildBVH
+    const WideBVH* wide = bvh.wide.get();
+    if (!wide || (wide->empty() && !bvh.nodes.empty())) {
+        buildWideBVH(bvh, ownWide);
+        wide = &ownWide;
+    }
     const std::vector<uint32_t> order = mortonOrder(positions);
     parallelFor(order.size(), [&](size_t k) {
         const uint32_t i = order[k];
-        results[i] = skyVisibilityAnyHit(view, positions[i], normals[i], i, params);
+        results[i] = skyVisibilityWide(*wide, positions[i], normals[i], i, params);
     });
 }
 

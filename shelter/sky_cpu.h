@@ -5,12 +5,17 @@
 // written at its own index.
 #pragma once
 
+#include <cstdint>
 #include <span>
+#include <vector>
 
 #include "shelter/bvh.h"
 #include "shelter/sky_visibility.h"
 
 namespace wx {
+
+// Indices of the points sorted along a Morton curve over their bounding box.
+std::vector<uint32_t> mortonOrder(std::span<const V3> positions);
 
 // Any-hit query: whether some triangle is hit at 0 < t < maxDist. Agrees with
 // castRay(view, origin, dir, maxDist) < maxDist on every ray.

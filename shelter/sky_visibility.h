@@ -73,7 +73,7 @@ WX_HOSTDEV inline float pointRotation(int32_t seed, uint32_t index) {
 WX_HOSTDEV inline bool coneRay(const SkyParams& params, V3 t1, V3 t2, float rot, float cosSpread, V3 normal,
                                int32_t j, V3& dir) {
     float cosTheta = 1.0f - (static_cast<float>(j) + 0.5f) * (1.0f - cosSpread) / static_cast<float>(params.rays);
-    float sinTheta = sqrtf(fmaxf(0.0f, 1.0f - cosTheta * cosTheta));
+    float sinTheta = sqrtf(maxf(0.0f, 1.0f - cosTheta * cosTheta));
     float phi = static_cast<float>(j) * kGoldenAngle + rot;
     dir = normalize(cosf(phi) * sinTheta * t1 + sinf(phi) * sinTheta * t2 + cosTheta * params.skyDir);
     return !(dot(dir, normal) <= 0.0f && normal.z > 0.2f);

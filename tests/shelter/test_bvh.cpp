@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "shelter/bvh.h"
+#include "shelter/wide_bvh.h"
 #include "shelter_test_scenes.h"
 
 using namespace wx;
@@ -111,4 +112,31 @@ TEST(BVH, ClosestHitEqualsBruteForceOnRandomSoups) {
                 << "soup " << soupIndex << " ray " << r;
         }
     }
+}
+
+TEST(BVH, WideTraversalGivesTheBinaryTraversalsAnswers) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    for (int soupIndex = 0; soupIndex < 5; ++soupIndex) {
+        // Sizes around the leaf and collapse boundaries as well as larger soups.
+        const int sizes[] = {1, 3, 5, 9, 2500};
+        std::vector<V3> soup = randomSoup(rng, sizes[soupIndex]);
+        ShelterBVH bvh;
+        buildBVH(soup, bvh);
+        WideBVH wide;
+        buildWideBVH(bvh, wide);
+        for (int r = 0; r < 3000; ++r) {
+            V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
+            V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
+            if (r % 7 == 0) dir = V3{r % 2 ? 1.0f : -1.0f, 0, 0};
+            float maxDist = r % 3 == 0 ? 1e30f : 3.0f + 9.0f * std::fabs(unit(rng));
+            float reference = castRay(bvh.view(), origin, dir, maxDist);
+            ASSERT_EQ(castRayWide(wide, origin, dir, maxDist), reference) << "soup " << soupIndex << " ray " << r;
+            ASSERT_EQ(occludedWide(wide, origin, dir, maxDist), reference < maxDist) << "soup " << soupIndex << " ray " << r;
+        }
+    }
+    WideBVH none;
+    buildWideBVH(ShelterBVH{}, none);
+    EXPECT_EQ(castRayWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f), 5.0f);
+    EXPECT_FALSE(occludedWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f));
 }

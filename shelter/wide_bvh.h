@@ -1,0 +1,46 @@
+// WideBVH: the CPU's traversal form of a ShelterBVH. Each binary node is collapsed with
+// its children into one node of up to four child boxes, tested together with SSE, and
+// each leaf's triangles are repacked four to a block so that one Moller-Trumbore test
+// runs on four at once. Every lane performs exactly the scalar test's floating-point
+// operations in the same order, so hit distances equal castRay's. Built from a
+// ShelterBVH (which stays the stored and uploaded form); read-only once built.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/v3.h"
+#include "shelter/bvh.h"
+
+namespace wx {
+
+struct alignas(16) WideNode {
+    float bmin[3][4];  // per axis, per child slot
+    float bmax[3][4];
+    int32_t child[4];  // interior: wide node index; leaf: first triangle block
+    int32_t count[4];  // 0 interior, > 0 triangles in the leaf, -1 empty slot
+};
+
+// Four triangles in structure-of-arrays form; unused lanes have zero edges (never hit).
+struct alignas(16) TriBlock {
+    float p0[3][4];
+    float e1[3][4];
+    float e2[3][4];
+};
+
+struct WideBVH {
+    std::vector<WideNode> nodes;  // node 0 is the root
+    std::vector<TriBlock> blocks;
+    bool empty() const { return nodes.empty(); }
+};
+
+void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide);
+
+// Whether some triangle is hit at 0 < t < maxDist; the same answer as
+// castRay(bvh.view(), origin, dir, maxDist) < maxDist.
+bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
+
+// The nearest hit at 0 < t < maxDist, or maxDist; the same value as castRay.
+float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
+
+}  // namespace wx
