@@ -1,36 +1,50 @@
 #include "shelter/wide_bvh.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace wx {
 namespace {
 
-constexpr int kWideStack = 128;
+constexpr int kWideStack = 256;
 
-// Appends the wide node for binary node b: its children, each replaced by its own
-// two children when it is interior, up to four slots.
-int32_t collapse(const ShelterBVH& bvh, int32_t b, WideBVH& wide, std::vector<int32_t>& leafBlock) {
+std::atomic<bool> gAvx2Allowed{true};
+
+float surfaceArea(const BVHNode& n) {
+    const V3 e = n.bmax - n.bmin;
+    return e.x * e.y + e.y * e.z + e.z * e.x;
+}
+
+// Appends the wide node for binary node b: starting from b's two children, the interior
+// slot with the largest box is replaced by its own two children until eight slots are
+// used or only leaves remain.
+int32_t collapse(const ShelterBVH& bvh, int32_t b, WideBVH& wide, const std::vector<int32_t>& leafBlock) {
     const int32_t index = static_cast<int32_t>(wide.nodes.size());
     wide.nodes.emplace_back();
-    int32_t slots[4];
+    int32_t slots[kWideSlots];
     int used = 0;
     const BVHNode& node = bvh.nodes[b];
     if (node.count != 0) {
         slots[used++] = b;  // a leaf root: one slot holding it
     } else {
-        for (int32_t c : {node.leftOrFirst, node.leftOrFirst + 1}) {
-            const BVHNode& child = bvh.nodes[c];
-            if (child.count == 0) {
-                slots[used++] = child.leftOrFirst;
-                slots[used++] = child.leftOrFirst + 1;
-            } else {
-                slots[used++] = c;
+        slots[used++] = node.leftOrFirst;
+        slots[used++] = node.leftOrFirst + 1;
+        while (used < kWideSlots) {
+            int widest = -1;
+            for (int s = 0; s < used; ++s) {
+                if (bvh.nodes[slots[s]].count == 0 &&
+                    (widest < 0 || surfaceArea(bvh.nodes[slots[s]]) > surfaceArea(bvh.nodes[slots[widest]])))
+                    widest = s;
             }
+            if (widest < 0) break;
+            const int32_t first = bvh.nodes[slots[widest]].leftOrFirst;
+            slots[widest] = first;
+            slots[used++] = first + 1;
         }
     }
-    int32_t childIndex[4] = {0, 0, 0, 0}, childCount[4] = {-1, -1, -1, -1};
+    int32_t childIndex[kWideSlots], childCount[kWideSlots];
     for (int s = 0; s < used; ++s) {
         const BVHNode& c = bvh.nodes[slots[s]];
         if (c.count == 0) {
@@ -38,47 +52,85 @@ int32_t collapse(const ShelterBVH& bvh, int32_t b, WideBVH& wide, std::vector<in
             childCount[s] = 0;
         } else {
             childIndex[s] = leafBlock[slots[s]];
-            childCount[s] = std::max(c.count, 0);
-            if (childCount[s] == 0) childCount[s] = -1;  // an empty leaf is an empty slot
+            childCount[s] = c.count > 0 ? c.count : -1;  // an empty leaf is an empty slot
         }
     }
-    WideNode& w = wide.nodes[index];
-    for (int s = 0; s < 4; ++s) {
+    WideNode& w = wide.nodes[index];  // re-fetched: the recursion may have grown the array
+    w.liveSlots = 0;
+    for (int s = 0; s < kWideSlots; ++s) {
         const bool live = s < used && childCount[s] >= 0;
         const BVHNode* c = live ? &bvh.nodes[slots[s]] : nullptr;
-        // An empty slot (count -1) may still pass the slab test, since the test orders
-        // each axis's two distances; traversal skips it by its count.
-        w.bmin[0][s] = c ? c->bmin.x : 1e30f;
-        w.bmin[1][s] = c ? c->bmin.y : 1e30f;
-        w.bmin[2][s] = c ? c->bmin.z : 1e30f;
-        w.bmax[0][s] = c ? c->bmax.x : -1e30f;
-        w.bmax[1][s] = c ? c->bmax.y : -1e30f;
-        w.bmax[2][s] = c ? c->bmax.z : -1e30f;
-        w.child[s] = childIndex[s];
+        w.bmin[0][s] = c ? c->bmin.x : 0.0f;
+        w.bmin[1][s] = c ? c->bmin.y : 0.0f;
+        w.bmin[2][s] = c ? c->bmin.z : 0.0f;
+        w.bmax[0][s] = c ? c->bmax.x : 0.0f;
+        w.bmax[1][s] = c ? c->bmax.y : 0.0f;
+        w.bmax[2][s] = c ? c->bmax.z : 0.0f;
+        w.child[s] = live ? childIndex[s] : 0;
         w.count[s] = live ? childCount[s] : -1;
+        if (live) w.liveSlots |= 1 << s;
     }
     return index;
 }
 
-// The slab test of four boxes at once, lane for lane the scalar slabOverlaps; returns
-// the mask of overlapping slots and their entry distances.
-inline int slab4(const WideNode& n, const __m128 o[3], const __m128 inv[3], __m128 tMax, __m128& tNearOut) {
-    __m128 t1[3], t2[3];
-    for (int a = 0; a < 3; ++a) {
-        t1[a] = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(n.bmin[a]), o[a]), inv[a]);
-        t2[a] = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(n.bmax[a]), o[a]), inv[a]);
+struct RaySetup {
+    V3 origin, dir, inv;
+    __m128 o[3], d[3];
+    RaySetup(V3 origin_, V3 dir_) : origin(origin_), dir(dir_), inv(safeInverse(dir_)) {
+        o[0] = _mm_set1_ps(origin.x), o[1] = _mm_set1_ps(origin.y), o[2] = _mm_set1_ps(origin.z);
+        d[0] = _mm_set1_ps(dir.x), d[1] = _mm_set1_ps(dir.y), d[2] = _mm_set1_ps(dir.z);
     }
-    // minf(a, b) = b < a ? b : a is _mm_min_ps(b, a); maxf(a, b) = a < b ? b : a is _mm_max_ps(b, a).
-    auto mn = [](__m128 a, __m128 b) { return _mm_min_ps(b, a); };
-    auto mx = [](__m128 a, __m128 b) { return _mm_max_ps(b, a); };
-    __m128 tNear = mx(mx(mn(t1[0], t2[0]), mn(t1[1], t2[1])), mx(mn(t1[2], t2[2]), _mm_setzero_ps()));
-    __m128 tFar = mn(mn(mx(t1[0], t2[0]), mx(t1[1], t2[1])), mn(mx(t1[2], t2[2]), tMax));
-    tNearOut = tNear;
-    return _mm_movemask_ps(_mm_cmpngt_ps(tNear, tFar));
-}
+};
 
-// Moller-Trumbore on four triangles, lane for lane intersectTri; returns t per lane,
-// or a value <= 0 where the lane misses.
+// The slab tests of a node's slots, lane for lane the scalar slabOverlaps (minf(a, b) =
+// b < a ? b : a is min_ps(b, a); maxf(a, b) = a < b ? b : a is max_ps(b, a)). Return the
+// mask of overlapping slots and store their entry distances.
+struct SlabSse {
+    static int test(const WideNode& n, const RaySetup& ray, float tMax, float* nearDist) {
+        const __m128 o[3] = {_mm_set1_ps(ray.origin.x), _mm_set1_ps(ray.origin.y), _mm_set1_ps(ray.origin.z)};
+        const __m128 inv[3] = {_mm_set1_ps(ray.inv.x), _mm_set1_ps(ray.inv.y), _mm_set1_ps(ray.inv.z)};
+        int mask = 0;
+        for (int half = 0; half < kWideSlots; half += 4) {
+            __m128 t1[3], t2[3];
+            for (int a = 0; a < 3; ++a) {
+                t1[a] = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(n.bmin[a] + half), o[a]), inv[a]);
+                t2[a] = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(n.bmax[a] + half), o[a]), inv[a]);
+            }
+            auto mn = [](__m128 a, __m128 b) { return _mm_min_ps(b, a); };
+            auto mx = [](__m128 a, __m128 b) { return _mm_max_ps(b, a); };
+            __m128 tNear = mx(mx(mn(t1[0], t2[0]), mn(t1[1], t2[1])), mx(mn(t1[2], t2[2]), _mm_setzero_ps()));
+            __m128 tFar = mn(mn(mx(t1[0], t2[0]), mx(t1[1], t2[1])), mn(mx(t1[2], t2[2]), _mm_set1_ps(tMax)));
+            _mm_storeu_ps(nearDist + half, tNear);
+            mask |= _mm_movemask_ps(_mm_cmpngt_ps(tNear, tFar)) << half;
+        }
+        return mask & n.liveSlots;
+    }
+};
+
+struct SlabAvx2 {
+    __attribute__((target("avx2"))) static int test(const WideNode& n, const RaySetup& ray, float tMax,
+                                                    float* nearDist) {
+        const __m256 o[3] = {_mm256_set1_ps(ray.origin.x), _mm256_set1_ps(ray.origin.y), _mm256_set1_ps(ray.origin.z)};
+        const __m256 inv[3] = {_mm256_set1_ps(ray.inv.x), _mm256_set1_ps(ray.inv.y), _mm256_set1_ps(ray.inv.z)};
+        __m256 t1[3], t2[3];
+        for (int a = 0; a < 3; ++a) {
+            t1[a] = _mm256_mul_ps(_mm256_sub_ps(_mm256_load_ps(n.bmin[a]), o[a]), inv[a]);
+            t2[a] = _mm256_mul_ps(_mm256_sub_ps(_mm256_load_ps(n.bmax[a]), o[a]), inv[a]);
+        }
+        __m256 lo[3], hi[3];  // per axis: minf(t1, t2) and maxf(t1, t2)
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = _mm256_min_ps(t2[a], t1[a]);
+            hi[a] = _mm256_max_ps(t2[a], t1[a]);
+        }
+        __m256 tNear = _mm256_max_ps(_mm256_max_ps(_mm256_setzero_ps(), lo[2]), _mm256_max_ps(lo[1], lo[0]));
+        __m256 tFar = _mm256_min_ps(_mm256_min_ps(_mm256_set1_ps(tMax), hi[2]), _mm256_min_ps(hi[1], hi[0]));
+        _mm256_storeu_ps(nearDist, tNear);
+        return _mm256_movemask_ps(_mm256_cmp_ps(tNear, tFar, _CMP_NGT_UQ)) & n.liveSlots;
+    }
+};
+
+// Moller-Trumbore on four triangles, lane for lane intersectTri; t per lane, or a
+// value <= 0 where the lane misses.
 inline __m128 intersect4(const TriBlock& b, const __m128 o[3], const __m128 d[3]) {
     auto load = [](const float* p) { return _mm_load_ps(p); };
     auto crossLane = [](const __m128 a[3], const __m128 c[3], __m128 out[3]) {
@@ -108,45 +160,32 @@ inline __m128 intersect4(const TriBlock& b, const __m128 o[3], const __m128 d[3]
     return _mm_or_ps(_mm_and_ps(ok, t), _mm_andnot_ps(ok, _mm_set1_ps(-1.0f)));
 }
 
-struct RaySetup {
-    __m128 o[3], d[3], inv[3];
-    RaySetup(V3 origin, V3 dir) {
-        const V3 iv = safeInverse(dir);
-        o[0] = _mm_set1_ps(origin.x), o[1] = _mm_set1_ps(origin.y), o[2] = _mm_set1_ps(origin.z);
-        d[0] = _mm_set1_ps(dir.x), d[1] = _mm_set1_ps(dir.y), d[2] = _mm_set1_ps(dir.z);
-        inv[0] = _mm_set1_ps(iv.x), inv[1] = _mm_set1_ps(iv.y), inv[2] = _mm_set1_ps(iv.z);
-    }
-};
-
 // Visits the wide tree. onLeaf(first block, triangles, best) tests a leaf and returns
 // true to stop the whole query; best may shrink as hits are found. With nearestFirst the
 // overlapping slots are taken in order of entry distance, which lets a closest-hit query
 // shrink best early; an any-hit query mostly meets rays that escape, where order buys
 // nothing, so it takes the slots as they come.
-template <bool nearestFirst, class OnLeaf>
+template <class Slab, bool nearestFirst, class OnLeaf>
 inline void traverse(const WideBVH& wide, const RaySetup& ray, float& best, OnLeaf&& onLeaf) {
     int32_t stack[kWideStack];
     int top = 0;
     stack[top++] = 0;
+    alignas(32) float nearDist[kWideSlots];
     while (top > 0) {
         const WideNode& node = wide.nodes[stack[--top]];
-        __m128 tNear;
-        int hit = slab4(node, ray.o, ray.inv, _mm_set1_ps(best), tNear);
-        if (!hit) continue;
+        int hit = Slab::test(node, ray, best, nearDist);
         if constexpr (!nearestFirst) {
             for (; hit; hit &= hit - 1) {
                 const int s = __builtin_ctz(unsigned(hit));
                 if (node.count[s] > 0) {
                     if (onLeaf(node.child[s], node.count[s], best)) return;
-                } else if (node.count[s] == 0 && top < kWideStack) {
+                } else if (top < kWideStack) {
                     stack[top++] = node.child[s];
                 }
             }
             continue;
         }
-        alignas(16) float nearDist[4];
-        _mm_store_ps(nearDist, tNear);
-        int order[4], n = 0;  // overlapping slots by entry distance (insertion sort of at most four)
+        int order[kWideSlots], n = 0;  // overlapping slots by entry distance (insertion sort)
         for (; hit; hit &= hit - 1) {
             const int s = __builtin_ctz(unsigned(hit));
             int k = n++;
@@ -168,7 +207,47 @@ inline void traverse(const WideBVH& wide, const RaySetup& ray, float& best, OnLe
     }
 }
 
+template <class Slab>
+bool occludedWith(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
+    const RaySetup ray(origin, dir);
+    bool hit = false;
+    float best = maxDist;
+    const __m128 maxV = _mm_set1_ps(maxDist);
+    traverse<Slab, false>(wide, ray, best, [&](int32_t block, int32_t count, float&) {
+        for (int32_t b = 0; b * 4 < count; ++b) {
+            __m128 t = intersect4(wide.blocks[size_t(block + b)], ray.o, ray.d);
+            __m128 lanes = _mm_and_ps(_mm_cmpgt_ps(t, _mm_setzero_ps()), _mm_cmplt_ps(t, maxV));
+            if (_mm_movemask_ps(lanes)) return hit = true;
+        }
+        return false;
+    });
+    return hit;
+}
+
+template <class Slab>
+float castRayWith(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
+    const RaySetup ray(origin, dir);
+    float best = maxDist;
+    traverse<Slab, true>(wide, ray, best, [&](int32_t block, int32_t count, float& bestSoFar) {
+        for (int32_t b = 0; b * 4 < count; ++b) {
+            alignas(16) float t[4];
+            _mm_store_ps(t, intersect4(wide.blocks[size_t(block + b)], ray.o, ray.d));
+            for (int lane = 0; lane < 4; ++lane)
+                if (t[lane] > 0.0f && t[lane] < bestSoFar) bestSoFar = t[lane];
+        }
+        return false;
+    });
+    return best;
+}
+
 }  // namespace
+
+bool wideTraversalUsesAvx2() {
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    return hasAvx2 && gAvx2Allowed.load(std::memory_order_relaxed);
+}
+
+void setWideTraversalAvx2(bool allowed) { gAvx2Allowed.store(allowed, std::memory_order_relaxed); }
 
 void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
     wide.nodes.clear();
@@ -195,41 +274,20 @@ void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
             wide.blocks.push_back(block);
         }
     }
-    wide.nodes.reserve(bvh.nodes.size() / 3 + 1);
+    wide.nodes.reserve(bvh.nodes.size() / 6 + 1);
     collapse(bvh, 0, wide, leafBlock);
 }
 
 bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return false;
-    const RaySetup ray(origin, dir);
-    bool hit = false;
-    float best = maxDist;
-    const __m128 maxV = _mm_set1_ps(maxDist);
-    traverse<false>(wide, ray, best, [&](int32_t block, int32_t count, float&) {
-        for (int32_t b = 0; b * 4 < count; ++b) {
-            __m128 t = intersect4(wide.blocks[size_t(block + b)], ray.o, ray.d);
-            __m128 lanes = _mm_and_ps(_mm_cmpgt_ps(t, _mm_setzero_ps()), _mm_cmplt_ps(t, maxV));
-            if (_mm_movemask_ps(lanes)) return hit = true;
-        }
-        return false;
-    });
-    return hit;
+    return wideTraversalUsesAvx2() ? occludedWith<SlabAvx2>(wide, origin, dir, maxDist)
+                                   : occludedWith<SlabSse>(wide, origin, dir, maxDist);
 }
 
 float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return maxDist;
-    const RaySetup ray(origin, dir);
-    float best = maxDist;
-    traverse<true>(wide, ray, best, [&](int32_t block, int32_t count, float& bestSoFar) {
-        for (int32_t b = 0; b * 4 < count; ++b) {
-            alignas(16) float t[4];
-            _mm_store_ps(t, intersect4(wide.blocks[size_t(block + b)], ray.o, ray.d));
-            for (int lane = 0; lane < 4; ++lane)
-                if (t[lane] > 0.0f && t[lane] < bestSoFar) bestSoFar = t[lane];
-        }
-        return false;
-    });
-    return best;
+    return wideTraversalUsesAvx2() ? castRayWith<SlabAvx2>(wide, origin, dir, maxDist)
+                                   : castRayWith<SlabSse>(wide, origin, dir, maxDist);
 }
 
 }  // namespace wx

@@ -1,7 +1,7 @@
 // WideBVH: the CPU's traversal form of a ShelterBVH. Each binary node is collapsed with
-// its children into one node of up to four child boxes, tested together with SSE, and
-// each leaf's triangles are repacked four to a block so that one Moller-Trumbore test
-// runs on four at once. Every lane performs exactly the scalar test's floating-point
+// its descendants into one node of up to eight child boxes, tested together (AVX2 where
+// the CPU has it, else SSE four at a time), and each leaf's triangles are repacked four
+// to a block so that one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar test's floating-point
 // operations in the same order, so hit distances equal castRay's. Built from a
 // ShelterBVH (which stays the stored and uploaded form); read-only once built.
 #pragma once
@@ -14,11 +14,14 @@
 
 namespace wx {
 
-struct alignas(16) WideNode {
-    float bmin[3][4];  // per axis, per child slot
-    float bmax[3][4];
-    int32_t child[4];  // interior: wide node index; leaf: first triangle block
-    int32_t count[4];  // 0 interior, > 0 triangles in the leaf, -1 empty slot
+constexpr int kWideSlots = 8;
+
+struct alignas(32) WideNode {
+    float bmin[3][kWideSlots];  // per axis, per child slot
+    float bmax[3][kWideSlots];
+    int32_t child[kWideSlots];  // interior: wide node index; leaf: first triangle block
+    int32_t count[kWideSlots];  // 0 interior, > 0 triangles in the leaf, -1 empty slot
+    int32_t liveSlots;          // bit s set when slot s holds a child
 };
 
 // Four triangles in structure-of-arrays form; unused lanes have zero edges (never hit).
@@ -42,5 +45,10 @@ bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 
 // The nearest hit at 0 < t < maxDist, or maxDist; the same value as castRay.
 float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
+
+// Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
+// it off to check the SSE form; it is process-wide.
+bool wideTraversalUsesAvx2();
+void setWideTraversalAvx2(bool allowed);
 
 }  // namespace wx

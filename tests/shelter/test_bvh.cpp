@@ -126,6 +126,7 @@ TEST(BVH, WideTraversalGivesTheBinaryTraversalsAnswers) {
         WideBVH wide;
         buildWideBVH(bvh, wide);
         for (int r = 0; r < 3000; ++r) {
+            setWideTraversalAvx2(r % 2 == 0);  // both the AVX2 and the SSE box tests
             V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
             V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
             if (r % 7 == 0) dir = V3{r % 2 ? 1.0f : -1.0f, 0, 0};
@@ -135,6 +136,7 @@ TEST(BVH, WideTraversalGivesTheBinaryTraversalsAnswers) {
             ASSERT_EQ(occludedWide(wide, origin, dir, maxDist), reference < maxDist) << "soup " << soupIndex << " ray " << r;
         }
     }
+    setWideTraversalAvx2(true);
     WideBVH none;
     buildWideBVH(ShelterBVH{}, none);
     EXPECT_EQ(castRayWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f), 5.0f);
