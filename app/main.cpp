@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cmd_snow.h"
 #include "app/png_test_card.h"
+#include "app/snow_params.h"
 #include "render/png_writer.h"
 
 namespace {
@@ -52,6 +54,14 @@ int main(int argc, char** argv) {
     pngTest->add_option("output", pngOut, "PNG file to write")->required();
     pngTest->add_option("--size", pngSize, "Image size as WxH")->capture_default_str();
 
+    tweather::SnowCommand snowCommand;
+    CLI::App* snow = app.add_subcommand("snow", "Build a snow shell on the up-facing faces of an OBJ file");
+    snow->add_option("input", snowCommand.input, "OBJ file: all its faces form one object")->required();
+    snow->add_option("-o,--output", snowCommand.output, "OBJ file to write: the object and its snow shell")->required();
+    snow->add_option("--set", snowCommand.sets, "Snow parameter NAME=VALUE, repeatable; names: " + tweather::snowParamNames())
+        ->allow_extra_args(false);
+    snow->add_option("--stats", snowCommand.statsPath, "JSON file for the build statistics and status text");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -60,6 +70,7 @@ int main(int argc, char** argv) {
     }
 
     if (*pngTest) return runPngTest(pngOut, pngSize);
+    if (*snow) return tweather::runSnowCommand(snowCommand);
     std::fprintf(stderr, "%s", app.help().c_str());
     std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;
