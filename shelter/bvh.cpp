@@ -1,6 +1,7 @@
 #include "shelter/bvh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "shelter/wide_bvh.h"
@@ -97,6 +98,8 @@ void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
 }  // namespace
 
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
+    static std::atomic<uint64_t> serial{0};
+    bvh.buildSerial = ++serial;
     buildBinary(soup, bvh);
     auto wide = std::make_shared<WideBVH>();
     buildWideBVH(bvh, *wide);

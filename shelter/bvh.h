@@ -52,6 +52,9 @@ struct ShelterBVH {
     // The same tree collapsed for the CPU's SIMD traversal, made by buildBVH alongside
     // the binary form; immutable, so copies of the hierarchy share it.
     std::shared_ptr<const WideBVH> wide;
+    // Unique to each buildBVH call in the process, so that caches keyed on the arrays'
+    // address can tell a rebuild into the same storage from the hierarchy they hold.
+    uint64_t buildSerial = 0;
 
     BVHView view() const {
         return {nodes.data(), tris.data(), static_cast<int32_t>(nodes.size()), static_cast<int32_t>(tris.size())};
@@ -84,10 +87,8 @@ WX_HOSTDEV inline float intersectTri(const BVHTri& tri, V3 origin, V3 dir) {
 
 // The inverse direction of the slab test: components of magnitude <= 1e-12 are
 // replaced by +1e-12, so axis-parallel rays get a huge but finite inverse.
-WX_HOSTDEV inline V3 safeInverse(V3 dir) {
-    auto inv = [](float d) { return 1.0f / (fabsf(d) > 1e-12f ? d : 1e-12f); };
-    return {inv(dir.x), inv(dir.y), inv(dir.z)};
-}
+WX_HOSTDEV inline float safeInverse(float d) { return 1.0f / (fabsf(d) > 1e-12f ? d : 1e-12f); }
+WX_HOSTDEV inline V3 safeInverse(V3 dir) { return {safeInverse(dir.x), safeInverse(dir.y), safeInverse(dir.z)}; }
 
 // Slab test: whether the ray's [0, tMax] overlaps the box.
 WX_HOSTDEV inline bool slabOverlaps(V3 bmin, V3 bmax, V3 origin, V3 inv, float tMax) {

@@ -52,7 +52,7 @@ struct SkyInputs {
 SkyParams makeSkyParams(const SkyInputs& in);
 
 constexpr float kGoldenAngle = 2.3999631f;  // radians: spirals the cone rays evenly over its cap
-constexpr float kLeeAngles[3] = {-0.35f, 0.0f, 0.35f};  // radians either side of straight upwind
+constexpr float kLeeTurn = 0.35f;   // radians: the outer lee rays turn this far either side of upwind
 constexpr float kLeeLift = 0.18f;  // the lee rays' upward component before normalising
 
 // The frame around the cone axis s: t1, t2 and s are orthonormal.
@@ -83,9 +83,11 @@ WX_HOSTDEV inline V3 skyRayOrigin(const SkyParams& params, V3 position, V3 norma
     return position + params.rayOffset * normal + params.rayOffset * V3{0.0f, 0.0f, 1.0f};
 }
 
-// Direction of lee ray a: upwind, turned by kLeeAngles[a] about Z, slightly up.
+// Direction of lee ray a (0, 1, 2): upwind, turned by -kLeeTurn, 0 or +kLeeTurn about
+// Z, slightly up.
 WX_HOSTDEV inline V3 leeRay(const SkyParams& params, int a) {
-    float c = cosf(kLeeAngles[a]), s = sinf(kLeeAngles[a]);
+    const float angle = a == 0 ? -kLeeTurn : (a == 1 ? 0.0f : kLeeTurn);
+    float c = cosf(angle), s = sinf(angle);
     V3 r{params.windDir.x * c - params.windDir.y * s, params.windDir.x * s + params.windDir.y * c, 0.0f};
     return normalize(V3{-r.x, -r.y, kLeeLift});
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "gpu/sky_gpu.h"
 #include "shelter/bvh.h"
 #include "shelter/sky_cpu.h"
 #include "shelter/sky_visibility.h"
@@ -26,9 +27,10 @@ int softenPasses(float smoothing) {
 }
 
 // Step 7: open sky and lee for every refined point, or nothing when no shelter is to be
-// measured. The CPU path is the only one in this library; useGPU is left to the caller.
+// measured. With useGPU the GPU is tried first; when it declines or fails the CPU
+// threads give the same answers.
 std::vector<SkyResult> measureShelter(const ShelterBVH* shelter, const snow::Surface& surface,
-                                      const SnowSettings& s, float fine, double diag) {
+                                      const SnowSettings& s, float fine, double diag, bool& usedGPU) {
     if (!shelter || shelter->tris.empty()) return {};
     if (!(s.occlusion > 0.0f || (s.drift > 0.0f && s.leeDist > 0.0f))) return {};
     SkyInputs in;
@@ -42,8 +44,14 @@ std::vector<SkyResult> measureShelter(const ShelterBVH* shelter, const snow::Sur
     in.depth = s.depth;
     in.diag = float(diag);
     in.seed = s.seed;
-    std::vector<SkyResult> sky(surface.pointCount());
-    measureSkyCpu(*shelter, surface.position, surface.normal, makeSkyParams(in), sky);
+    const SkyParams params = makeSkyParams(in);
+    std::vector<SkyResult> sky;
+    if (s.useGPU && skyVisibilityGpu(*shelter, surface.position, surface.normal, params, sky)) {
+        usedGPU = true;
+        return sky;
+    }
+    sky.assign(surface.pointCount(), SkyResult{});
+    measureSkyCpu(*shelter, surface.position, surface.normal, params, sky);
     return sky;
 }
 
@@ -84,7 +92,7 @@ bool buildSnow(std::span<const V3> positions, std::span<const int32_t> faceIndic
         passes > 0 ? snow::buildAdjacency(surface.triangles, surface.pointCount()) : snow::Adjacency{};
 
     const Clock::time_point shelterStart = Clock::now();
-    const std::vector<SkyResult> sky = measureShelter(shelter, surface, settings, lengths.fine, diag);
+    const std::vector<SkyResult> sky = measureShelter(shelter, surface, settings, lengths.fine, diag, stats.usedGPU);
     stats.shelterMs = millisecondsSince(shelterStart);
 
     std::vector<float> amount = snow::computeAmounts(surface, sky, settings);
