@@ -66,6 +66,16 @@ std::string statsJson(const wx::SnowStats& s, const std::string& status) {
     return j + "}\n";
 }
 
+// Three world positions per triangle, the hierarchy's input. A corner with a non-finite
+// coordinate would spoil the boxes, so such triangles are left out.
+void appendTriangleSoup(const ObjMesh& mesh, std::vector<wx::V3>& soup) {
+    for (size_t i = 0; i + 2 < mesh.faces.size(); i += 3) {
+        const wx::V3 a = mesh.positions[size_t(mesh.faces[i])], b = mesh.positions[size_t(mesh.faces[i + 1])],
+                     c = mesh.positions[size_t(mesh.faces[i + 2])];
+        if (std::isfinite(a.x + a.y + a.z + b.x + b.y + b.z + c.x + c.y + c.z)) soup.insert(soup.end(), {a, b, c});
+    }
+}
+
 bool writeText(const std::string& path, const std::string& text) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
@@ -93,29 +103,34 @@ int runSnowCommand(const SnowCommand& command) {
         return kExitIo;
     }
 
+    // Occluders: meshes that cast shelter but get no snow of their own.
+    std::vector<ObjMesh> occluders(command.occluderFiles.size());
+    for (size_t i = 0; i < occluders.size(); ++i) {
+        if (!readObj(command.occluderFiles[i], occluders[i], error)) {
+            std::fprintf(stderr, "tweather snow: %s\n", error.c_str());
+            return kExitIo;
+        }
+    }
+    const bool sheltered = command.shelter != "nothing";
+
     const wx::SnowSettings settings = toSnowSettings(values);
     wx::SnowShell shell;
     wx::SnowStats stats;
     try {
-        // The file is the whole scene, so the object shelters itself (eaves over the
-        // ground, a car over the road), as the modifier's "Whole scene" does.
         wx::ShelterBVH shelter;
-        std::vector<wx::V3> soup;
-        soup.reserve(mesh.faces.size());
-        for (size_t i = 0; i + 2 < mesh.faces.size(); i += 3) {
-            const wx::V3 a = mesh.positions[size_t(mesh.faces[i])], b = mesh.positions[size_t(mesh.faces[i + 1])],
-                         c = mesh.positions[size_t(mesh.faces[i + 2])];
-            // A corner with a non-finite coordinate would spoil the hierarchy's boxes.
-            if (std::isfinite(a.x + a.y + a.z + b.x + b.y + b.z + c.x + c.y + c.z)) soup.insert(soup.end(), {a, b, c});
+        if (sheltered) {
+            std::vector<wx::V3> soup;
+            appendTriangleSoup(mesh, soup);
+            for (const ObjMesh& occluder : occluders) appendTriangleSoup(occluder, soup);
+            wx::buildBVH(soup, shelter);
         }
-        wx::buildBVH(soup, shelter);
-        wx::buildSnow(mesh.positions, mesh.faces, {}, &shelter, settings, shell, stats);
+        wx::buildSnow(mesh.positions, mesh.faces, {}, sheltered ? &shelter : nullptr, settings, shell, stats);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tweather snow: the build failed: %s\n", e.what());
+        std::fprintf(stderr, "tweather snow: the build failed: %s (try a smaller maxTris)\n", e.what());
         return kExitIo;
     }
 
-    const std::string status = snowStatusText(stats, settings, "whole scene");
+    const std::string status = snowStatusText(stats, settings, sheltered ? "this object" : "off");
     const bool snowOnly = values.get("output") != 0.0;
     if (!writeSnowObj(command.output, snowOnly ? nullptr : &mesh, shell, error)) {
         std::fprintf(stderr, "tweather snow: %s\n", error.c_str());

@@ -61,6 +61,13 @@ int main(int argc, char** argv) {
     snow->add_option("--set", snowCommand.sets, "Snow parameter NAME=VALUE, repeatable; names: " + tweather::snowParamNames())
         ->allow_extra_args(false);
     snow->add_option("--stats", snowCommand.statsPath, "JSON file for the build statistics and status text");
+    snow->add_option("--shelter", snowCommand.shelter,
+                     "What keeps snow off: this-object (the object itself plus any --occluders) or nothing")
+        ->check(CLI::IsMember({"this-object", "nothing"}))
+        ->capture_default_str();
+    snow->add_option("--occluders", snowCommand.occluderFiles,
+                     "OBJ file of meshes that shelter the object but get no snow (a roof above), repeatable")
+        ->allow_extra_args(false);
 
     try {
         app.parse(argc, argv);
