@@ -209,6 +209,9 @@ void markNearEdgeAndRefine(Surface& surface, std::span<const uint64_t> boundary,
     const int64_t budget = 2 * int64_t(maxTris);
     std::vector<uint64_t> splits;
     std::vector<int32_t> next;
+    // Points at the end of an edge split in this pass carry the pass number + 1, so an
+    // edge without both ends marked skips the search for its midpoint.
+    std::vector<int32_t> splitEnd(surface.pointCount(), 0);
     for (int pass = 0; pass < kMaxRefinePasses; ++pass) {
         const std::vector<int32_t>& tris = surface.triangles;
         const std::vector<V3>& pos = surface.position;
@@ -234,8 +237,10 @@ void markNearEdgeAndRefine(Surface& surface, std::span<const uint64_t> boundary,
         if (budget < int64_t(surface.triangleCount()) + 2 * int64_t(splits.size())) break;
 
         const int32_t firstMidpoint = int32_t(surface.pointCount());
+        const int32_t mark = pass + 1;
         for (uint64_t key : splits) {
             const size_t a = size_t(keyLow(key)), b = size_t(keyHigh(key));
+            splitEnd[a] = splitEnd[b] = mark;
             const V3 p = (surface.position[a] + surface.position[b]) * 0.5f;
             surface.position.push_back(p);
             surface.normal.push_back(normalize(surface.normal[a] + surface.normal[b]));
@@ -244,13 +249,16 @@ void markNearEdgeAndRefine(Surface& surface, std::span<const uint64_t> boundary,
             surface.nearEdge.push_back(grid.near(p));
         }
 
+        splitEnd.resize(surface.pointCount(), 0);
         next.clear();
         next.reserve(tris.size() + splits.size() * 6);
+        auto midpoint = [&](int32_t a, int32_t b) {
+            if (splitEnd[size_t(a)] != mark || splitEnd[size_t(b)] != mark) return -1;
+            return midpointOf(splits, edgeKey(a, b), firstMidpoint);
+        };
         for (size_t t = 0; t < tris.size(); t += 3) {
             const int32_t c[3] = {tris[t], tris[t + 1], tris[t + 2]};
-            const int32_t m[3] = {midpointOf(splits, edgeKey(c[0], c[1]), firstMidpoint),
-                                  midpointOf(splits, edgeKey(c[1], c[2]), firstMidpoint),
-                                  midpointOf(splits, edgeKey(c[2], c[0]), firstMidpoint)};
+            const int32_t m[3] = {midpoint(c[0], c[1]), midpoint(c[1], c[2]), midpoint(c[2], c[0])};
             splitTriangle(c, m, next);
         }
         surface.triangles.swap(next);

@@ -19,33 +19,33 @@ struct OpenEdge {
     int32_t a, b;  // directed as in its triangle: the snow lies to the left, seen from above
 };
 
-// Open edges in ascending key order, and the kept triangles' unique edge keys.
+// Open edges in ascending key order, and the kept triangles' unique edge keys. Each
+// record is the edge key shifted up one bit with the lowest bit saying whether the edge
+// runs from the larger index to the smaller (indices stay below 2^31, so nothing is lost):
+// sorting the records sorts by key and keeps each key's uses together, and an open edge
+// reads its direction from its one record.
 std::vector<OpenEdge> openEdges(std::span<const int32_t> kept, std::vector<uint64_t>& uniqueKeys) {
-    std::vector<uint64_t> keys;
-    keys.reserve(kept.size());
+    std::vector<uint64_t> records;
+    records.reserve(kept.size());
+    auto add = [&](int32_t a, int32_t b) { records.push_back((edgeKey(a, b) << 1) | uint64_t(a > b)); };
     for (size_t t = 0; t < kept.size(); t += 3) {
-        keys.push_back(edgeKey(kept[t], kept[t + 1]));
-        keys.push_back(edgeKey(kept[t + 1], kept[t + 2]));
-        keys.push_back(edgeKey(kept[t + 2], kept[t]));
+        add(kept[t], kept[t + 1]);
+        add(kept[t + 1], kept[t + 2]);
+        add(kept[t + 2], kept[t]);
     }
-    sortKeys(keys);
-    std::vector<uint64_t> once;
+    sortKeys(records);
+    std::vector<OpenEdge> open;
     uniqueKeys.clear();
-    for (size_t i = 0; i < keys.size();) {
-        size_t j = i;
-        while (j < keys.size() && keys[j] == keys[i]) ++j;
-        if (j - i == 1) once.push_back(keys[i]);
-        uniqueKeys.push_back(keys[i]);
-        i = j;
-    }
-    // Each open key belongs to exactly one triangle edge; take its direction from there.
-    std::vector<OpenEdge> open(once.size(), OpenEdge{-1, -1});
-    for (size_t t = 0; t < kept.size() && !once.empty(); t += 3) {
-        for (int e = 0; e < 3; ++e) {
-            const int32_t a = kept[t + size_t(e)], b = kept[t + size_t((e + 1) % 3)];
-            auto it = std::lower_bound(once.begin(), once.end(), edgeKey(a, b));
-            if (it != once.end() && *it == edgeKey(a, b)) open[size_t(it - once.begin())] = {a, b};
+    for (size_t i = 0; i < records.size();) {
+        const uint64_t key = records[i] >> 1;
+        size_t j = i + 1;
+        while (j < records.size() && (records[j] >> 1) == key) ++j;
+        if (j - i == 1) {
+            const bool reversed = records[i] & 1u;
+            open.push_back(reversed ? OpenEdge{keyHigh(key), keyLow(key)} : OpenEdge{keyLow(key), keyHigh(key)});
         }
+        uniqueKeys.push_back(key);
+        i = j;
     }
     return open;
 }
