@@ -5,11 +5,13 @@ namespace host {
 void registerPrimitiveClasses(ClassRegistry& r);
 void registerCameraLightClasses(ClassRegistry& r);
 void registerShapeClasses(ClassRegistry& r);
+void registerMaterialClasses(ClassRegistry& r);
 
 void registerBuiltinClasses(ClassRegistry& r) {
     registerShapeClasses(r);
     registerPrimitiveClasses(r);
     registerCameraLightClasses(r);
+    registerMaterialClasses(r);
 }
 
 }  // namespace host

@@ -35,8 +35,9 @@ private:
 // Validity of every scalar parameter of the block at t.
 Interval blockValidity(IParamBlock2* pb, TimeValue t);
 
+// Owns one parameter block as reference 0.
 template <class Base>
-class PBObject : public Base {
+class PBHolder : public Base {
 public:
     IParamBlock2* pblock = nullptr;
     int NumRefs() override { return 1; }
@@ -48,14 +49,20 @@ public:
     IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock : nullptr; }
     int NumSubs() override { return 1; }
     Animatable* SubAnim(int i) override { return i == 0 ? pblock : nullptr; }
-    Interval ObjectValidity(TimeValue t) override { return Base::ObjectValidity(t) & blockValidity(pblock, t); }
 
 protected:
-    // Copies this block's values into the clone's block.
-    void copyBlockTo(PBObject& to, RemapDir& remap) {
+    // Gives the clone a copy of this block.
+    void copyBlockTo(PBHolder& to, RemapDir& remap) {
         if (!pblock) return;
         to.ReplaceReference(0, remap.CloneRef(pblock));
     }
+};
+
+// A scene object whose validity is its block's.
+template <class Base>
+class PBObject : public PBHolder<Base> {
+public:
+    Interval ObjectValidity(TimeValue t) override { return Base::ObjectValidity(t) & blockValidity(this->pblock, t); }
 };
 
 }  // namespace host

@@ -1,0 +1,151 @@
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "export_mesh.h"
+#include "host/scene_file.h"
+#include "host/scene_io.h"
+#include "host/std_materials.h"
+#include "host/text.h"
+#include "max/units.h"
+
+namespace host {
+
+namespace {
+
+// Appends raw bytes to the single buffer, 4-byte aligned, and returns a buffer view.
+int addView(tinygltf::Model& model, const void* data, size_t bytes, int target) {
+    auto& buf = model.buffers[0].data;
+    while (buf.size() % 4) buf.push_back(0);
+    size_t offset = buf.size();
+    auto* p = static_cast<const unsigned char*>(data);
+    buf.insert(buf.end(), p, p + bytes);
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteOffset = offset;
+    view.byteLength = bytes;
+    view.target = target;
+    model.bufferViews.push_back(view);
+    return int(model.bufferViews.size()) - 1;
+}
+
+int addAccessor(tinygltf::Model& model, const std::vector<float>& values, int type, int components, bool minMax) {
+    tinygltf::Accessor a;
+    a.bufferView = addView(model, values.data(), values.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER);
+    a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    a.type = type;
+    a.count = values.size() / components;
+    if (minMax && a.count > 0) {
+        a.minValues.assign(components, 1e300);
+        a.maxValues.assign(components, -1e300);
+        for (size_t i = 0; i < values.size(); ++i) {
+            a.minValues[i % components] = std::min(a.minValues[i % components], double(values[i]));
+            a.maxValues[i % components] = std::max(a.maxValues[i % components], double(values[i]));
+        }
+    }
+    model.accessors.push_back(a);
+    return int(model.accessors.size()) - 1;
+}
+
+int materialFor(tinygltf::Model& model, std::map<Mtl*, int>& done, Mtl* mtl) {
+    auto it = done.find(mtl);
+    if (it != done.end()) return it->second;
+    tinygltf::Material g;
+    g.name = mtl ? toUtf8(mtl->GetName()) : "default";
+    Color c = diffuseOf(mtl);
+    g.pbrMetallicRoughness.baseColorFactor = {c.r, c.g, c.b, 1.0};
+    g.pbrMetallicRoughness.roughnessFactor = std::clamp(1.0 - glossinessOf(mtl) / 100.0, 0.0, 1.0);
+    g.pbrMetallicRoughness.metallicFactor = 0.0;
+    g.doubleSided = false;
+    model.materials.push_back(g);
+    return done[mtl] = int(model.materials.size()) - 1;
+}
+
+}  // namespace
+
+bool exportGltf(const std::string& path, TimeValue t, std::string& error) {
+    bool binary = extensionOf(path) == ".glb";
+    float metres = float(GetSystemUnitScale(UNITS_METERS));
+    tinygltf::Model model;
+    model.asset.version = "2.0";
+    model.asset.generator = "tweather";
+    model.buffers.resize(1);
+    model.scenes.resize(1);
+    model.defaultScene = 0;
+    std::map<Mtl*, int> materials;
+    for (const ExportMesh& e : gatherExportMeshes(t)) {
+        tinygltf::Mesh mesh;
+        mesh.name = toUtf8(e.name);
+        // One primitive per material index, in index order.
+        std::map<MtlID, std::vector<size_t>> groups;
+        for (size_t f = 0; f < e.faceMtl.size(); ++f) groups[e.faceMtl[f]].push_back(f);
+        for (const auto& [id, faces] : groups) {
+            std::vector<float> pos, nrm, uv;
+            for (size_t f : faces)
+                for (int c = 0; c < 3; ++c) {
+                    const Point3& p = e.corners[3 * f + c];
+                    const Point3& n = e.normals[3 * f + c];
+                    pos.insert(pos.end(), {p.x * metres, p.z * metres, -p.y * metres});
+                    nrm.insert(nrm.end(), {n.x, n.z, -n.y});
+                    if (!e.uvs.empty()) uv.insert(uv.end(), {e.uvs[3 * f + c].x, 1.0f - e.uvs[3 * f + c].y});
+                }
+            tinygltf::Primitive prim;
+            prim.mode = TINYGLTF_MODE_TRIANGLES;
+            prim.attributes["POSITION"] = addAccessor(model, pos, TINYGLTF_TYPE_VEC3, 3, true);
+            prim.attributes["NORMAL"] = addAccessor(model, nrm, TINYGLTF_TYPE_VEC3, 3, false);
+            if (!uv.empty()) prim.attributes["TEXCOORD_0"] = addAccessor(model, uv, TINYGLTF_TYPE_VEC2, 2, false);
+            prim.material = materialFor(model, materials, materialForIndex(e.mtl, id));
+            mesh.primitives.push_back(prim);
+        }
+        model.meshes.push_back(mesh);
+        tinygltf::Node node;
+        node.name = mesh.name;
+        node.mesh = int(model.meshes.size()) - 1;
+        model.nodes.push_back(node);
+        model.scenes[0].nodes.push_back(int(model.nodes.size()) - 1);
+    }
+    model.buffers[0].uri.clear();
+    // Written beside the target, then renamed over it, so a failed export leaves the old file.
+    std::string tmp = path + ".tmp-export";
+    tinygltf::TinyGLTF writer;
+    if (!writer.WriteGltfSceneToFile(&model, tmp, false, true, !binary, binary)) {
+        std::remove(tmp.c_str());
+        error = "cannot write '" + path + "' (check the folder exists and is writable)";
+        return false;
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        error = "cannot write '" + path + "'";
+        return false;
+    }
+    return true;
+}
+
+std::string extensionOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool importScene(const std::string& path, std::string& error, ImportReport* report, bool objYUp) {
+    std::string ext = extensionOf(path);
+    if (ext == ".gltf" || ext == ".glb") return importGltf(path, error, report);
+    if (ext == ".obj") return importObj(path, objYUp, error, report);
+    error = "'" + path + "': unknown file type (use .gltf, .glb or .obj)";
+    return false;
+}
+
+bool exportScene(const std::string& path, TimeValue t, std::string& error) {
+    std::string ext = extensionOf(path);
+    if (ext == ".gltf" || ext == ".glb") return exportGltf(path, t, error);
+    if (ext == ".obj") return exportObj(path, t, error);
+    error = "'" + path + "': unknown file type (use .gltf, .glb or .obj)";
+    return false;
+}
+
+}  // namespace host

@@ -1,0 +1,166 @@
+#include "host/std_materials.h"
+
+#include "host/class_registry.h"
+#include "pb_object.h"
+
+namespace host {
+
+namespace {
+
+ClassDesc2* stdDesc();
+ClassDesc2* multiDesc();
+ClassDesc2* bitmapDesc();
+
+class StdMtl : public PBHolder<Mtl> {
+public:
+    StdMtl() { stdDesc()->MakeAutoParamBlocks(this); }
+    Class_ID ClassID() override { return kStdMtlClassID; }
+    void GetClassName(MSTR& s, bool) const override { s = L"Standard"; }
+    Color GetDiffuse(int, BOOL) override { return pblock->GetColor(kStdDiffuse); }
+    float GetShininess(int, BOOL) override { return pblock->GetFloat(kStdGlossiness) / 100.0f; }
+    int NumSubTexmaps() override { return STD_NUM_MAPS; }
+    Texmap* GetSubTexmap(int i) override { return pblock->GetTexmap(kStdMaps, 0, i); }
+    void SetSubTexmap(int i, Texmap* m) override { pblock->SetValue(kStdMaps, 0, m, i); }
+    RefTargetHandle Clone(RemapDir& remap) override {
+        auto* c = new StdMtl();
+        copyBlockTo(*c, remap);
+        c->SetName(GetName());
+        remap.AddEntry(this, c);
+        return c;
+    }
+};
+
+class MultiMtl : public PBHolder<Mtl> {
+public:
+    MultiMtl() { multiDesc()->MakeAutoParamBlocks(this); }
+    Class_ID ClassID() override { return kMultiMtlClassID; }
+    void GetClassName(MSTR& s, bool) const override { s = L"Multi/Sub-Object"; }
+    Color GetDiffuse(int mtlNum, BOOL back) override {
+        Mtl* m = materialForIndex(this, MtlID(mtlNum));
+        return m && m != this ? m->GetDiffuse(0, back) : Color(0.5f, 0.5f, 0.5f);
+    }
+    float GetShininess(int mtlNum, BOOL back) override {
+        Mtl* m = materialForIndex(this, MtlID(mtlNum));
+        return m && m != this ? m->GetShininess(0, back) : 0.0f;
+    }
+    int NumSubMtls() override { return pblock->Count(kMultiMaterials); }
+    Mtl* GetSubMtl(int i) override { return pblock->GetMtl(kMultiMaterials, 0, i); }
+    void SetSubMtl(int i, Mtl* m) override { pblock->SetValue(kMultiMaterials, 0, m, i); }
+    RefTargetHandle Clone(RemapDir& remap) override {
+        auto* c = new MultiMtl();
+        copyBlockTo(*c, remap);
+        c->SetName(GetName());
+        remap.AddEntry(this, c);
+        return c;
+    }
+};
+
+// Names an image; evaluation answers mid grey (the stand-in draws no images).
+class BitmapTex : public PBHolder<Texmap> {
+public:
+    BitmapTex() { bitmapDesc()->MakeAutoParamBlocks(this); }
+    Class_ID ClassID() override { return kBitmapTexClassID; }
+    void GetClassName(MSTR& s, bool) const override { s = L"Bitmap"; }
+    AColor EvalColor(ShadeContext&) override { return AColor(0.5f, 0.5f, 0.5f, 1.0f); }
+    RefTargetHandle Clone(RemapDir& remap) override {
+        auto* c = new BitmapTex();
+        copyBlockTo(*c, remap);
+        remap.AddEntry(this, c);
+        return c;
+    }
+};
+
+SimpleClassDesc stdClassDesc(L"Standard", L"Standardmaterial", MATERIAL_CLASS_ID, kStdMtlClassID,
+                             [](bool) -> void* { return static_cast<Mtl*>(new StdMtl()); });
+SimpleClassDesc multiClassDesc(L"Multi/Sub-Object", L"Multimaterial", MATERIAL_CLASS_ID, kMultiMtlClassID,
+                               [](bool) -> void* { return static_cast<Mtl*>(new MultiMtl()); });
+SimpleClassDesc bitmapClassDesc(L"Bitmap", L"Bitmaptexture", TEXMAP_CLASS_ID, kBitmapTexClassID,
+                                [](bool) -> void* { return static_cast<Texmap*>(new BitmapTex()); });
+
+ClassDesc2* stdDesc() {
+    static ParamBlockDesc2 d(0, L"params", 0, &stdClassDesc, P_AUTO_CONSTRUCT, 0);
+    static bool built = [] {
+        d.AddParam(kStdDiffuse, L"diffuse", TYPE_RGBA, P_ANIMATABLE, 0).Default(Color(0.5f, 0.5f, 0.5f));
+        d.AddParam(kStdGlossiness, L"glossiness", TYPE_FLOAT, P_ANIMATABLE, 0).Default(10.0f).Range(0.0f, 100.0f);
+        d.AddParam(kStdBumpAmount, L"bumpMapAmount", TYPE_FLOAT, P_ANIMATABLE, 0).Default(30.0f).Range(-999.0f, 999.0f);
+        d.AddParam(kStdMaps, L"maps", TYPE_TEXMAP_TAB, 0, 0).TableSize(STD_NUM_MAPS);
+        return true;
+    }();
+    (void)built;
+    return &stdClassDesc;
+}
+
+ClassDesc2* multiDesc() {
+    static ParamBlockDesc2 d(0, L"params", 0, &multiClassDesc, P_AUTO_CONSTRUCT, 0);
+    static bool built = [] {
+        d.AddParam(kMultiMaterials, L"materialList", TYPE_MTL_TAB, P_VARIABLE_SIZE, 0);
+        d.AddParam(kMultiIds, L"materialIDList", TYPE_INT_TAB, P_VARIABLE_SIZE, 0).Range(0, 65535);
+        return true;
+    }();
+    (void)built;
+    return &multiClassDesc;
+}
+
+ClassDesc2* bitmapDesc() {
+    static ParamBlockDesc2 d(0, L"params", 0, &bitmapClassDesc, P_AUTO_CONSTRUCT, 0);
+    static bool built = [] {
+        d.AddParam(kBitmapFile, L"filename", TYPE_FILENAME, 0, 0);
+        return true;
+    }();
+    (void)built;
+    return &bitmapClassDesc;
+}
+
+}  // namespace
+
+void registerMaterialClasses(ClassRegistry& r) {
+    r.add(stdDesc());
+    r.add(multiDesc());
+    r.add(bitmapDesc());
+}
+
+Mtl* createStdMaterial(const std::wstring& name, Color diffuse, float glossinessPercent) {
+    auto* m = new StdMtl();
+    m->SetName(name.c_str());
+    m->pblock->SetValue(kStdDiffuse, 0, diffuse);
+    m->pblock->SetValue(kStdGlossiness, 0, glossinessPercent);
+    return m;
+}
+
+Mtl* createMultiMaterial(const std::wstring& name, const std::vector<Mtl*>& subs, const std::vector<int>& ids) {
+    auto* m = new MultiMtl();
+    m->SetName(name.c_str());
+    int n = int(std::min(subs.size(), ids.size()));
+    m->pblock->SetCount(kMultiMaterials, n);
+    m->pblock->SetCount(kMultiIds, n);
+    for (int i = 0; i < n; ++i) {
+        m->pblock->SetValue(kMultiMaterials, 0, subs[i], i);
+        m->pblock->SetValue(kMultiIds, 0, ids[i], i);
+    }
+    return m;
+}
+
+Texmap* createBitmapTex(const std::wstring& fileName) {
+    auto* t = new BitmapTex();
+    t->pblock->SetValue(kBitmapFile, 0, fileName.c_str());
+    return t;
+}
+
+Mtl* materialForIndex(Mtl* mtl, MtlID index) {
+    if (!mtl || mtl->ClassID() != kMultiMtlClassID) return mtl;
+    IParamBlock2* pb = mtl->GetParamBlock(0);
+    int n = pb->Count(kMultiMaterials);
+    if (n == 0) return nullptr;
+    for (int i = 0; i < n && i < pb->Count(kMultiIds); ++i)
+        if (pb->GetInt(kMultiIds, 0, i) == int(index)) return pb->GetMtl(kMultiMaterials, 0, i);
+    return pb->GetMtl(kMultiMaterials, 0, int(index) % n);
+}
+
+Color diffuseOf(Mtl* mtl) { return mtl ? mtl->GetDiffuse(0, FALSE) : Color(0.5f, 0.5f, 0.5f); }
+
+float glossinessOf(Mtl* mtl) {
+    if (mtl && mtl->ClassID() == kStdMtlClassID) return mtl->GetParamBlock(0)->GetFloat(kStdGlossiness);
+    return mtl ? mtl->GetShininess(0, FALSE) * 100.0f : 0.0f;
+}
+
+}  // namespace host
