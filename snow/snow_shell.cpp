@@ -15,10 +15,6 @@ namespace {
 constexpr float kKeepAmount = 0.04f;  // thinner snow than this is not built
 constexpr float kFar = 1e30f;         // lip distance of points no open edge reaches
 
-struct OpenEdge {
-    int32_t a, b;  // directed as in its triangle: the snow lies to the left, seen from above
-};
-
 // Open edges in ascending key order, and the kept triangles' unique edge keys. Each
 // record is the edge key shifted up one bit with the lowest bit saying whether the edge
 // runs from the larger index to the smaller (indices stay below 2^31, so nothing is lost):
@@ -144,44 +140,62 @@ void buildShell(const Surface& surface, std::span<const float> amount, const Sno
     shell.indices.reserve((keptTriangles + 2 * open.size() + bottoms) * 3);
     shell.kinds.reserve(keptTriangles + 2 * open.size() + bottoms);
 
+    // Shell vertices per point, and per wedge at pinch points.
+    const PinchWedges pinch = findPinchWedges(kept, open, n);
     std::vector<int32_t> top(n, -1), bottom(n, -1);
-    for (int32_t v : kept) {
-        if (top[size_t(v)] >= 0) continue;
-        const float t = thickness[size_t(v)];
-        V3 p = surface.position[size_t(v)];
-        p.z += t + lift;
-        if (s.overhang > 0.0f && lip[size_t(v)] == 0.0f && length(outward[size_t(v)]) > 1e-6f) {
-            // The lip reaches out over the edge and droops by a quarter of its thickness.
-            const float reach = std::min(std::max(t, 1e-6f) * 1.5f, s.overhang);
-            p += normalize(outward[size_t(v)]) * reach;
-            p.z -= 0.25f * t;
+    std::vector<int32_t> pinchTop(pinch.empty() ? 0 : size_t(pinch.wedgeBase.back()), -1);
+    std::vector<int32_t> pinchBottom(pinchTop.size(), -1);
+    auto slotOf = [&](std::vector<int32_t>& perPoint, std::vector<int32_t>& perWedge, int32_t v,
+                      int32_t wedge) -> int32_t& {
+        if (pinch.empty() || pinch.pinchOf[size_t(v)] < 0) return perPoint[size_t(v)];
+        return perWedge[size_t(pinch.wedgeBase[size_t(pinch.pinchOf[size_t(v)])] + wedge)];
+    };
+    auto topOf = [&](int32_t v, int32_t wedge) {
+        int32_t& index = slotOf(top, pinchTop, v, wedge);
+        if (index < 0) {
+            const float t = thickness[size_t(v)];
+            V3 p = surface.position[size_t(v)];
+            p.z += t + lift;
+            if (s.overhang > 0.0f && lip[size_t(v)] == 0.0f && length(outward[size_t(v)]) > 1e-6f) {
+                // The lip reaches out over the edge and droops by a quarter of its thickness.
+                const float reach = std::min(std::max(t, 1e-6f) * 1.5f, s.overhang);
+                p += normalize(outward[size_t(v)]) * reach;
+                p.z -= 0.25f * t;
+            }
+            index = addVertex(p);
         }
-        top[size_t(v)] = addVertex(p);
-    }
-    for (size_t t = 0; t < kept.size(); t += 3)
-        addTriangle(top[size_t(kept[t])], top[size_t(kept[t + 1])], top[size_t(kept[t + 2])], kSnowTop);
-
+        return index;
+    };
     // Closed: the floor floats above the surface; open: the walls dip below it so no gap shows.
     const float bottomOffset = s.closed ? 0.5f * lift : -2.0f * lift;
-    auto bottomOf = [&](int32_t v) {
-        if (bottom[size_t(v)] < 0) {
+    auto bottomOf = [&](int32_t v, int32_t wedge) {
+        int32_t& index = slotOf(bottom, pinchBottom, v, wedge);
+        if (index < 0) {
             V3 p = surface.position[size_t(v)];
             p.z += bottomOffset;
-            bottom[size_t(v)] = addVertex(p);
+            index = addVertex(p);
         }
-        return bottom[size_t(v)];
+        return index;
     };
+    auto wedgeAt = [&](size_t slot) { return pinch.wedgeAtSlot(kept[slot], int32_t(slot)); };
+
+    for (size_t t = 0; t < kept.size(); t += 3) {
+        const int32_t a = topOf(kept[t], wedgeAt(t));
+        const int32_t b = topOf(kept[t + 1], wedgeAt(t + 1));
+        addTriangle(a, b, topOf(kept[t + 2], wedgeAt(t + 2)), kSnowTop);
+    }
     for (const OpenEdge& e : open) {
-        const int32_t ta = top[size_t(e.a)], tb = top[size_t(e.b)];
-        const int32_t ba = bottomOf(e.a);
+        const int32_t wa = pinch.wedgeOfEdge(kept, e.a, e.a, e.b), wb = pinch.wedgeOfEdge(kept, e.b, e.a, e.b);
+        const int32_t ta = topOf(e.a, wa), tb = topOf(e.b, wb);
+        const int32_t ba = bottomOf(e.a, wa);
         addTriangle(tb, ta, ba, kSnowWall);
-        addTriangle(tb, ba, bottomOf(e.b), kSnowWall);
+        addTriangle(tb, ba, bottomOf(e.b, wb), kSnowWall);
     }
     if (s.closed) {
         for (size_t t = 0; t < kept.size(); t += 3) {
-            const int32_t ba = bottomOf(kept[t]);
-            const int32_t bc = bottomOf(kept[t + 2]);
-            addTriangle(ba, bc, bottomOf(kept[t + 1]), kSnowBottom);
+            const int32_t ba = bottomOf(kept[t], wedgeAt(t));
+            const int32_t bc = bottomOf(kept[t + 2], wedgeAt(t + 2));
+            addTriangle(ba, bc, bottomOf(kept[t + 1], wedgeAt(t + 1)), kSnowBottom);
         }
     }
     stats.trianglesOut = int32_t(shell.kinds.size());

@@ -86,6 +86,31 @@ float regionWeight(const SnowRegion& region, V3 p, float soft);
 // `passes` rounds of halfway blending toward the neighbours' mean.
 void softenAmounts(std::vector<float>& amount, const Adjacency& adjacency, int passes);
 
+// A directed open edge of the kept triangles: the snow lies to its left, seen from above.
+struct OpenEdge {
+    int32_t a, b;
+};
+
+// Pinch points: where snow regions touch at a single point, more than one open edge leaves
+// that point. Each wedge (fan of kept triangles joined across edges at the point) gets its
+// own shell vertices, so a closed shell stays manifold there. Corner slots are indices into
+// the kept list (triangle * 3 + corner); every other point has the single wedge 0.
+struct PinchWedges {
+    std::vector<int32_t> pinchOf;      // per point: pinch number or -1; empty when there is none
+    std::vector<uint32_t> slotBegin;   // per pinch + 1: its range in slots
+    std::vector<int32_t> slots;        // corner slots at each pinch, ascending
+    std::vector<int32_t> slotWedge;    // wedge of each slots entry
+    std::vector<int32_t> wedgeBase;    // per pinch + 1: running count of wedges
+
+    bool empty() const { return pinchOf.empty(); }
+    // Wedge of the corner at `slot`, whose point is `point`.
+    int32_t wedgeAtSlot(int32_t point, int32_t slot) const;
+    // Wedge at `point` of the kept triangle holding the directed edge a -> b (point is a or b).
+    int32_t wedgeOfEdge(std::span<const int32_t> kept, int32_t point, int32_t a, int32_t b) const;
+};
+
+PinchWedges findPinchWedges(std::span<const int32_t> kept, std::span<const OpenEdge> open, size_t pointCount);
+
 // Steps after softening: keep, open boundary, lip, thickness, output. Sets trianglesOut,
 // verticesOut and thickest.
 void buildShell(const Surface& surface, std::span<const float> amount, const SnowSettings& settings,

@@ -82,7 +82,7 @@ TEST_F(SnowCommandTest, WritesObjectAndSnowGroupsWithUvsAndStats) {
                               "\"usedGPU\": false", "\"openSky\"", "\"meanAmount\"", "\"thickest\"",
                               "\"status\": \"Render snow: "})
         EXPECT_NE(stats.find(field), std::string::npos) << field << " in\n" << stats;
-    EXPECT_NE(stats.find("\\r\\nShelter: whole scene, CPU"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("\\r\\nShelter: this object, CPU"), std::string::npos) << stats;
 }
 
 TEST_F(SnowCommandTest, SnowOnlyOutputAndRepeatableBytes) {

@@ -131,6 +131,28 @@ TEST(SnowShell, ClosedAgainstOpen) {
     EXPECT_EQ(open.stats.thickest, closed.stats.thickest);
 }
 
+TEST(SnowShell, SquaresTouchingAtACornerStayManifold) {
+    // Two squares that share only the point (100, 100): the solid there must not share one
+    // vertical edge between four walls. Soup input, so the point is welded first.
+    Mesh m;
+    m.quad(m.add({0, 0, 0}), m.add({100, 0, 0}), m.add({100, 100, 0}), m.add({0, 100, 0}));
+    m.quad(m.add({100, 100, 0}), m.add({200, 100, 0}), m.add({200, 200, 0}), m.add({100, 200, 0}));
+    SnowSettings s = shellSettings();
+    s.resolution = 1e6f;
+    s.edgeRound = 0.0f;
+    s.closed = true;
+    const Built closed = build(triangleSoup(m), s);
+    EXPECT_TRUE(watertight(closed.shell));
+    // 7 points, the shared one twice (one per square), each with a top and a bottom.
+    EXPECT_EQ(closed.shell.vertices.size(), 16u);
+    EXPECT_EQ(countKind(closed.shell, kSnowWall), 16u);
+
+    s.closed = false;
+    const Built open = build(triangleSoup(m), s);
+    EXPECT_EQ(open.shell.vertices.size(), 16u);
+    for (const auto& [edge, count] : directedEdges(open.shell)) EXPECT_EQ(count, 1) << edge.first << "->" << edge.second;
+}
+
 TEST(SnowShell, UvsTileByUvScale) {
     SnowSettings s = shellSettings();
     s.uvScale = 50.0f;
