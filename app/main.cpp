@@ -7,6 +7,7 @@
 
 #include "app/cmd_snow.h"
 #include "app/png_test_card.h"
+#include "app/scene_cmd.h"
 #include "app/snow_params.h"
 #include "render/png_writer.h"
 
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
                      "OBJ file of meshes that shelter the object but get no snow (a roof above), repeatable")
         ->allow_extra_args(false);
 
+    tweather::SceneCli sceneCli(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -78,6 +81,7 @@ int main(int argc, char** argv) {
 
     if (*pngTest) return runPngTest(pngOut, pngSize);
     if (*snow) return tweather::runSnowCommand(snowCommand);
+    if (sceneCli.chosen()) return sceneCli.run();
     std::fprintf(stderr, "%s", app.help().c_str());
     std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;

@@ -198,7 +198,7 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
              {"nodes", nodes},
              {"selection", selection}};
     doc["objects"] = w.objectsJson();
-    return doc.dump(1);
+    return doc.dump();
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {

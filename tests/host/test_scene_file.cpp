@@ -172,15 +172,15 @@ TEST_F(SceneFileTest, BadFilesAreRefusedAndTheOpenSceneIsUntouched) {
     EXPECT_NE(e.find("format"), std::string::npos) << e;
     // Well-formed JSON with a broken reference deep inside: the path names it.
     std::string broken = text;
-    size_t at = broken.find("\"material\": -1");
+    size_t at = broken.find("\"material\":-1");
     ASSERT_NE(at, std::string::npos);
-    broken.replace(at, 14, "\"material\": 999");
+    broken.replace(at, 13, "\"material\":999");
     e = tryLoad("badref.json", broken);
     EXPECT_NE(e.find("nodes[0].material: no object has id 999"), std::string::npos) << e;
     std::string badIndex = text;
-    at = badIndex.find("\"faces\": [");
+    at = badIndex.find("\"faces\":[");
     ASSERT_NE(at, std::string::npos);
-    badIndex.insert(at + 10, "\n 77777, 0, 0, 0, 0,");
+    badIndex.insert(at + 9, "77777,0,0,0,0,");
     e = tryLoad("badindex.json", badIndex);
     EXPECT_NE(e.find("mesh.faces"), std::string::npos) << e;
     e = tryLoad("newer.json", R"({"format": "tweather-scene", "version": 99})");
@@ -224,7 +224,7 @@ TEST_F(SceneFileTest, UnknownClassesAreKeptAndReported) {
             edited = true;
         }
     ASSERT_TRUE(edited);
-    std::string text = doc.dump(1);
+    std::string text = doc.dump();
     host::SceneSettings settings;
     std::string error;
     host::SceneFileReport report;

@@ -1,0 +1,275 @@
+#include "app/scene_cmd.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <functional>
+
+#include "host/host_app.h"
+#include "host/module_loader.h"
+#include "host/scene.h"
+#include "host/scene_file.h"
+#include "host/scene_io.h"
+#include "host/text.h"
+#include "max/interface.h"
+#include "max/material.h"
+
+namespace tweather {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+constexpr int kExitIo = 1;
+constexpr int kExitUsage = 2;
+
+bool isSceneFile(const std::string& ext) { return ext == ".scene" || ext == ".json"; }
+bool isMeshFile(const std::string& ext) { return ext == ".gltf" || ext == ".glb" || ext == ".obj"; }
+
+std::string classIdText(Class_ID id) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "(0x%X, 0x%X)", unsigned(id.PartA()), unsigned(id.PartB()));
+    return buf;
+}
+
+std::string className(ReferenceTarget* t) {
+    MSTR s;
+    t->GetClassName(s);
+    return host::toUtf8(s);
+}
+
+Json point(const Point3& p) { return Json::array({p.x, p.y, p.z}); }
+
+// The value at t (keys evaluated); references by what they point at.
+Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, TimeValue t) {
+    switch (ValueKindOf(d.type)) {
+        case PBValueKind::Float: return pb->GetFloat(d.ID, t, tab);
+        case PBValueKind::Int: {
+            int v = pb->GetInt(d.ID, t, tab);
+            return (d.type & ~TYPE_TAB) == TYPE_BOOL ? Json(v != 0) : Json(v);
+        }
+        case PBValueKind::Point3: return point(s.p);
+        case PBValueKind::String: return host::toUtf8(s.s);
+        case PBValueKind::Ref: {
+            if (!s.ref) return nullptr;
+            if ((d.type & ~TYPE_TAB) == TYPE_INODE) {
+                auto* n = static_cast<INode*>(s.ref);
+                return Json{{"node", n->GetHandle()}, {"name", host::toUtf8(n->GetName())}};
+            }
+            return Json{{"class", className(s.ref)}};
+        }
+        default: return nullptr;
+    }
+}
+
+Json paramsOf(ReferenceTarget* t, TimeValue time) {
+    Json out = Json::object();
+    for (int b = 0; b < t->NumParamBlocks(); ++b) {
+        IParamBlock2* pb = t->GetParamBlock(b);
+        if (!pb) continue;
+        for (int i = 0; i < pb->NumParams(); ++i) {
+            const ParamDef& d = pb->GetDesc()->paramdefs(i);
+            const auto& slots = pb->Slots(d.ID);
+            Json entry{{"id", d.ID}};
+            if (IsTabType(d.type)) {
+                Json values = Json::array();
+                for (size_t k = 0; k < slots.size(); ++k) values.push_back(slotValue(pb, d, slots[k], int(k), time));
+                entry["value"] = values;
+            } else if (!slots.empty()) {
+                entry["value"] = slotValue(pb, d, slots[0], 0, time);
+                if (!slots[0].keys.empty()) {
+                    Json keys = Json::array();
+                    bool isInt = ValueKindOf(d.type) == PBValueKind::Int;
+                    for (const PB2Key& k : slots[0].keys) keys.push_back(Json::array({k.t, isInt ? Json(k.i) : Json(k.f)}));
+                    entry["keys"] = keys;
+                }
+            }
+            out[host::toUtf8(d.int_name)] = entry;
+        }
+    }
+    return out;
+}
+
+Json objectJson(ReferenceTarget* t, TimeValue time) {
+    return Json{{"class", className(t)}, {"classId", classIdText(t->ClassID())}, {"superClassId", t->SuperClassID()},
+                {"params", paramsOf(t, time)}};
+}
+
+Json nodeJson(INode* n, TimeValue t) {
+    Matrix3 tm = n->GetNodeTM(t);
+    Json j{{"handle", n->GetHandle()},
+           {"name", host::toUtf8(n->GetName())},
+           {"transform", Json::array({point(tm.GetRow(0)), point(tm.GetRow(1)), point(tm.GetRow(2)), point(tm.GetRow(3))})},
+           {"hidden", bool(n->IsNodeHidden())},
+           {"renderable", bool(n->Renderable())}};
+    j["object"] = n->GetObjectRef() ? objectJson(n->GetObjectRef(), t) : Json(nullptr);
+    Json mods = Json::array();
+    if (IDerivedObject* d = n->GetWSMDerivedObject())
+        for (int i = 0; i < d->NumModifiers(); ++i)
+            if (Modifier* m = d->GetModifier(i)) mods.push_back(objectJson(m, t));
+    j["modifiers"] = mods;
+    if (Mtl* m = n->GetMtl()) {
+        Json mj = objectJson(m, t);
+        mj["name"] = host::toUtf8(m->GetName());
+        j["material"] = mj;
+    }
+    Json children = Json::array();
+    for (int i = 0; i < n->NumberOfChildren(); ++i) children.push_back(nodeJson(n->GetChildNode(i), t));
+    j["children"] = children;
+    return j;
+}
+
+std::string valueText(const Json& v) {
+    if (v.is_number_float()) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", v.get<double>());
+        return buf;
+    }
+    if (v.is_array()) {
+        std::string s = "[";
+        for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + valueText(v[i]);
+        return s + "]";
+    }
+    if (v.is_object() && v.contains("node"))
+        return "node " + std::to_string(v["node"].get<unsigned>()) + " '" + v["name"].get<std::string>() + "'";
+    if (v.is_object() && v.contains("class")) return v["class"].get<std::string>();
+    return v.dump();
+}
+
+void objectText(const Json& o, const std::string& pad, const std::string& label, std::string& out) {
+    out += pad + label + o["class"].get<std::string>() + " " + o["classId"].get<std::string>();
+    if (o.contains("name")) out += " '" + o["name"].get<std::string>() + "'";
+    out += "\n";
+    for (const auto& [name, p] : o["params"].items()) {
+        out += pad + "    " + name + " = " + valueText(p["value"]);
+        if (p.contains("keys")) out += "  (animated, " + std::to_string(p["keys"].size()) + " keys)";
+        out += "\n";
+    }
+}
+
+void nodeText(const Json& n, int depth, std::string& out) {
+    std::string pad(size_t(depth) * 2, ' ');
+    out += pad + "#" + std::to_string(n["handle"].get<unsigned>()) + " " + n["name"].get<std::string>();
+    if (n["hidden"].get<bool>()) out += " (hidden)";
+    if (!n["renderable"].get<bool>()) out += " (not renderable)";
+    out += "\n" + pad + "  world: " + valueText(n["transform"]) + "\n";
+    if (!n["object"].is_null()) objectText(n["object"], pad + "  ", "object: ", out);
+    for (const Json& m : n["modifiers"]) objectText(m, pad + "  ", "modifier: ", out);
+    if (n.contains("material")) objectText(n["material"], pad + "  ", "material: ", out);
+    for (const Json& c : n["children"]) nodeText(c, depth + 1, out);
+}
+
+// Starts the host with the given plug-in modules; their failures are reported, not fatal.
+void startHost(const std::vector<std::string>& plugins) {
+    std::vector<std::string> errors;
+    host::startUp(plugins, errors);
+    for (const std::string& e : errors) std::fprintf(stderr, "tweather scene: %s\n", e.c_str());
+}
+
+}  // namespace
+
+bool loadAnyScene(const std::string& path, bool objYUp, std::string& error, std::vector<std::string>& warnings) {
+    std::string ext = host::extensionOf(path);
+    if (isSceneFile(ext)) {
+        host::SceneFileReport report;
+        bool ok = host::loadScene(path, error, &report);
+        warnings = report.warnings;
+        return ok;
+    }
+    if (isMeshFile(ext)) {
+        host::ImportReport report;
+        bool ok = host::importScene(path, error, &report, objYUp);
+        warnings = report.warnings;
+        return ok;
+    }
+    error = "'" + path + "': unknown file type (use .scene, .json, .gltf, .glb or .obj)";
+    return false;
+}
+
+std::string describeScene(bool json, int timeTicks) {
+    Json nodes = Json::array();
+    INode* root = GetCOREInterface()->GetRootNode();
+    for (int i = 0; i < root->NumberOfChildren(); ++i) nodes.push_back(nodeJson(root->GetChildNode(i), timeTicks));
+    int unitType = 0;
+    float unitScale = 1.0f;
+    GetSystemUnitInfo(&unitType, &unitScale);
+    static const char* kUnits[] = {"inches", "feet", "miles", "millimetres", "centimetres", "metres", "kilometres"};
+    char unit[64];
+    std::snprintf(unit, sizeof unit, "%g %s", unitScale, kUnits[unitType]);
+    Json doc{{"unit", unit},
+             {"metresPerUnit", GetSystemUnitScale(UNITS_METERS)},
+             {"framesPerSecond", GetFrameRate()},
+             {"nodes", nodes}};
+    if (json) return doc.dump(2) + "\n";
+    char head[128];
+    std::snprintf(head, sizeof head, "system unit: %g m, %d fps\n", GetSystemUnitScale(UNITS_METERS), GetFrameRate());
+    std::string out = head;
+    for (const Json& n : nodes) nodeText(n, 0, out);
+    return out;
+}
+
+int runSceneInfo(const SceneOptions& o) {
+    startHost(o.plugins);
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(o.input, o.objYUp, error, warnings)) {
+        std::fprintf(stderr, "tweather scene info: %s\n", error.c_str());
+        host::shutDown();
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) std::fprintf(stderr, "tweather scene info: warning: %s\n", w.c_str());
+    std::string text = describeScene(o.json, SecToTicks(o.timeSeconds));
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    host::shutDown();
+    return 0;
+}
+
+int runSceneConvert(const SceneOptions& o) {
+    std::string outExt = host::extensionOf(o.output);
+    if (!isSceneFile(outExt) && !isMeshFile(outExt)) {
+        std::fprintf(stderr, "tweather scene convert: '%s': unknown output type (use .scene, .json, .gltf, .glb or .obj)\n",
+                     o.output.c_str());
+        return kExitUsage;
+    }
+    startHost(o.plugins);
+    std::string error;
+    std::vector<std::string> warnings;
+    int rc = 0;
+    if (!loadAnyScene(o.input, o.objYUp, error, warnings)) {
+        std::fprintf(stderr, "tweather scene convert: %s\n", error.c_str());
+        rc = kExitIo;
+    } else {
+        for (const std::string& w : warnings) std::fprintf(stderr, "tweather scene convert: warning: %s\n", w.c_str());
+        bool ok = isSceneFile(outExt) ? host::saveScene(o.output, error)
+                                      : host::exportScene(o.output, SecToTicks(o.timeSeconds), error);
+        if (!ok) {
+            std::fprintf(stderr, "tweather scene convert: %s\n", error.c_str());
+            rc = kExitIo;
+        } else {
+            std::printf("wrote %s (%zu nodes)\n", o.output.c_str(), host::currentScene().allNodes().size());
+        }
+    }
+    host::shutDown();
+    return rc;
+}
+
+SceneCli::SceneCli(CLI::App& app) {
+    scene_ = app.add_subcommand("scene", "Show or convert scene files (.scene/.json, .gltf/.glb, .obj)");
+    scene_->require_subcommand(1);
+    scene_->add_option("--plugin", options_.plugins, "Plug-in module to load first (repeatable)");
+    scene_->add_flag("--obj-y-up", options_.objYUp, "Read OBJ files as +Y up (default +Z up)");
+    scene_->add_option("--time", options_.timeSeconds, "Scene time in seconds for transforms and export");
+    info_ = scene_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");
+    info_->add_option("file", options_.input, "Scene, glTF or OBJ file")->required();
+    info_->add_flag("--json", options_.json, "Print JSON instead of text");
+    convert_ = scene_->add_subcommand("convert", "Read IN and write OUT, formats by extension");
+    convert_->add_option("in", options_.input, "Scene, glTF or OBJ file to read")->required();
+    convert_->add_option("out", options_.output, "Scene, glTF or OBJ file to write")->required();
+}
+
+int SceneCli::run() {
+    if (*info_) return runSceneInfo(options_);
+    if (*convert_) return runSceneConvert(options_);
+    return kExitUsage;
+}
+
+}  // namespace tweather
