@@ -256,7 +256,10 @@ SceneCli::SceneCli(CLI::App& app) {
     scene_ = app.add_subcommand("scene", "Show or convert scene files (.scene/.json, .gltf/.glb, .obj)");
     scene_->require_subcommand(1);
     scene_->add_option("--plugin", options_.plugins, "Plug-in module to load first (repeatable)");
-    scene_->add_flag("--obj-y-up", options_.objYUp, "Read OBJ files as +Y up (default +Z up)");
+    scene_->add_option_function<std::string>(
+              "--up", [this](const std::string& axis) { options_.objYUp = axis == "y"; },
+              "Up axis of OBJ input: z (default) or y")
+        ->check(CLI::IsMember({"y", "z"}));
     scene_->add_option("--time", options_.timeSeconds, "Scene time in seconds for transforms and export");
     info_ = scene_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");
     info_->add_option("file", options_.input, "Scene, glTF or OBJ file")->required();

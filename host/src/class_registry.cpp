@@ -34,6 +34,11 @@ void* ClassRegistry::create(SClass_ID superID, Class_ID classID, bool loading) c
     return d ? d->Create(loading ? TRUE : FALSE) : nullptr;
 }
 
+void* ClassRegistry::createByName(const std::wstring& name) const {
+    ClassDesc* d = findByName(name);
+    return d ? d->Create(FALSE) : nullptr;
+}
+
 ClassRegistry& classRegistry() {
     static ClassRegistry* registry = [] {
         auto* r = new ClassRegistry();

@@ -42,6 +42,7 @@ INode* Scene::createNode(Object* obj, const std::wstring& name, ULONG handle) {
     nextHandle_ = std::max(nextHandle_, node->handle_ + 1);
     node->parent_ = root_;
     root_->children_.push_back(node);
+    byHandle_[node->handle_] = node;
     if (obj) node->ReplaceReference(0, obj);
     if (!name.empty()) {
         node->name_ = name;
@@ -66,13 +67,13 @@ void Scene::deleteNode(INode* node) {
     auto& sib = parent->children_;
     sib.erase(std::remove(sib.begin(), sib.end(), node), sib.end());
     selection_.erase(std::remove(selection_.begin(), selection_.end(), node), selection_.end());
+    byHandle_.erase(node->handle_);
     delete node;
 }
 
 INode* Scene::findByHandle(ULONG handle) {
-    for (INode* n : allNodes())
-        if (n->handle_ == handle) return n;
-    return nullptr;
+    auto it = byHandle_.find(handle);
+    return it == byHandle_.end() ? nullptr : it->second;
 }
 
 INode* Scene::findByName(const std::wstring& name) {

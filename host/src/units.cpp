@@ -1,6 +1,7 @@
 #include "max/units.h"
 
 #include "host/scene_settings.h"
+#include "max/notify.h"
 
 namespace host {
 
@@ -27,7 +28,9 @@ double metresPerUnit(int type) {
 int GetTicksPerFrame() { return host::sceneSettings().ticksPerFrame; }
 
 void SetTicksPerFrame(int ticks) {
-    if (ticks > 0 && TIME_TICKSPERSEC % ticks == 0) host::sceneSettings().ticksPerFrame = ticks;
+    if (ticks <= 0 || TIME_TICKSPERSEC % ticks != 0 || ticks == host::sceneSettings().ticksPerFrame) return;
+    host::sceneSettings().ticksPerFrame = ticks;
+    BroadcastNotification(NOTIFY_TIMEUNITS_CHANGE);
 }
 
 int GetFrameRate() { return TIME_TICKSPERSEC / GetTicksPerFrame(); }
@@ -52,4 +55,5 @@ void SetSystemUnitInfo(int type, float scale) {
     if (host::metresPerUnit(type) <= 0.0 || !(scale > 0.0f)) return;
     host::sceneSettings().unitType = type;
     host::sceneSettings().unitScale = scale;
+    BroadcastNotification(NOTIFY_UNITS_CHANGE);
 }

@@ -7,6 +7,7 @@
 #include "max/interface.h"
 #include "max/notify.h"
 #include "max/timer.h"
+#include "max/units.h"
 
 namespace {
 
@@ -49,6 +50,22 @@ TEST(Notifications, RegisteredCodesOnlyWithTheirParam) {
 
 Log* gOther = nullptr;
 void unregisterOther(void*, NotifyInfo*) { UnRegisterNotification(record, gOther); }
+
+TEST(Notifications, UnitAndFrameRateChangesAreAnnounced) {
+    Log log;
+    RegisterNotification(record, &log, NOTIFY_UNITS_CHANGE);
+    RegisterNotification(record, &log, NOTIFY_TIMEUNITS_CHANGE);
+    host::resetScene();
+    SetSystemUnitInfo(UNITS_METERS, 1.0f);
+    SetSystemUnitInfo(UNITS_METERS, -1.0f);  // refused: no announcement
+    SetFrameRate(24);
+    SetFrameRate(24);  // unchanged
+    ASSERT_EQ(log.calls.size(), 2u);
+    EXPECT_EQ(log.calls[0].first, NOTIFY_UNITS_CHANGE);
+    EXPECT_EQ(log.calls[1].first, NOTIFY_TIMEUNITS_CHANGE);
+    UnRegisterNotification(record, &log);
+    host::resetScene();
+}
 
 TEST(Notifications, CallbackMayUnregisterAnother) {
     Log other;

@@ -41,6 +41,10 @@ TEST_F(ModuleTest, LoadsCreatesEvaluatesAndUnloads) {
     auto* obj = static_cast<Object*>(ip->CreateInstance(GEOMOBJECT_CLASS_ID, kPyramid));
     ASSERT_NE(obj, nullptr);
     EXPECT_EQ(ip->CreateInstance(GEOMOBJECT_CLASS_ID, Class_ID(1, 2)), nullptr);
+    auto* byName = static_cast<Object*>(host::classRegistry().createByName(L"TestPyramid"));
+    ASSERT_NE(byName, nullptr);
+    EXPECT_EQ(byName->ClassID(), kPyramid);
+    byName->MaybeAutoDelete();
     INode* node = ip->CreateObjectNode(obj);
     IParamBlock2* pb = obj->GetParamBlock(0);
     ASSERT_NE(pb, nullptr);

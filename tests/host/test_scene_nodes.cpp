@@ -163,6 +163,32 @@ TEST_F(FreshScene, WorldSpaceModifiersSeeWorldPointsOnACopy) {
     EXPECT_EQ(plain->EvalWorldState(0).obj, plain->GetObjectRef());
 }
 
+// A world-space modifier for objects without points: it moves their TM instead.
+class RaiseTM : public WSModifier {
+public:
+    Class_ID ClassID() override { return Class_ID(0x78, 0x89); }
+    Class_ID InputType() override { return Class_ID(SIMPLE_CAM_CLASS_ID, 0); }
+    void ModifyObject(TimeValue, ModContext&, ObjectState* os, INode*) override {
+        Matrix3 up = TransMatrix(Point3(0, 0, 7));
+        os->ApplyTM(&up, FOREVER);
+    }
+};
+
+TEST_F(FreshScene, WorldSpaceModifiersMoveTheTMOfObjectsWithoutPoints) {
+    INode* n = ip->CreateObjectNode(host::createFreeCamera(0.5f));
+    n->SetPosition(0, Point3(1, 2, 3));
+    n->AddWSModifier(new RaiseTM());
+    const ObjectState& os = n->EvalWorldState(0);
+    EXPECT_EQ(os.obj->SuperClassID(), CAMERA_CLASS_ID);
+    EXPECT_NE(os.obj, n->GetObjectRef());  // the pipeline's copy
+    EXPECT_TRUE(n->GetObjTMAfterWSM(0).Equals(TransMatrix(Point3(1, 2, 10))));
+    // A modifier whose input type the object cannot become is passed over.
+    INode* mesh = ip->CreateObjectNode(host::createBox(1, 1, 1));
+    mesh->AddWSModifier(new RaiseTM());
+    EXPECT_EQ(mesh->EvalWorldState(0).obj, mesh->GetObjectRef());
+    EXPECT_TRUE(mesh->GetObjTMAfterWSM(0).IsIdentity());
+}
+
 TEST_F(FreshScene, PrimitivesConvertToMeshes) {
     EXPECT_EQ(host::classRegistry().find(GEOMOBJECT_CLASS_ID, Class_ID(0x11, 0))->ClassName(), std::wstring(L"Sphere"));
     for (Object* o : {host::createBox(10, 20, 30), host::createSphere(5, 16), host::createCylinder(3, 8, 12),

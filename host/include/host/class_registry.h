@@ -20,6 +20,8 @@ public:
     ClassDesc* findByName(const std::wstring& name) const;
     // A new instance, or null for an unknown class.
     void* create(SClass_ID superID, Class_ID classID, bool loading = false) const;
+    // A new instance of the class findByName finds, or null.
+    void* createByName(const std::wstring& name) const;
     const std::vector<ClassDesc*>& all() const { return descs_; }
 
 private:

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "max/inode.h"
@@ -39,6 +40,7 @@ public:
 
 private:
     INode* root_;
+    std::unordered_map<ULONG, INode*> byHandle_;
     ULONG nextHandle_ = 1;
     std::vector<INode*> selection_;
 };

@@ -57,9 +57,10 @@ public:
     virtual Point3 GetPoint(int) { return Point3(); }
     virtual void SetPoint(int, const Point3&) {}
     virtual void PointsWereChanged() {}
-    virtual int CanConvertToType(Class_ID) { return FALSE; }
+    // Every object converts to its own class (ConvertToType then returns this).
+    virtual int CanConvertToType(Class_ID id) { return id == ClassID(); }
     // Returns this when already of that type, else a new object the caller owns (or null).
-    virtual Object* ConvertToType(TimeValue, Class_ID) { return nullptr; }
+    virtual Object* ConvertToType(TimeValue, Class_ID id) { return id == ClassID() ? this : nullptr; }
     // Box of the deformable points, transformed by tm when given; empty for objects
     // without points.
     virtual void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE);
