@@ -1,28 +1,14 @@
-// Value noise: lattice values from the hash, continuity across cells (also across zero,
-// where a truncating floor would break), range, seeds and the fractal sum.
+// Value noise: continuity across cells (also across zero, where a truncating floor would
+// break), range, seeds and the fractal sum.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "common/hash.h"
 #include "common/noise.h"
 
 using namespace wx;
 
 namespace {
-
-TEST(ValueNoise, LatticePointsTakeTheirCornerValue) {
-    // At a lattice point every fade is 0, so the result is corner 0's hash value.
-    for (int x : {-3, 0, 7}) {
-        for (int seed : {0, 1, 99}) {
-            const uint32_t xi = uint32_t(x), yi = uint32_t(-2), zi = 5u;
-            const uint32_t h =
-                hash32((yi * 0xD8163841u) ^ (zi * 0xCB1AB31Fu) ^ (xi * 0x8DA6B343u) ^ (uint32_t(seed) * 0x9E3779B9u));
-            const float expected = float(h >> 8) * (1.0f / 8388608.0f) - 1.0f;
-            EXPECT_EQ(valueNoise3({float(x), -2.0f, 5.0f}, seed), expected) << x << " seed " << seed;
-        }
-    }
-}
 
 TEST(ValueNoise, ContinuousAcrossCellBordersAndZero) {
     for (float border : {-2.0f, -1.0f, 0.0f, 1.0f, 3.0f}) {

@@ -153,19 +153,6 @@ TEST(SnowShell, SquaresTouchingAtACornerStayManifold) {
     for (const auto& [edge, count] : directedEdges(open.shell)) EXPECT_EQ(count, 1) << edge.first << "->" << edge.second;
 }
 
-TEST(SnowShell, UvsTileByUvScale) {
-    SnowSettings s = shellSettings();
-    s.uvScale = 50.0f;
-    s.closed = true;
-    const Built b = build(flatSquare(kSide), s);
-    ASSERT_EQ(b.shell.uvw.size(), b.shell.vertices.size());
-    for (size_t i = 0; i < b.shell.vertices.size(); ++i) {
-        EXPECT_FLOAT_EQ(b.shell.uvw[i].x, b.shell.vertices[i].x * (1.0f / 50.0f));
-        EXPECT_FLOAT_EQ(b.shell.uvw[i].y, b.shell.vertices[i].y * (1.0f / 50.0f));
-        EXPECT_EQ(b.shell.uvw[i].z, 0.0f);
-    }
-}
-
 TEST(SnowShell, StatsDescribeTheShell) {
     SnowSettings s = shellSettings();
     s.noiseAmount = 0.5f;
