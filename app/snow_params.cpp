@@ -164,7 +164,11 @@ wx::SnowSettings toSnowSettings(const SnowParamValues& v) {
 
 std::string snowStatusText(const wx::SnowStats& st, const wx::SnowSettings& s, const char* shelter) {
     char text[1024];
-    if (st.upFacing == 0) {
+    if (!(s.depth > 0.0f)) {
+        // The builder stops before it looks at the faces, so "no face is flat enough"
+        // would send the user after the wrong setting.
+        std::snprintf(text, sizeof text, "Depth is 0, so no snow is built. Raise Depth.");
+    } else if (st.upFacing == 0) {
         std::snprintf(text, sizeof text,
                       "No face here is flat enough for snow (steepest slope %.0f deg). Raise Steepest slope, or check "
                       "the object's up axis.",

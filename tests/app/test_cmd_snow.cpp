@@ -102,6 +102,12 @@ TEST_F(SnowCommandTest, NoFlatFaceReportsWhy) {
     EXPECT_NE(read(path("stats.json")).find("No face here is flat enough for snow (steepest slope 55 deg)"),
               std::string::npos);
     EXPECT_EQ(read(path("out.obj")).find("g snow"), std::string::npos);
+
+    // A flat face with no depth says that, not that the face is too steep.
+    ASSERT_EQ(run(write("flat.obj", kQuadObj), {"depth=0"}, path("stats.json")), 0);
+    EXPECT_NE(read(path("stats.json")).find("\"status\": \"Depth is 0, so no snow is built. Raise Depth.\""),
+              std::string::npos)
+        << read(path("stats.json"));
 }
 
 TEST_F(SnowCommandTest, UsageAndFileErrorsGiveTheirExitCodes) {
