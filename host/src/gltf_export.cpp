@@ -132,18 +132,30 @@ std::string extensionOf(const std::string& path) {
     return ext;
 }
 
+// The readers and writers may throw (the libraries, or memory running out on a huge file);
+// nothing thrown leaves the host.
 bool importScene(const std::string& path, std::string& error, ImportReport* report, bool objYUp) {
     std::string ext = extensionOf(path);
-    if (ext == ".gltf" || ext == ".glb") return importGltf(path, error, report);
-    if (ext == ".obj") return importObj(path, objYUp, error, report);
+    try {
+        if (ext == ".gltf" || ext == ".glb") return importGltf(path, error, report);
+        if (ext == ".obj") return importObj(path, objYUp, error, report);
+    } catch (const std::exception& e) {
+        error = "cannot read '" + path + "': " + e.what();
+        return false;
+    }
     error = "'" + path + "': unknown file type (use .gltf, .glb or .obj)";
     return false;
 }
 
 bool exportScene(const std::string& path, TimeValue t, std::string& error) {
     std::string ext = extensionOf(path);
-    if (ext == ".gltf" || ext == ".glb") return exportGltf(path, t, error);
-    if (ext == ".obj") return exportObj(path, t, error);
+    try {
+        if (ext == ".gltf" || ext == ".glb") return exportGltf(path, t, error);
+        if (ext == ".obj") return exportObj(path, t, error);
+    } catch (const std::exception& e) {
+        error = "cannot write '" + path + "': " + e.what();
+        return false;
+    }
     error = "'" + path + "': unknown file type (use .gltf, .glb or .obj)";
     return false;
 }

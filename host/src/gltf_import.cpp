@@ -31,12 +31,19 @@ bool readAccessor(const tinygltf::Model& m, int index, int components, std::vect
     if (index < 0 || index >= int(m.accessors.size())) return why = "accessor index out of range", false;
     const tinygltf::Accessor& a = m.accessors[index];
     if (tinygltf::GetNumComponentsInType(a.type) != components) return why = "accessor has the wrong type", false;
-    out.assign(a.count * components, 0.0f);
-    if (a.bufferView < 0) return true;  // all zeros, as the format says
+    // A count is checked against real data before anything is allocated for it, so a
+    // hostile file cannot ask for terabytes.
+    if (a.bufferView < 0) {
+        if (a.count > (size_t(1) << 24)) return why = "accessor without data is too large", false;
+        out.assign(a.count * components, 0.0f);  // all zeros, as the format says
+        return true;
+    }
     if (a.bufferView >= int(m.bufferViews.size())) return why = "buffer view out of range", false;
     const tinygltf::BufferView& v = m.bufferViews[a.bufferView];
     if (v.buffer < 0 || v.buffer >= int(m.buffers.size())) return why = "buffer out of range", false;
     const auto& data = m.buffers[v.buffer].data;
+    if (a.count > data.size()) return why = "accessor count exceeds its buffer", false;
+    out.assign(a.count * components, 0.0f);
     int csize = tinygltf::GetComponentSizeInBytes(a.componentType);
     if (csize <= 0) return why = "unknown component type", false;
     size_t elem = size_t(csize) * components;
@@ -81,6 +88,7 @@ bool readIndices(const tinygltf::Model& m, int index, std::vector<uint32_t>& out
         const tinygltf::BufferView& v = m.bufferViews[a.bufferView];
         if (v.buffer < 0 || v.buffer >= int(m.buffers.size())) return why = "bad index buffer", false;
         const auto& data = m.buffers[v.buffer].data;
+        if (a.count > data.size()) return why = "index count exceeds its buffer", false;
         size_t stride = v.byteStride ? v.byteStride : 4;
         if (v.byteOffset + a.byteOffset + stride * (a.count - 1) + 4 > data.size())
             return why = "indices reach past their buffer", false;

@@ -371,6 +371,9 @@ std::unique_ptr<Scene> sceneFromJson(const std::string& text, const std::string&
         error = source + ": " + (truncated ? "the file ends too early (truncated?) at " : "not valid JSON at ") +
                 place(text, at) + "; the scene was not loaded";
         return nullptr;
+    } catch (const std::exception& e) {
+        error = source + ": " + e.what() + "; the scene was not loaded";
+        return nullptr;
     }
     try {
         SceneFileReport local;

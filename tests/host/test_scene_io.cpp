@@ -198,6 +198,28 @@ TEST(SceneIo, GltfHierarchyCamerasAndLightsStandUpright) {
     EXPECT_NEAR(ls.fallsize, 0.8f * 180 / kPi, 1e-3);
 }
 
+TEST(SceneIo, HostileCountsAreRefusedWithoutAllocating) {
+    // An accessor that claims a trillion vertices over a 36-byte buffer.
+    std::vector<unsigned char> bytes(36, 0);
+    std::string gltf = R"({"asset":{"version":"2.0"},
+      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" + base64(bytes) + R"("}],
+      "bufferViews":[{"buffer":0,"byteLength":36}],
+      "accessors":[{"bufferView":0,"componentType":5126,"count":1000000000000,"type":"VEC3"},
+                   {"componentType":5126,"count":1000000000000,"type":"VEC3"}],
+      "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]},{"primitives":[{"attributes":{"POSITION":1}}]}],
+      "nodes":[{"mesh":0},{"mesh":1}],"scenes":[{"nodes":[0,1]}]})";
+    Dir dir;
+    std::ofstream(dir.path + "/huge.gltf") << gltf;
+    std::string error;
+    host::ImportReport report;
+    ASSERT_TRUE(host::importScene(dir.path + "/huge.gltf", error, &report)) << error;
+    ASSERT_EQ(report.warnings.size(), 2u);
+    EXPECT_NE(report.warnings[0].find("exceeds its buffer"), std::string::npos);
+    EXPECT_NE(report.warnings[1].find("too large"), std::string::npos);
+    for (INode* n : host::currentScene().allNodes())
+        EXPECT_EQ(static_cast<TriObject*>(n->GetObjectRef())->GetMesh().numFaces, 0);
+}
+
 TEST(SceneIo, BadFilesAreRefusedAndTheSceneKept) {
     Dir dir;
     buildScene();
