@@ -46,31 +46,12 @@ std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
 
 namespace {
 
-// skyVisibility on the wide tree: any-hit cone rays, closest-hit lee rays.
-SkyResult skyVisibilityWide(const WideBVH& wide, V3 position, V3 normal, uint32_t index, const SkyParams& params) {
-    V3 t1, t2;
-    coneFrame(params.skyDir, t1, t2);
-    const float rot = pointRotation(params.seed, index);
-    const V3 origin = skyRayOrigin(params, position, normal);
-    const float cosSpread = cosf(params.spread);
-    int32_t open = 0, cast = 0;
-    for (int32_t j = 0; j < params.rays; ++j) {
-        V3 dir;
-        if (!coneRay(params, t1, t2, rot, cosSpread, normal, j, dir)) continue;
-        ++cast;
-        if (!occludedWide(wide, origin, dir, params.maxDist)) ++open;
-    }
-    SkyResult result{cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f, 0.0f};
-    if (params.leeReach > 0.0f) {
-        float total = 0.0f;
-        for (int a = 0; a < 3; ++a) {
-            float r = castRayWide(wide, origin, leeRay(params, a), params.leeReach);
-            if (r < params.leeReach) total += 1.0f - r / params.leeReach;
-        }
-        result.lee = total / 3.0f;
-    }
-    return result;
-}
+// The wide tree: any-hit cone rays, closest-hit lee rays, the binary tree's answers.
+struct WideTracer {
+    const WideBVH& wide;
+    bool occluded(V3 origin, V3 dir, float maxDist) const { return occludedWide(wide, origin, dir, maxDist); }
+    float cast(V3 origin, V3 dir, float maxDist) const { return castRayWide(wide, origin, dir, maxDist); }
+};
 
 }  // namespace
 
@@ -109,7 +90,7 @@ void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::sp
     const std::vector<uint32_t> order = mortonOrder(positions);
     parallelFor(order.size(), [&](size_t k) {
         const uint32_t i = order[k];
-        results[i] = skyVisibilityWide(*wide, positions[i], normals[i], i, params);
+        results[i] = skyVisibilityWith(WideTracer{*wide}, positions[i], normals[i], i, params);
     });
 }
 

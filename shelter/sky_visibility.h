@@ -92,8 +92,11 @@ WX_HOSTDEV inline V3 leeRay(const SkyParams& params, int a) {
     return normalize(V3{-r.x, -r.y, kLeeLift});
 }
 
-WX_HOSTDEV inline SkyResult skyVisibility(const BVHView& view, V3 position, V3 normal, uint32_t index,
-                                          const SkyParams& params) {
+// The measurement itself over any ray tracer with occluded(origin, dir, maxDist) (is
+// anything hit closer?) and cast(origin, dir, maxDist) (the nearest hit, or maxDist).
+template <class Tracer>
+WX_HOSTDEV inline SkyResult skyVisibilityWith(const Tracer& tracer, V3 position, V3 normal, uint32_t index,
+                                              const SkyParams& params) {
     V3 t1, t2;
     coneFrame(params.skyDir, t1, t2);
     const float rot = pointRotation(params.seed, index);
@@ -105,19 +108,34 @@ WX_HOSTDEV inline SkyResult skyVisibility(const BVHView& view, V3 position, V3 n
         V3 dir;
         if (!coneRay(params, t1, t2, rot, cosSpread, normal, j, dir)) continue;
         ++cast;
-        if (castRay(view, origin, dir, params.maxDist) == params.maxDist) ++open;
+        if (!tracer.occluded(origin, dir, params.maxDist)) ++open;
     }
     SkyResult result{cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f, 0.0f};
 
     if (params.leeReach > 0.0f) {
         float total = 0.0f;
         for (int a = 0; a < 3; ++a) {
-            float r = castRay(view, origin, leeRay(params, a), params.leeReach);
+            float r = tracer.cast(origin, leeRay(params, a), params.leeReach);
             if (r < params.leeReach) total += 1.0f - r / params.leeReach;
         }
         result.lee = total / 3.0f;
     }
     return result;
+}
+
+// The reference tracer: closest-hit castRay on the binary tree, as the GPU runs it. A
+// ray is open when castRay returns maxDist, that is when nothing is hit closer.
+struct BinaryTracer {
+    BVHView view;
+    WX_HOSTDEV bool occluded(V3 origin, V3 dir, float maxDist) const {
+        return castRay(view, origin, dir, maxDist) < maxDist;
+    }
+    WX_HOSTDEV float cast(V3 origin, V3 dir, float maxDist) const { return castRay(view, origin, dir, maxDist); }
+};
+
+WX_HOSTDEV inline SkyResult skyVisibility(const BVHView& view, V3 position, V3 normal, uint32_t index,
+                                          const SkyParams& params) {
+    return skyVisibilityWith(BinaryTracer{view}, position, normal, index, params);
 }
 
 }  // namespace wx
