@@ -4,6 +4,8 @@
 //   rays_per_second   rays cast per second of wall time
 //   vs_embree         Embree's time for the same job over ours (above 1: we are faster);
 //                     any-hit is compared with rtcOccluded1, closest-hit with rtcIntersect1
+// SkyAnyHit is what the snow builder runs; SkyClosestHit is the reference castRay on the
+// binary tree (the GPU's traversal); SkyClosestHitWide is closest-hit on the wide tree.
 #include <benchmark/benchmark.h>
 #include <embree3/rtcore.h>
 
@@ -15,6 +17,7 @@
 #include "bench/town_scene.h"
 #include "shelter/parallel_for.h"
 #include "shelter/sky_cpu.h"
+#include "shelter/wide_bvh.h"
 
 namespace {
 
@@ -158,6 +161,28 @@ void BM_SkyClosestHit(benchmark::State& state) {
     finish(state, t, embree);
 }
 
+// Closest-hit rays on the wide tree (what the lee rays use), every cone ray included.
+struct WideClosestTracer {
+    const wx::WideBVH& wide;
+    bool occluded(V3 o, V3 d, float maxDist) const { return wx::castRayWide(wide, o, d, maxDist) < maxDist; }
+    float cast(V3 o, V3 d, float maxDist) const { return wx::castRayWide(wide, o, d, maxDist); }
+};
+
+void BM_SkyClosestHitWide(benchmark::State& state) {
+    const Town& t = town(int(state.range(0)));
+    wx::setParallelThreadLimit(unsigned(state.range(1)));
+    double embree = bestSeconds([&] { embreeJob(t, true); });
+    std::vector<wx::SkyResult> results(t.positions.size());
+    const WideClosestTracer tracer{*t.bvh.wide};
+    for (auto _ : state) {
+        wx::parallelFor(t.order.size(), [&](size_t k) {
+            uint32_t i = t.order[k];
+            results[i] = wx::skyVisibilityWith(tracer, t.positions[i], t.normals[i], i, t.params);
+        });
+    }
+    finish(state, t, embree);
+}
+
 void BM_EmbreeOccluded(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
     wx::setParallelThreadLimit(unsigned(state.range(1)));
@@ -183,6 +208,7 @@ void BM_BuildOurs(benchmark::State& state) {
 // Args: town (0: about 125k triangles, 1: the same refined to about 2M), threads.
 BENCHMARK(BM_SkyAnyHit)->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SkyClosestHit)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SkyClosestHitWide)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EmbreeOccluded)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BuildOurs)->Args({0, 0})->Args({1, 0})->Unit(benchmark::kMillisecond)->Iterations(2);
 
