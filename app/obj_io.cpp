@@ -30,7 +30,7 @@ bool parseFloat(std::string_view token, float& value) {
     // skips the faces that use it.
     if (ec == std::errc::result_out_of_range) {
         value = (!token.empty() && token.front() == '-') ? -std::numeric_limits<float>::infinity()
-                                                          : std::numeric_limits<float>::infinity();
+                                                         : std::numeric_limits<float>::infinity();
         return true;
     }
     return ec == std::errc() && ptr == end && !token.empty();
@@ -97,7 +97,8 @@ bool readObj(const std::string& path, ObjMesh& mesh, std::string& error) {
                     return fail(lineNo, "bad face corner '" + std::string(token) + "'");
                 if (index < 0) {
                     if (-index > int64_t(mesh.positions.size()))
-                        return fail(lineNo, "face corner " + std::string(token) + " reaches back past the first vertex");
+                        return fail(lineNo,
+                                    "face corner " + std::string(token) + " reaches back past the first vertex");
                     index = int64_t(mesh.positions.size()) + index;
                 } else {
                     if (index > largestIndex) largestIndex = index, largestLine = lineNo;

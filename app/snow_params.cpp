@@ -108,7 +108,7 @@ bool applySnowSet(const std::string& assignment, SnowParamValues& values, std::s
         double v = 0.0;
         const bool ok = p.kind == ParamKind::kBool ? parseBool(text, v) : parseNumber(text, p.kind, v);
         if (!ok) {
-            const char* expected = p.kind == ParamKind::kBool ? "on or off"
+            const char* expected = p.kind == ParamKind::kBool  ? "on or off"
                                    : p.kind == ParamKind::kInt ? "a whole number"
                                                                : "a finite number";
             error = "--set " + name + ": '" + text + "' is not " + expected + ". Valid names: " + snowParamNames();
@@ -174,12 +174,12 @@ std::string snowStatusText(const wx::SnowStats& st, const wx::SnowSettings& s, c
                       "the object's up axis.",
                       double(s.slopeMax));
     } else {
-        std::snprintf(text, sizeof text,
-                      "%s snow: %d triangles from %d up-facing of %d faces. Detail %.3g.\r\nShelter: %s%s, %s, open sky "
-                      "%.0f%%. Thickest %.3g. Built in %.0f ms (shelter %.0f ms).",
-                      "Render", st.trianglesOut, st.upFacing, st.facesIn, double(st.detail), shelter, "",
-                      st.usedGPU ? "GPU" : "CPU", double(st.openSky) * 100.0, double(st.thickest), st.buildMs,
-                      st.shelterMs);
+        std::snprintf(
+            text, sizeof text,
+            "%s snow: %d triangles from %d up-facing of %d faces. Detail %.3g.\r\nShelter: %s%s, %s, open sky "
+            "%.0f%%. Thickest %.3g. Built in %.0f ms (shelter %.0f ms).",
+            "Render", st.trianglesOut, st.upFacing, st.facesIn, double(st.detail), shelter, "",
+            st.usedGPU ? "GPU" : "CPU", double(st.openSky) * 100.0, double(st.thickest), st.buildMs, st.shelterMs);
     }
     std::string status = text;
     if (status.size() > 319) status.resize(319);  // the modifier's status holds 319 characters

@@ -6,7 +6,6 @@
 // (heap high-water mark of one build over its output triangles), vs_memcpy (the time to
 // copy the finished shell once, over the build time).
 #include <benchmark/benchmark.h>
-
 #include <malloc.h>
 
 #include <atomic>
@@ -79,7 +78,7 @@ wx::SnowSettings modifierDefaults(int32_t maxTris = 500000) {
 
 const wxtest::Mesh& caseMesh(int which) {
     static const wxtest::Mesh flat = wxtest::flatSquare(10000.0f);
-    static const wxtest::Mesh terrain = wxtest::terrain(317, 10000.0f);      // 200,978 triangles
+    static const wxtest::Mesh terrain = wxtest::terrain(317, 10000.0f);     // 200,978 triangles
     static const wxtest::Mesh town = wxtest::townBlock(20, 150, 10000.0f);  // 49,800 triangles
     return which == 0 ? flat : which == 1 ? terrain : town;
 }
@@ -105,17 +104,25 @@ void runCase(benchmark::State& state, const wxtest::Mesh& mesh, const wx::SnowSe
     const double shellBytes = double(shell.vertices.size() * 24 + shell.indices.size() * 4 + shell.kinds.size());
     state.counters["shell_tris"] = tris;
     state.counters["input_tris"] = double(mesh.faceCount());
-    state.counters["shell_tris_per_s"] = benchmark::Counter(tris * double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["ns_per_shell_tri"] = benchmark::Counter(buildMs * 1e6 / std::max(1.0, tris * double(state.iterations())));
+    state.counters["shell_tris_per_s"] =
+        benchmark::Counter(tris * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["ns_per_shell_tri"] =
+        benchmark::Counter(buildMs * 1e6 / std::max(1.0, tris * double(state.iterations())));
     state.counters["refine_share"] = refineMs / std::max(buildMs, 1e-9);
     state.counters["peak_bytes_per_tri"] = double(peakBytes) / std::max(1.0, tris);
     state.counters["detail"] = stats.detail;
     wxbench::reportRatio(state, "vs_memcpy", wxbench::memcpySeconds(size_t(shellBytes)));
 }
 
-void BM_SnowFlatSquare(benchmark::State& state) { runCase(state, caseMesh(0), modifierDefaults()); }
-void BM_SnowTerrain200k(benchmark::State& state) { runCase(state, caseMesh(1), modifierDefaults()); }
-void BM_SnowTownBlock50k(benchmark::State& state) { runCase(state, caseMesh(2), modifierDefaults()); }
+void BM_SnowFlatSquare(benchmark::State& state) {
+    runCase(state, caseMesh(0), modifierDefaults());
+}
+void BM_SnowTerrain200k(benchmark::State& state) {
+    runCase(state, caseMesh(1), modifierDefaults());
+}
+void BM_SnowTownBlock50k(benchmark::State& state) {
+    runCase(state, caseMesh(2), modifierDefaults());
+}
 void BM_SnowFlatSquareBudget(benchmark::State& state) {
     runCase(state, caseMesh(0), modifierDefaults(int32_t(state.range(0))));
 }

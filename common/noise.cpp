@@ -21,9 +21,13 @@ Cell cellOf(float v) {
     return {uint32_t(uint64_t(int64_t(clamped))), v - f};
 }
 
-float fade(float f) { return f * f * f * (f * (f * 6.0f - 15.0f) + 10.0f); }
+float fade(float f) {
+    return f * f * f * (f * (f * 6.0f - 15.0f) + 10.0f);
+}
 
-float lerp(float a, float b, float t) { return a + (b - a) * t; }
+float lerp(float a, float b, float t) {
+    return a + (b - a) * t;
+}
 
 }  // namespace
 
@@ -34,8 +38,8 @@ float valueNoise3(V3 p, int32_t seed) {
     float corner[8];
     for (uint32_t k = 0; k < 8; ++k) {
         const uint32_t dx = k & 1u, dy = (k >> 1) & 1u, dz = k >> 2;
-        uint32_t h = ((cy.index + dy) * 0xD8163841u) ^ ((cz.index + dz) * 0xCB1AB31Fu) ^
-                     ((cx.index + dx) * 0x8DA6B343u) ^ s;
+        uint32_t h =
+            ((cy.index + dy) * 0xD8163841u) ^ ((cz.index + dz) * 0xCB1AB31Fu) ^ ((cx.index + dx) * 0x8DA6B343u) ^ s;
         h = hash32(h);
         corner[k] = float(h >> 8) * (1.0f / 8388608.0f) - 1.0f;
     }

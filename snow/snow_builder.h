@@ -18,8 +18,7 @@ namespace wx {
 // for none; shelter rays run on CPU threads.
 // Faces with an index outside positions, or using a vertex with a non-finite coordinate,
 // are skipped. Always returns true: an empty shell is a valid result and stats say why.
-bool buildSnow(std::span<const V3> positions, std::span<const int32_t> faceIndices,
-               std::span<const uint8_t> faceMask, const ShelterBVH* shelter, const SnowSettings& settings,
-               SnowShell& shell, SnowStats& stats);
+bool buildSnow(std::span<const V3> positions, std::span<const int32_t> faceIndices, std::span<const uint8_t> faceMask,
+               const ShelterBVH* shelter, const SnowSettings& settings, SnowShell& shell, SnowStats& stats);
 
 }  // namespace wx

@@ -183,8 +183,7 @@ DetailLengths deriveLengths(const SnowSettings& s, double diag) {
     return l;
 }
 
-void chooseDetail(const Surface& surface, std::span<const uint64_t> boundary, int32_t maxTris,
-                  DetailLengths& lengths) {
+void chooseDetail(const Surface& surface, std::span<const uint64_t> boundary, int32_t maxTris, DetailLengths& lengths) {
     double boundaryLength = 0.0;
     for (uint64_t key : boundary)
         boundaryLength += length(surface.position[size_t(keyHigh(key))] - surface.position[size_t(keyLow(key))]);
@@ -218,8 +217,8 @@ void markNearEdgeAndRefine(Surface& surface, std::span<const uint64_t> boundary,
         splits.clear();
         for (size_t t = 0; t < tris.size(); t += 3) {
             const int32_t c0 = tris[t], c1 = tris[t + 1], c2 = tris[t + 2];
-            const bool near = surface.nearEdge[size_t(c0)] | surface.nearEdge[size_t(c1)] |
-                              surface.nearEdge[size_t(c2)];
+            const bool near =
+                surface.nearEdge[size_t(c0)] | surface.nearEdge[size_t(c1)] | surface.nearEdge[size_t(c2)];
             const float target = near ? fineSq : coarseSq;
             const V3 p0 = pos[size_t(c0)], p1 = pos[size_t(c1)], p2 = pos[size_t(c2)];
             const V3 d01 = p1 - p0, d12 = p2 - p1, d20 = p0 - p2;

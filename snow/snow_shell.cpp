@@ -103,7 +103,8 @@ void buildShell(const Surface& surface, std::span<const float> amount, const Sno
             r = std::sqrt(std::max(1.0f - (1.0f - q) * (1.0f - q), 0.0f));
         }
         if (s.overhang > 0.0f) r = std::max(r, 0.6f);  // a cornice needs a lip to hang from
-        const float bump = std::max(0.0f, 1.0f + s.noiseAmount * fbmNoise(surface.position[v] / noiseScale, 3, bumpSeed));
+        const float bump =
+            std::max(0.0f, 1.0f + s.noiseAmount * fbmNoise(surface.position[v] / noiseScale, 3, bumpSeed));
         thickness[v] = std::min(amount[v], 1.5f) * s.depth * r * bump;
     });
     for (size_t v = 0; v < n; ++v) stats.thickest = std::max(stats.thickest, thickness[v]);

@@ -39,7 +39,9 @@ private:
     size_t mask_ = 0;
 };
 
-bool finite(V3 p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool finite(V3 p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
 
 float smoothstep(float e0, float e1, float x) {
     float width = e1 - e0;
@@ -58,8 +60,9 @@ std::vector<int32_t> weld(std::span<const V3> positions, std::vector<V3>& unique
         for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], c[k]), hi[k] = std::max(hi[k], c[k]);
     }
     diag = 0.0;
-    if (lo[0] <= hi[0]) diag = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
-                                         (hi[2] - lo[2]) * (hi[2] - lo[2]));
+    if (lo[0] <= hi[0])
+        diag = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                         (hi[2] - lo[2]) * (hi[2] - lo[2]));
     const double eps = std::max(1e-6, diag * 1e-6);
 
     std::vector<int32_t> uniqueOf(positions.size(), -1);
@@ -92,8 +95,8 @@ std::vector<int32_t> weld(std::span<const V3> positions, std::vector<V3>& unique
 }  // namespace
 
 void selectUpFacing(std::span<const V3> positions, std::span<const int32_t> faceIndices,
-                    std::span<const uint8_t> faceMask, const SnowSettings& settings, Surface& surface,
-                    double& diag, int32_t& upFacing) {
+                    std::span<const uint8_t> faceMask, const SnowSettings& settings, Surface& surface, double& diag,
+                    int32_t& upFacing) {
     std::vector<V3> unique;
     const std::vector<int32_t> uniqueOf = weld(positions, unique, diag);
 
@@ -110,8 +113,7 @@ void selectUpFacing(std::span<const V3> positions, std::span<const int32_t> face
     }
 
     const float cosMax = std::cos(std::min(settings.slopeMax, 89.9f) * kDegrees);
-    const float cosSoft =
-        std::cos(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f) * kDegrees);
+    const float cosSoft = std::cos(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f) * kDegrees);
 
     std::vector<V3> normalSum(unique.size());
     std::vector<float> weightSum(unique.size(), 0.0f), areaSum(unique.size(), 0.0f);

@@ -34,29 +34,29 @@ enum SnowRegionMode : int32_t {
 // Lengths in scene units, angles in degrees. The initial values are the record's own,
 // used only where a caller leaves a field alone; the modifier's parameter defaults differ.
 struct SnowSettings {
-    float depth = 10.0f;         // full snow thickness
-    float slopeMax = 55.0f;      // degrees; steeper faces get no snow
-    float slopeSoft = 20.0f;     // degrees; fade width below slopeMax
-    float edgeRound = 8.0f;      // rounded lip width
-    float groundCover = 1.0f;    // 0..1 street-level coverage
-    float groundBand = 40.0f;    // height of the street-level band above the lowest point
-    float overhang = 0.0f;       // cornice reach
-    float coverage = 1.0f;       // 0..1 fraction covered by patches
-    float patchScale = 60.0f;    // patch noise wavelength
-    float noiseAmount = 0.2f;    // bump strength
-    float noiseScale = 40.0f;    // bump wavelength
-    float resolution = 3.0f;     // detail edge length
-    int32_t maxTris = 400000;    // triangle budget
-    float occlusion = 1.0f;      // 0..1 shelter strength
-    int32_t occRays = 24;        // shelter rays per point
-    float spread = 25.0f;        // degrees; half-angle of the sky cone
-    float occDist = 0.0f;        // ray reach, 0 = unlimited
-    float windAngle = 0.0f;      // degrees from +X toward +Y, the way the wind blows
-    float drift = 0.0f;          // 0..1 wind drift strength
-    float leeDist = 0.0f;        // lee reach
-    float smoothing = 2.0f;      // whole number of soften passes
-    bool closed = true;          // closed solid with a bottom
-    float uvScale = 100.0f;      // UV tile size
+    float depth = 10.0f;       // full snow thickness
+    float slopeMax = 55.0f;    // degrees; steeper faces get no snow
+    float slopeSoft = 20.0f;   // degrees; fade width below slopeMax
+    float edgeRound = 8.0f;    // rounded lip width
+    float groundCover = 1.0f;  // 0..1 street-level coverage
+    float groundBand = 40.0f;  // height of the street-level band above the lowest point
+    float overhang = 0.0f;     // cornice reach
+    float coverage = 1.0f;     // 0..1 fraction covered by patches
+    float patchScale = 60.0f;  // patch noise wavelength
+    float noiseAmount = 0.2f;  // bump strength
+    float noiseScale = 40.0f;  // bump wavelength
+    float resolution = 3.0f;   // detail edge length
+    int32_t maxTris = 400000;  // triangle budget
+    float occlusion = 1.0f;    // 0..1 shelter strength
+    int32_t occRays = 24;      // shelter rays per point
+    float spread = 25.0f;      // degrees; half-angle of the sky cone
+    float occDist = 0.0f;      // ray reach, 0 = unlimited
+    float windAngle = 0.0f;    // degrees from +X toward +Y, the way the wind blows
+    float drift = 0.0f;        // 0..1 wind drift strength
+    float leeDist = 0.0f;      // lee reach
+    float smoothing = 2.0f;    // whole number of soften passes
+    bool closed = true;        // closed solid with a bottom
+    float uvScale = 100.0f;    // UV tile size
     int32_t seed = 1;
     bool useGPU = true;
     // Per input vertex paint weight 0..1; ignored unless it has one entry per position.

@@ -16,10 +16,10 @@ namespace wx::snow {
 // The up-facing surface, compacted and later refined. Point arrays share one index.
 struct Surface {
     std::vector<V3> position;
-    std::vector<V3> normal;        // unit
+    std::vector<V3> normal;          // unit
     std::vector<float> slopeWeight;  // 0..1
-    std::vector<float> paint;      // empty when paint weights are not in use
-    std::vector<uint8_t> nearEdge;  // 1 within band of the up-facing boundary
+    std::vector<float> paint;        // empty when paint weights are not in use
+    std::vector<uint8_t> nearEdge;   // 1 within band of the up-facing boundary
     std::vector<int32_t> triangles;  // three point indices each, counter-clockwise from above
     double area = 0.0;               // up-facing area before refinement, scene units^2
 
@@ -46,15 +46,19 @@ inline uint64_t edgeKey(int32_t a, int32_t b) {
     uint32_t lo = uint32_t(a < b ? a : b), hi = uint32_t(a < b ? b : a);
     return (uint64_t(lo) << 32) | hi;
 }
-inline int32_t keyLow(uint64_t key) { return int32_t(key >> 32); }
-inline int32_t keyHigh(uint64_t key) { return int32_t(key & 0xffffffffu); }
+inline int32_t keyLow(uint64_t key) {
+    return int32_t(key >> 32);
+}
+inline int32_t keyHigh(uint64_t key) {
+    return int32_t(key & 0xffffffffu);
+}
 
 // Weld, slope test and compaction. Returns the diagonal of the finite input positions'
 // box in `diag` and the number of kept faces in `upFacing`; `surface` holds the compacted
 // points (nearEdge not yet marked).
 void selectUpFacing(std::span<const V3> positions, std::span<const int32_t> faceIndices,
-                    std::span<const uint8_t> faceMask, const SnowSettings& settings, Surface& surface,
-                    double& diag, int32_t& upFacing);
+                    std::span<const uint8_t> faceMask, const SnowSettings& settings, Surface& surface, double& diag,
+                    int32_t& upFacing);
 
 // Sorts a key list in place (LSD radix on the 64-bit keys; same order as std::sort).
 void sortKeys(std::vector<uint64_t>& keys);
@@ -65,8 +69,7 @@ std::vector<uint64_t> boundaryEdges(std::span<const int32_t> triangles);
 DetailLengths deriveLengths(const SnowSettings& settings, double diag);
 
 // Scales fine and coarse together so the estimated triangle count meets maxTris.
-void chooseDetail(const Surface& surface, std::span<const uint64_t> boundary, int32_t maxTris,
-                  DetailLengths& lengths);
+void chooseDetail(const Surface& surface, std::span<const uint64_t> boundary, int32_t maxTris, DetailLengths& lengths);
 
 // Marks the compacted points, then refines; new points are marked as they are made.
 void markNearEdgeAndRefine(Surface& surface, std::span<const uint64_t> boundary, const DetailLengths& lengths,
@@ -96,11 +99,11 @@ struct OpenEdge {
 // own shell vertices, so a closed shell stays manifold there. Corner slots are indices into
 // the kept list (triangle * 3 + corner); every other point has the single wedge 0.
 struct PinchWedges {
-    std::vector<int32_t> pinchOf;      // per point: pinch number or -1; empty when there is none
-    std::vector<uint32_t> slotBegin;   // per pinch + 1: its range in slots
-    std::vector<int32_t> slots;        // corner slots at each pinch, ascending
-    std::vector<int32_t> slotWedge;    // wedge of each slots entry
-    std::vector<int32_t> wedgeBase;    // per pinch + 1: running count of wedges
+    std::vector<int32_t> pinchOf;     // per point: pinch number or -1; empty when there is none
+    std::vector<uint32_t> slotBegin;  // per pinch + 1: its range in slots
+    std::vector<int32_t> slots;       // corner slots at each pinch, ascending
+    std::vector<int32_t> slotWedge;   // wedge of each slots entry
+    std::vector<int32_t> wedgeBase;   // per pinch + 1: running count of wedges
 
     bool empty() const { return pinchOf.empty(); }
     // Wedge of the corner at `slot`, whose point is `point`.

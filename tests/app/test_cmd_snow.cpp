@@ -77,10 +77,10 @@ TEST_F(SnowCommandTest, WritesObjectAndSnowGroupsWithUvsAndStats) {
     EXPECT_GT(back.faces.size(), 3u * 3u);
 
     const std::string stats = read(path("stats.json"));
-    for (const char* field : {"\"facesIn\": 3", "\"upFacing\": 2", "\"trianglesOut\"", "\"verticesOut\"",
-                              "\"sceneTriangles\": 3", "\"detail\"", "\"buildMs\"", "\"refineMs\"", "\"shelterMs\"",
-                              "\"usedGPU\": false", "\"openSky\"", "\"meanAmount\"", "\"thickest\"",
-                              "\"status\": \"Render snow: "})
+    for (const char* field :
+         {"\"facesIn\": 3", "\"upFacing\": 2", "\"trianglesOut\"", "\"verticesOut\"", "\"sceneTriangles\": 3",
+          "\"detail\"", "\"buildMs\"", "\"refineMs\"", "\"shelterMs\"", "\"usedGPU\": false", "\"openSky\"",
+          "\"meanAmount\"", "\"thickest\"", "\"status\": \"Render snow: "})
         EXPECT_NE(stats.find(field), std::string::npos) << field << " in\n" << stats;
     EXPECT_NE(stats.find("\\r\\nShelter: this object, CPU"), std::string::npos) << stats;
 }

@@ -40,7 +40,8 @@ Mesh heightField(int n, float size, Height height) {
     Mesh m;
     const float step = size / float(n);
     for (int j = 0; j <= n; ++j)
-        for (int i = 0; i <= n; ++i) m.add({float(i) * step, float(j) * step, height(float(i) * step, float(j) * step)});
+        for (int i = 0; i <= n; ++i)
+            m.add({float(i) * step, float(j) * step, height(float(i) * step, float(j) * step)});
     auto at = [&](int i, int j) { return int32_t(j * (n + 1) + i); };
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) m.quad(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
@@ -59,8 +60,7 @@ inline Mesh terrain(int n, float size) {
 // Closed box, outward winding.
 inline void addBox(Mesh& m, wx::V3 lo, wx::V3 hi) {
     int32_t v[8];
-    for (int k = 0; k < 8; ++k)
-        v[k] = m.add({(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z});
+    for (int k = 0; k < 8; ++k) v[k] = m.add({(k & 1) ? hi.x : lo.x, (k & 2) ? hi.y : lo.y, (k & 4) ? hi.z : lo.z});
     m.quad(v[0], v[2], v[3], v[1]);  // bottom, facing -Z
     m.quad(v[4], v[5], v[7], v[6]);  // top
     m.quad(v[0], v[1], v[5], v[4]);  // -Y
@@ -78,12 +78,12 @@ inline Mesh house(float w, float d, float h, float westDeg, float eastDeg) {
     const int32_t a = m.add({0, 0, h}), b = m.add({w, 0, h}), c = m.add({w, d, h}), e = m.add({0, d, h});
     const int32_t r0 = m.add({ridgeX, 0, ridgeZ}), r1 = m.add({ridgeX, d, ridgeZ});
     const int32_t a0 = m.add({0, 0, 0}), b0 = m.add({w, 0, 0}), c0 = m.add({w, d, 0}), e0 = m.add({0, d, 0});
-    m.quad(a, r0, r1, e);                                  // west roof
-    m.quad(r0, b, c, r1);                                  // east roof
-    m.quad(a0, b0, b, a), m.tri(a, b, r0);                 // south wall and gable
-    m.quad(c0, e0, e, c), m.tri(c, e, r1);                 // north wall and gable
-    m.quad(e0, a0, a, e), m.quad(b0, c0, c, b);            // west and east walls
-    m.quad(a0, e0, c0, b0);                                // floor
+    m.quad(a, r0, r1, e);                        // west roof
+    m.quad(r0, b, c, r1);                        // east roof
+    m.quad(a0, b0, b, a), m.tri(a, b, r0);       // south wall and gable
+    m.quad(c0, e0, e, c), m.tri(c, e, r1);       // north wall and gable
+    m.quad(e0, a0, a, e), m.quad(b0, c0, c, b);  // west and east walls
+    m.quad(a0, e0, c0, b0);                      // floor
     return m;
 }
 

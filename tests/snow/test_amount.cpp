@@ -22,7 +22,9 @@ SnowSettings gridSettings() {
     return s;
 }
 
-float liftFor(const SnowSettings& s, double diag) { return std::max(float(diag * 1e-5), s.depth * 0.02f); }
+float liftFor(const SnowSettings& s, double diag) {
+    return std::max(float(diag * 1e-5), s.depth * 0.02f);
+}
 
 // Amount per top vertex of a flat square at z = 0: (z - lift) / depth.
 std::vector<std::pair<V3, float>> flatAmounts(const SnowSettings& s, const std::vector<float>* paint = nullptr) {
@@ -164,8 +166,8 @@ struct RegionCase {
     const char* name;
     int32_t mode;
     float strength;
-    float paint;             // everywhere, standing in for anything that thinned the snow
-    float inside, outside;   // expected amounts; 0 means no snow there
+    float paint;            // everywhere, standing in for anything that thinned the snow
+    float inside, outside;  // expected amounts; 0 means no snow there
 };
 class RegionModes : public ::testing::TestWithParam<RegionCase> {};
 
@@ -191,16 +193,15 @@ TEST_P(RegionModes, ShapeTheAmountInsideAndOutside) {
     EXPECT_EQ(outside > 0, c.outside > 0.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Snow, RegionModes,
-    ::testing::Values(RegionCase{"noSnowFull", kRegionNoSnow, 1.0f, 1.0f, 0.0f, 1.0f},
-                      RegionCase{"noSnowHalf", kRegionNoSnow, 0.5f, 1.0f, 0.5f, 1.0f},
-                      RegionCase{"onlyHereFull", kRegionSnowOnlyHere, 1.0f, 1.0f, 1.0f, 0.0f},
-                      RegionCase{"onlyHereHalf", kRegionSnowOnlyHere, 0.5f, 1.0f, 1.0f, 0.5f},
-                      RegionCase{"fullSnowRestoresSlope", kRegionFullSnow, 1.0f, 0.3f, 1.0f, 0.3f},
-                      RegionCase{"fullSnowHalf", kRegionFullSnow, 0.5f, 0.3f, 0.65f, 0.3f},
-                      RegionCase{"unknownModeIsFullSnow", 7, 1.0f, 0.3f, 1.0f, 0.3f}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Snow, RegionModes,
+                         ::testing::Values(RegionCase{"noSnowFull", kRegionNoSnow, 1.0f, 1.0f, 0.0f, 1.0f},
+                                           RegionCase{"noSnowHalf", kRegionNoSnow, 0.5f, 1.0f, 0.5f, 1.0f},
+                                           RegionCase{"onlyHereFull", kRegionSnowOnlyHere, 1.0f, 1.0f, 1.0f, 0.0f},
+                                           RegionCase{"onlyHereHalf", kRegionSnowOnlyHere, 0.5f, 1.0f, 1.0f, 0.5f},
+                                           RegionCase{"fullSnowRestoresSlope", kRegionFullSnow, 1.0f, 0.3f, 1.0f, 0.3f},
+                                           RegionCase{"fullSnowHalf", kRegionFullSnow, 0.5f, 0.3f, 0.65f, 0.3f},
+                                           RegionCase{"unknownModeIsFullSnow", 7, 1.0f, 0.3f, 1.0f, 0.3f}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SnowAmount, RegionWeightEdgeAndSoftness) {
     SnowRegion box;
@@ -230,7 +231,7 @@ TEST(SnowAmount, RegionWeightEdgeAndSoftness) {
 
 TEST(SnowAmount, SofteningBlendsAcrossAHardRegionEdge) {
     SnowSettings s = gridSettings();
-    s.resolution = 10.0f;  // coarse 60: three passes reach at most 180 from the region's edge
+    s.resolution = 10.0f;                    // coarse 60: three passes reach at most 180 from the region's edge
     SnowRegion region = halfSquareRegion();  // widened to x in (-500, 500): one edge only
     region.objectFromWorld[3] = {-500, 0, 0};
     region.halfExtent = {600, 500, 100};

@@ -146,21 +146,20 @@ TEST_P(SnowInvariants, SameBytesOnOneThreadOrMany) {
 
 INSTANTIATE_TEST_SUITE_P(
     Snow, SnowInvariants,
-    ::testing::Values(
-        Case{"flatDefaults", [] { return flatSquare(300.0f); }, [](SnowSettings&) {}},
-        Case{"terrainSoup", [] { return triangleSoup(terrain(40, 1000.0f)); },
-             [](SnowSettings& s) { s.slopeMax = 20.0f, s.slopeSoft = 5.0f, s.resolution = 8.0f; }},
-        Case{"terrainPatchesOpen", [] { return terrain(40, 1000.0f); },
-             [](SnowSettings& s) {
-                 s.coverage = 0.5f, s.patchScale = 150.0f, s.closed = false, s.resolution = 8.0f;
-                 s.groundCover = 0.3f, s.groundBand = 30.0f;
-             }},
-        Case{"houseSteepEastRoof", [] { return house(400.0f, 600.0f, 300.0f, 30.0f, 70.0f); },
-             [](SnowSettings& s) { s.overhang = 4.0f; }},
-        Case{"houseWindDrift", [] { return house(400.0f, 600.0f, 300.0f, 35.0f, 35.0f); },
-             [](SnowSettings& s) { s.drift = 0.7f, s.windAngle = 10.0f, s.closed = false; }},
-        Case{"townBlockBudget", [] { return townBlock(4, 8, 2000.0f); },
-             [](SnowSettings& s) { s.maxTris = 3000, s.smoothing = 5.0f; }}),
+    ::testing::Values(Case{"flatDefaults", [] { return flatSquare(300.0f); }, [](SnowSettings&) {}},
+                      Case{"terrainSoup", [] { return triangleSoup(terrain(40, 1000.0f)); },
+                           [](SnowSettings& s) { s.slopeMax = 20.0f, s.slopeSoft = 5.0f, s.resolution = 8.0f; }},
+                      Case{"terrainPatchesOpen", [] { return terrain(40, 1000.0f); },
+                           [](SnowSettings& s) {
+                               s.coverage = 0.5f, s.patchScale = 150.0f, s.closed = false, s.resolution = 8.0f;
+                               s.groundCover = 0.3f, s.groundBand = 30.0f;
+                           }},
+                      Case{"houseSteepEastRoof", [] { return house(400.0f, 600.0f, 300.0f, 30.0f, 70.0f); },
+                           [](SnowSettings& s) { s.overhang = 4.0f; }},
+                      Case{"houseWindDrift", [] { return house(400.0f, 600.0f, 300.0f, 35.0f, 35.0f); },
+                           [](SnowSettings& s) { s.drift = 0.7f, s.windAngle = 10.0f, s.closed = false; }},
+                      Case{"townBlockBudget", [] { return townBlock(4, 8, 2000.0f); },
+                           [](SnowSettings& s) { s.maxTris = 3000, s.smoothing = 5.0f; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SnowInvariantsLarge, SmallestBudgetOnTwoHundredThousandFaces) {

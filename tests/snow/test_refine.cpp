@@ -13,9 +13,13 @@ namespace {
 
 constexpr float kSide = 1000.0f;
 
-float rimDistance(V3 p) { return std::min({p.x, p.y, kSide - p.x, kSide - p.y}); }
+float rimDistance(V3 p) {
+    return std::min({p.x, p.y, kSide - p.x, kSide - p.y});
+}
 
-float xyLength(V3 a, V3 b) { return std::hypot(a.x - b.x, a.y - b.y); }
+float xyLength(V3 a, V3 b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 // The flat square with resolution 3, lip 6 and smooth snow: fine 3, coarse 18, band 12.
 SnowSettings squareSettings() {

@@ -14,7 +14,9 @@ namespace {
 
 constexpr float kSide = 200.0f;
 
-float rimDistance(V3 p) { return std::min({p.x, p.y, kSide - p.x, kSide - p.y}); }
+float rimDistance(V3 p) {
+    return std::min({p.x, p.y, kSide - p.x, kSide - p.y});
+}
 
 SnowSettings shellSettings() {
     SnowSettings s = plainSettings();
@@ -23,7 +25,9 @@ SnowSettings shellSettings() {
     return s;
 }
 
-float liftOf(const SnowSettings& s) { return std::max(float(kSide * std::sqrt(2.0) * 1e-5), s.depth * 0.02f); }
+float liftOf(const SnowSettings& s) {
+    return std::max(float(kSide * std::sqrt(2.0) * 1e-5), s.depth * 0.02f);
+}
 
 // Vertices that the walls hang from (top corners of wall triangles).
 std::set<int32_t> wallTopVertices(const SnowShell& shell) {
@@ -150,7 +154,8 @@ TEST(SnowShell, SquaresTouchingAtACornerStayManifold) {
     s.closed = false;
     const Built open = build(triangleSoup(m), s);
     EXPECT_EQ(open.shell.vertices.size(), 16u);
-    for (const auto& [edge, count] : directedEdges(open.shell)) EXPECT_EQ(count, 1) << edge.first << "->" << edge.second;
+    for (const auto& [edge, count] : directedEdges(open.shell))
+        EXPECT_EQ(count, 1) << edge.first << "->" << edge.second;
 }
 
 TEST(SnowShell, StatsDescribeTheShell) {

@@ -40,7 +40,9 @@ Built buildWith(const RoofScene& scene, const SnowSettings& s) {
     return b;
 }
 
-bool underRoofMiddle(V3 p) { return p.x > 160 && p.x < 240 && p.y > 160 && p.y < 240; }
+bool underRoofMiddle(V3 p) {
+    return p.x > 160 && p.x < 240 && p.y > 160 && p.y < 240;
+}
 
 TEST(SnowShelter, RoofKeepsSnowOffTheGroundBelowIt) {
     const RoofScene scene;

@@ -61,22 +61,21 @@ TEST_P(SlopeFade, WeightFollowsTheThresholds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Snow, SlopeFade,
-    ::testing::Values(SlopeCase{"flat", 0.0f, 55.0f, 20.0f, 0.999f, 1.001f},
-                      SlopeCase{"atSlopeMaxMinusSoft", 35.0f, 55.0f, 20.0f, 0.999f, 1.001f},
-                      SlopeCase{"belowSoftStart", 20.0f, 55.0f, 20.0f, 0.999f, 1.001f},
-                      SlopeCase{"midFade", 45.0f, 55.0f, 20.0f, 0.2f, 0.8f},
-                      SlopeCase{"atSlopeMax", 55.0f, 55.0f, 20.0f, -1.0f, -1.0f},
-                      SlopeCase{"aboveSlopeMax", 60.0f, 55.0f, 20.0f, -1.0f, -1.0f},
-                      // A fade narrower than 0.01 degrees is widened to 0.01: half-way in it
-                      // the weight is about one half, not a hard step.
-                      SlopeCase{"softZeroHalfway", 54.995f, 55.0f, 0.0f, 0.3f, 0.7f},
-                      SlopeCase{"softTinyHalfway", 54.995f, 55.0f, 0.001f, 0.3f, 0.7f},
-                      SlopeCase{"softZeroBelowFade", 54.98f, 55.0f, 0.0f, 0.999f, 1.001f},
-                      // slopeMax past 89.9 degrees is held there, so a wall still gets none.
-                      SlopeCase{"wallWithHugeSlopeMax", 90.0f, 200.0f, 20.0f, -1.0f, -1.0f}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Snow, SlopeFade,
+                         ::testing::Values(SlopeCase{"flat", 0.0f, 55.0f, 20.0f, 0.999f, 1.001f},
+                                           SlopeCase{"atSlopeMaxMinusSoft", 35.0f, 55.0f, 20.0f, 0.999f, 1.001f},
+                                           SlopeCase{"belowSoftStart", 20.0f, 55.0f, 20.0f, 0.999f, 1.001f},
+                                           SlopeCase{"midFade", 45.0f, 55.0f, 20.0f, 0.2f, 0.8f},
+                                           SlopeCase{"atSlopeMax", 55.0f, 55.0f, 20.0f, -1.0f, -1.0f},
+                                           SlopeCase{"aboveSlopeMax", 60.0f, 55.0f, 20.0f, -1.0f, -1.0f},
+                                           // A fade narrower than 0.01 degrees is widened to 0.01: half-way in it
+                                           // the weight is about one half, not a hard step.
+                                           SlopeCase{"softZeroHalfway", 54.995f, 55.0f, 0.0f, 0.3f, 0.7f},
+                                           SlopeCase{"softTinyHalfway", 54.995f, 55.0f, 0.001f, 0.3f, 0.7f},
+                                           SlopeCase{"softZeroBelowFade", 54.98f, 55.0f, 0.0f, 0.999f, 1.001f},
+                                           // slopeMax past 89.9 degrees is held there, so a wall still gets none.
+                                           SlopeCase{"wallWithHugeSlopeMax", 90.0f, 200.0f, 20.0f, -1.0f, -1.0f}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SnowSelection, DownwardFacesNeverCarrySnow) {
     for (float slopeMax : {55.0f, 89.0f, 89.9f, 180.0f}) {
@@ -157,9 +156,9 @@ TEST(SnowSelection, BadIndicesAndDegenerateFacesAreSkipped) {
     Mesh m = flatSquare(100.0f);
     m.faces.insert(m.faces.end(), {0, 1, 99, -1, 1, 2, 0, 0, 1, 2, 2, 2});  // out of range, negative, repeats
     const int32_t a = m.add({0, 0, 0}), b = m.add({50, 0, 0}), c = m.add({100, 0, 0});
-    m.tri(a, b, c);                                      // collinear
+    m.tri(a, b, c);                                        // collinear
     m.tri(0, m.add({1e-7f, 0, 0}), m.add({0, 1e-7f, 0}));  // welds to one point
-    m.faces.push_back(1);                                // a trailing partial face
+    m.faces.push_back(1);                                  // a trailing partial face
     const Built built = build(m, plainSettings());
     EXPECT_EQ(built.stats.facesIn, 8);
     EXPECT_EQ(built.stats.upFacing, 2);
