@@ -15,7 +15,8 @@ namespace wx {
 // positions: world-space vertices. faceIndices: three per triangle (a trailing partial
 // face is ignored). faceMask: one byte per face, 0 forbids snow; faces past its end (or
 // all faces, when it is empty) are allowed. shelter: occluders (shelter/bvh.h), or null
-// for none; shelter rays run on CPU threads.
+// for none; its rays run on the GPU when settings.useGPU and one is there, else on CPU
+// threads, with the same answers.
 // Faces with an index outside positions, or using a vertex with a non-finite coordinate,
 // are skipped. Always returns true: an empty shell is a valid result and stats say why.
 bool buildSnow(std::span<const V3> positions, std::span<const int32_t> faceIndices, std::span<const uint8_t> faceMask,
