@@ -8,6 +8,7 @@
 
 #include "max/inode.h"
 #include "max/interface.h"
+#include "max/notify.h"
 #include "max/object.h"
 #include "max/param_block2.h"
 #include "max/units.h"
@@ -181,6 +182,20 @@ void discardScene() {
     s.previous = s.current.exchange(nullptr);
     s.triangles = 0;
     ++s.generation;
+}
+
+namespace {
+void discardOnNotify(void*, NotifyInfo*) { discardScene(); }
+}  // namespace
+
+void registerSceneDiscardHandlers() {
+    RegisterNotification(discardOnNotify, nullptr, NOTIFY_SYSTEM_POST_RESET);
+    RegisterNotification(discardOnNotify, nullptr, NOTIFY_SYSTEM_POST_NEW);
+}
+
+void unregisterSceneDiscardHandlers() {
+    UnRegisterNotification(discardOnNotify, nullptr, NOTIFY_SYSTEM_POST_RESET);
+    UnRegisterNotification(discardOnNotify, nullptr, NOTIFY_SYSTEM_POST_NEW);
 }
 
 std::shared_ptr<const ShelterBVH> currentScene() { return state().current.load(); }

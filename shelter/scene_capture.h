@@ -37,6 +37,11 @@ std::wstring sceneLog();  // one line per captured object
 Box3 interestBox();
 bool captureInProgress();
 
+// Listens for the host's reset and new-scene notifications and discards the scene on
+// each; the module registers this at initialisation and removes it at shutdown.
+void registerSceneDiscardHandlers();
+void unregisterSceneDiscardHandlers();
+
 // Lowers the point cap for tests (0 restores kCapturePointCap).
 void setCapturePointCapForTesting(size_t points);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/builtin_objects.h"
+#include "host/host_app.h"
 #include "host/scene.h"
 #include "max/class_desc.h"
 #include "max/interface.h"
@@ -169,4 +170,22 @@ TEST_F(CaptureTest, ThePointCapDropsFacesButTheLogKeepsTheirCount) {
     captureScene(0);
     EXPECT_EQ(capturedTriangles(), 3);
     EXPECT_NE(sceneLog().find(L"crate: 12 tris"), std::wstring::npos);
+}
+
+TEST_F(CaptureTest, ResetAndNewSceneDiscardTheScene) {
+    registerSceneDiscardHandlers();
+    for (void (*clear)() : {host::resetScene, host::newScene}) {
+        ip = GetCOREInterface();
+        ip->CreateObjectNode(host::createBox(10, 10, 10));
+        captureScene(0);
+        ASSERT_TRUE(currentScene());
+        const uint64_t generation = sceneGeneration();
+        clear();
+        EXPECT_FALSE(currentScene());
+        EXPECT_EQ(sceneGeneration(), generation + 1);
+    }
+    unregisterSceneDiscardHandlers();
+    captureScene(0);
+    host::resetScene();
+    EXPECT_TRUE(currentScene()) << "no handler is left behind";
 }
