@@ -142,7 +142,7 @@ Matrix3 INode::GetObjTMBeforeWSM(TimeValue t, Interval* valid) {
 
 Matrix3 INode::GetObjTMAfterWSM(TimeValue t, Interval* valid) {
     if (!wsm_ || wsm_->NumModifiers() == 0) return GetObjTMBeforeWSM(t, valid);
-    EvalWorldState(t);
+    if (!ws_.obj || wsTime_ != t) EvalWorldState(t);
     if (wsBaked_) return Matrix3(1);
     Matrix3* tm = ws_.GetTM();
     if (valid) *valid &= ws_.tmValid();
@@ -209,6 +209,7 @@ RefResult INode::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, Ref
 const ObjectState& INode::EvalWorldState(TimeValue t, BOOL) {
     if (ws_.obj && wsValid_.InInterval(t)) return ws_;
     releaseWorldState();
+    wsTime_ = t;
     Object* base = GetObjectRef();
     if (!base) return ws_;
     ObjectState os = base->Eval(t);

@@ -26,7 +26,9 @@ public:
     Point3 firstPoint;
     bool tmWasNull = false;
     Matrix3 objectTMSeen;
+    Interval validity = FOREVER;
     Class_ID ClassID() override { return Class_ID(0x77, 0x88); }
+    Interval LocalValidity(TimeValue) override { return validity; }
     void ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* node) override {
         ++calls;
         tmWasNull = os->GetTM() == nullptr;
@@ -187,6 +189,19 @@ TEST_F(FreshScene, WorldSpaceModifiersMoveTheTMOfObjectsWithoutPoints) {
     mesh->AddWSModifier(new RaiseTM());
     EXPECT_EQ(mesh->EvalWorldState(0).obj, mesh->GetObjectRef());
     EXPECT_TRUE(mesh->GetObjTMAfterWSM(0).IsIdentity());
+}
+
+TEST_F(FreshScene, AnUncacheableResultLivesUntilTheNextEvaluation) {
+    INode* n = ip->CreateObjectNode(host::createBox(1, 1, 1));
+    auto* wsm = new LiftWSM();
+    wsm->validity = NEVER;  // as a modifier being edited reports
+    n->AddWSModifier(wsm);
+    Object* first = n->EvalWorldState(0).obj;
+    EXPECT_TRUE(n->GetObjTMAfterWSM(0).IsIdentity());
+    EXPECT_EQ(wsm->calls, 1);  // the TM query used the evaluation it just had
+    EXPECT_EQ(static_cast<TriObject*>(first)->GetMesh().numVerts, 8);
+    n->EvalWorldState(0);
+    EXPECT_EQ(wsm->calls, 2);  // never cached
 }
 
 TEST_F(FreshScene, PrimitivesConvertToMeshes) {

@@ -54,6 +54,8 @@ public:
     Matrix3 GetObjTMBeforeWSM(TimeValue t, Interval* valid = nullptr);
     // Identity when world-space modifiers moved the points into world space; otherwise
     // the object TM (times the TM the modifiers applied, for objects without points).
+    // Uses the last evaluation when it was at t, so the object EvalWorldState returned stays
+    // alive even when its validity is shorter than an instant.
     Matrix3 GetObjTMAfterWSM(TimeValue t, Interval* valid = nullptr);
     // Outside the pipeline this is GetObjTMBeforeWSM; while this node's world-space
     // modifiers run it is identity, since their points are already in world space.
@@ -121,6 +123,7 @@ private:
     ObjectState ws_;
     Object* wsOwned_ = nullptr;  // the pipeline's own copy, freed on re-evaluation
     Interval wsValid_ = NEVER;
+    TimeValue wsTime_ = 0;  // when ws_ was evaluated
     bool wsBaked_ = false;  // points were moved to world space
     bool inWSM_ = false;
 };

@@ -1,0 +1,60 @@
+#include "max/fp_value.h"
+
+#include <cstring>
+
+FPValue::FPValue(const FPValue& other) : i(0) { *this = other; }
+
+FPValue& FPValue::operator=(const FPValue& other) {
+    if (this == &other) return *this;
+    switch (other.type) {
+    case TYPE_STRING: LoadString(other.text_); break;
+    case TYPE_TSTR: LoadTSTR(*other.tstr); break;
+    case TYPE_POINT3: LoadPoint3(*other.p); break;
+    case TYPE_VALUE: LoadValueText(other.text_); break;
+    default:
+        Free();
+        type = other.type;
+        std::memcpy(static_cast<void*>(&n), &other.n, sizeof n);  // every scalar member fits in the widest
+    }
+    return *this;
+}
+
+void FPValue::Free() {
+    if (type == TYPE_TSTR) delete tstr;
+    if (type == TYPE_POINT3) delete p;
+    type = TYPE_VOID;
+    n = nullptr;
+    text_.clear();
+}
+
+void FPValue::LoadInt(int v) { Free(); type = TYPE_INT; i = v; }
+void FPValue::LoadFloat(float v) { Free(); type = TYPE_FLOAT; f = v; }
+void FPValue::LoadBool(bool v) { Free(); type = TYPE_BOOL; i = v ? TRUE : FALSE; }
+
+void FPValue::LoadString(const std::wstring& text) {
+    Free();
+    type = TYPE_STRING;
+    text_ = text;
+    s = text_.c_str();
+}
+
+void FPValue::LoadTSTR(const std::wstring& text) {
+    Free();
+    type = TYPE_TSTR;
+    tstr = new MSTR(text);
+}
+
+void FPValue::LoadPoint3(const Point3& v) {
+    Free();
+    type = TYPE_POINT3;
+    p = new Point3(v);
+}
+
+void FPValue::LoadNode(INode* node) { Free(); type = TYPE_INODE; n = node; }
+
+void FPValue::LoadValueText(const std::wstring& printed) {
+    Free();
+    type = TYPE_VALUE;
+    v = nullptr;
+    text_ = printed;
+}

@@ -1,0 +1,117 @@
+#include <cmath>
+
+#include "host/script/interpreter.h"
+#include "host/script/scene_values.h"
+#include "max/interface.h"
+
+namespace host::script {
+
+namespace {
+
+const Value& argument(const CallArgs& args, size_t k, const wchar_t* function) {
+    if (k >= args.positional.size())
+        throw ScriptError(L"-- Argument count error: " + std::wstring(function) + L" wanted " + std::to_wstring(k + 1) +
+                          L", got " + std::to_wstring(args.positional.size()));
+    return args.positional[k];
+}
+
+void noKeywords(const CallArgs& args, const wchar_t* function) {
+    if (!args.keywords.empty())
+        runtimeError(std::wstring(function) + L" takes no keyword argument " + args.keywords.front().first + L":");
+}
+
+// Each % takes the next argument's text (strings without quotes). A % with no argument
+// left is printed as it is, which is how "\%" (a plain percent in the literal) prints.
+Value format(Interpreter& in, const CallArgs& args) {
+    if (!args.keywords.empty()) runtimeError(L"format: output streams (to:) are not supported by this host");
+    const Value& fmt = argument(args, 0, L"format");
+    if (fmt.kind != Kind::String) conversionError(fmt, L"String");
+    std::wstring out;
+    size_t next = 1;
+    for (wchar_t c : fmt.s) {
+        if (c == L'%' && next < args.positional.size()) out += toDisplay(args.positional[next++]);
+        else out += c;
+    }
+    in.write(out);
+    return Value::ok();
+}
+
+Value print(Interpreter& in, const CallArgs& args) {
+    noKeywords(args, L"print");
+    const Value& v = argument(args, 0, L"print");
+    in.write(toPrinted(v) + L"\n");
+    return v;
+}
+
+Value color(Interpreter&, const CallArgs& args) {
+    noKeywords(args, L"color");
+    if (args.positional.size() < 3 || args.positional.size() > 4)
+        throw ScriptError(L"-- Argument count error: color wanted 3 or 4, got " +
+                          std::to_wstring(args.positional.size()));
+    double c[4] = {0, 0, 0, 255};
+    for (size_t k = 0; k < args.positional.size(); ++k) {
+        if (!args.positional[k].isNumber()) conversionError(args.positional[k], L"Float");
+        c[k] = args.positional[k].asDouble();
+    }
+    return Value::color(c[0], c[1], c[2], c[3]);
+}
+
+Value raise(Interpreter& in, const CallArgs& args) {
+    if (args.positional.empty()) {
+        // Bare throw() re-raises the error being handled.
+        if (const std::wstring* current = in.currentException()) throw ScriptError(*current);
+        runtimeError(L"throw() with no argument outside a catch");
+    }
+    runtimeError(toDisplay(args.positional[0]));
+}
+
+Value currentException(Interpreter& in, const CallArgs&) {
+    const std::wstring* current = in.currentException();
+    return current ? Value::string(*current) : Value::undefined();
+}
+
+Value getNodeByHandle(Interpreter&, const CallArgs& args) {
+    const Value& h = argument(args, 0, L"getNodeByHandle");
+    if (!h.isNumber() || h.asDouble() != std::floor(h.asDouble())) conversionError(h, L"Integer");
+    double d = h.asDouble();
+    // Handles are 32-bit and never 0; anything else names no node.
+    if (d < 1 || d > 4294967295.0) return Value::undefined();
+    return nodeValue(GetCOREInterface()->GetINodeByHandle(ULONG(d)));
+}
+
+// The live selection; `selection as array` takes a snapshot.
+class SelectionValue : public ScriptObject {
+public:
+    std::wstring printed() const override { return L"$selection"; }
+    bool getProperty(Interpreter&, const std::wstring& name, Value& out) override {
+        if (name != L"count") return false;
+        out = Value::integer(GetCOREInterface()->GetSelNodeCount());
+        return true;
+    }
+    bool asArray(Interpreter&, Value& out) override {
+        Interface* ip = GetCOREInterface();
+        std::vector<Value> nodes;
+        for (int k = 0; k < ip->GetSelNodeCount(); ++k) nodes.push_back(nodeValue(ip->GetSelNode(k)));
+        out = Value::newArray(std::move(nodes));
+        return true;
+    }
+};
+
+}  // namespace
+
+void registerBuiltins(Interpreter& in) {
+    in.defineFunction(L"format", format);
+    in.defineFunction(L"print", print);
+    in.defineFunction(L"color", color);
+    in.defineFunction(L"throw", raise);
+    in.defineFunction(L"getCurrentException", currentException);
+}
+
+void registerSceneBuiltins(Interpreter& in) {
+    auto maxOps = std::make_shared<StructObject>(L"maxOps");
+    maxOps->set(L"getNodeByHandle", Value::function(L"getNodeByHandle", getNodeByHandle));
+    in.setGlobal(L"maxOps", Value::of(maxOps));
+    in.setGlobal(L"selection", Value::of(std::make_shared<SelectionValue>()));
+}
+
+}  // namespace host::script
