@@ -2,16 +2,21 @@
 
 #include <cstring>
 
-FPValue::FPValue(const FPValue& other) : i(0) { *this = other; }
+FPValue::FPValue(const FPValue& other) : i(0) {
+    *this = other;
+}
 
 FPValue& FPValue::operator=(const FPValue& other) {
     if (this == &other) return *this;
-    switch (other.type) {
-    case TYPE_STRING: LoadString(other.text_); break;
-    case TYPE_TSTR: LoadTSTR(*other.tstr); break;
-    case TYPE_POINT3: LoadPoint3(*other.p); break;
-    case TYPE_VALUE: LoadValueText(other.text_); break;
-    default:
+    if (other.type == TYPE_STRING) {
+        LoadString(other.text_);
+    } else if (other.type == TYPE_TSTR) {
+        LoadTSTR(*other.tstr);
+    } else if (other.type == TYPE_POINT3) {
+        LoadPoint3(*other.p);
+    } else if (other.type == TYPE_VALUE) {
+        LoadValueText(other.text_);
+    } else {
         Free();
         type = other.type;
         std::memcpy(static_cast<void*>(&n), &other.n, sizeof n);  // every scalar member fits in the widest
@@ -27,9 +32,21 @@ void FPValue::Free() {
     text_.clear();
 }
 
-void FPValue::LoadInt(int v) { Free(); type = TYPE_INT; i = v; }
-void FPValue::LoadFloat(float v) { Free(); type = TYPE_FLOAT; f = v; }
-void FPValue::LoadBool(bool v) { Free(); type = TYPE_BOOL; i = v ? TRUE : FALSE; }
+void FPValue::LoadInt(int v) {
+    Free();
+    type = TYPE_INT;
+    i = v;
+}
+void FPValue::LoadFloat(float v) {
+    Free();
+    type = TYPE_FLOAT;
+    f = v;
+}
+void FPValue::LoadBool(bool v) {
+    Free();
+    type = TYPE_BOOL;
+    i = v ? TRUE : FALSE;
+}
 
 void FPValue::LoadString(const std::wstring& text) {
     Free();
@@ -50,7 +67,11 @@ void FPValue::LoadPoint3(const Point3& v) {
     p = new Point3(v);
 }
 
-void FPValue::LoadNode(INode* node) { Free(); type = TYPE_INODE; n = node; }
+void FPValue::LoadNode(INode* node) {
+    Free();
+    type = TYPE_INODE;
+    n = node;
+}
 
 void FPValue::LoadValueText(const std::wstring& printed) {
     Free();

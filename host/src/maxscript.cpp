@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "host/script/interpreter.h"
-#include "host/text.h"
 #include "host/script/scene_values.h"
+#include "host/text.h"
 
 namespace host {
 
@@ -26,33 +26,48 @@ Engine& engine() {
 void loadResult(const script::Value& v, FPValue& out) {
     using script::Kind;
     switch (v.kind) {
-    case Kind::String: out.LoadString(v.s); break;
-    case Kind::Int: out.LoadInt(int(v.i)); break;
-    case Kind::Float: out.LoadFloat(float(v.f)); break;
-    case Kind::Bool: out.LoadBool(v.b); break;
-    case Kind::Point:
-        if (v.dims == 3) {
-            out.LoadPoint3(Point3(float(v.v[0]), float(v.v[1]), float(v.v[2])));
+        case Kind::String:
+            out.LoadString(v.s);
             break;
-        }
-        out.LoadValueText(script::toPrinted(v));
-        break;
-    case Kind::Object:
-        if (auto* node = dynamic_cast<script::NodeValue*>(v.object.get()); node && node->node()) {
-            out.LoadNode(node->node());
+        case Kind::Int:
+            out.LoadInt(int(v.i));
             break;
-        }
-        out.LoadValueText(script::toPrinted(v));
-        break;
-    default: out.LoadValueText(script::toPrinted(v));
+        case Kind::Float:
+            out.LoadFloat(float(v.f));
+            break;
+        case Kind::Bool:
+            out.LoadBool(v.b);
+            break;
+        case Kind::Point:
+            if (v.dims == 3) {
+                out.LoadPoint3(Point3(float(v.v[0]), float(v.v[1]), float(v.v[2])));
+                break;
+            }
+            out.LoadValueText(script::toPrinted(v));
+            break;
+        case Kind::Object:
+            if (auto* node = dynamic_cast<script::NodeValue*>(v.object.get()); node && node->node()) {
+                out.LoadNode(node->node());
+                break;
+            }
+            out.LoadValueText(script::toPrinted(v));
+            break;
+        default:
+            out.LoadValueText(script::toPrinted(v));
     }
 }
 
 }  // namespace
 
-script::Interpreter& scriptEngine() { return *engine().interpreter; }
-ScriptLog& scriptLog() { return engine().log; }
-const std::wstring& listenerText() { return engine().interpreter->listener(); }
+script::Interpreter& scriptEngine() {
+    return *engine().interpreter;
+}
+ScriptLog& scriptLog() {
+    return engine().log;
+}
+const std::wstring& listenerText() {
+    return engine().interpreter->listener();
+}
 
 void resetScriptEngine() {
     engine().interpreter = std::make_unique<script::Interpreter>();

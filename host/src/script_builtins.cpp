@@ -29,8 +29,10 @@ Value format(Interpreter& in, const CallArgs& args) {
     std::wstring out;
     size_t next = 1;
     for (wchar_t c : fmt.s) {
-        if (c == L'%' && next < args.positional.size()) out += toDisplay(args.positional[next++]);
-        else out += c;
+        if (c == L'%' && next < args.positional.size())
+            out += toDisplay(args.positional[next++]);
+        else
+            out += c;
     }
     in.write(out);
     return Value::ok();

@@ -20,8 +20,7 @@ Value Interpreter::evaluate(const Ast& tree) {
         Interpreter& in;
         std::vector<Scope> scopes;
         std::vector<std::wstring> handling;
-        explicit SetAside(Interpreter& in)
-            : in(in), scopes(std::move(in.scopes_)), handling(std::move(in.handling_)) {
+        explicit SetAside(Interpreter& in) : in(in), scopes(std::move(in.scopes_)), handling(std::move(in.handling_)) {
             in.scopes_.clear();
             in.handling_.clear();
             ++in.runDepth_;
@@ -35,7 +34,9 @@ Value Interpreter::evaluate(const Ast& tree) {
     return eval(tree);
 }
 
-void Interpreter::setGlobal(const std::wstring& name, Value v) { globals_[lower(name)] = std::move(v); }
+void Interpreter::setGlobal(const std::wstring& name, Value v) {
+    globals_[lower(name)] = std::move(v);
+}
 
 bool Interpreter::getGlobal(const std::wstring& name, Value& out) const {
     auto it = globals_.find(lower(name));
@@ -48,9 +49,13 @@ void Interpreter::defineFunction(const std::wstring& name, NativeFn fn) {
     setGlobal(name, Value::function(name, std::move(fn)));
 }
 
-void Interpreter::write(const std::wstring& text) { listener_ += text; }
+void Interpreter::write(const std::wstring& text) {
+    listener_ += text;
+}
 
-const std::wstring* Interpreter::currentException() const { return handling_.empty() ? nullptr : &handling_.back(); }
+const std::wstring* Interpreter::currentException() const {
+    return handling_.empty() ? nullptr : &handling_.back();
+}
 
 Value* Interpreter::findVariable(const std::wstring& name) {
     for (auto it = scopes_.rbegin(); it != scopes_.rend(); ++it) {
@@ -81,42 +86,55 @@ void Interpreter::assignVariable(const std::wstring& name, const Value& v) {
 
 Value Interpreter::eval(const Ast& a) {
     switch (a.op) {
-    case Op::Literal: return a.value;
-    case Op::Var: return lookup(a.name);
-    case Op::Decl: return evalDecl(a);
-    case Op::Assign: return evalAssign(a);
-    case Op::Try: return evalTry(a);
-    case Op::Block: return evalBlock(a);
-    case Op::Call: return evalCall(a);
-    case Op::Member: return getMember(*this, eval(*a.kids[0]), a.name);
-    case Op::Index: {
-        Value target = eval(*a.kids[0]);
-        return getIndex(target, eval(*a.kids[1]));
-    }
-    case Op::Binary: {
-        Value left = eval(*a.kids[0]);
-        return applyBinary(a.text, left, eval(*a.kids[1]));
-    }
-    case Op::Negate: return negate(eval(*a.kids[0]));
-    case Op::Not: return Value::boolean(!truth(eval(*a.kids[0])));
-    case Op::And: return Value::boolean(truth(eval(*a.kids[0])) && truth(eval(*a.kids[1])));
-    case Op::Or: return Value::boolean(truth(eval(*a.kids[0])) || truth(eval(*a.kids[1])));
-    case Op::As: return convertAs(*this, eval(*a.kids[0]), a.name);
-    case Op::ArrayLit: {
-        std::vector<Value> items;
-        items.reserve(a.kids.size());
-        for (auto& k : a.kids) items.push_back(eval(*k));
-        return Value::newArray(std::move(items));
-    }
-    case Op::PointLit: {
-        double c[4];
-        for (size_t k = 0; k < a.kids.size(); ++k) {
-            Value v = eval(*a.kids[k]);
-            if (!v.isNumber()) conversionError(v, L"Float");
-            c[k] = v.asDouble();
+        case Op::Literal:
+            return a.value;
+        case Op::Var:
+            return lookup(a.name);
+        case Op::Decl:
+            return evalDecl(a);
+        case Op::Assign:
+            return evalAssign(a);
+        case Op::Try:
+            return evalTry(a);
+        case Op::Block:
+            return evalBlock(a);
+        case Op::Call:
+            return evalCall(a);
+        case Op::Member:
+            return getMember(*this, eval(*a.kids[0]), a.name);
+        case Op::Index: {
+            Value target = eval(*a.kids[0]);
+            return getIndex(target, eval(*a.kids[1]));
         }
-        return Value::point(c, int(a.kids.size()));
-    }
+        case Op::Binary: {
+            Value left = eval(*a.kids[0]);
+            return applyBinary(a.text, left, eval(*a.kids[1]));
+        }
+        case Op::Negate:
+            return negate(eval(*a.kids[0]));
+        case Op::Not:
+            return Value::boolean(!truth(eval(*a.kids[0])));
+        case Op::And:
+            return Value::boolean(truth(eval(*a.kids[0])) && truth(eval(*a.kids[1])));
+        case Op::Or:
+            return Value::boolean(truth(eval(*a.kids[0])) || truth(eval(*a.kids[1])));
+        case Op::As:
+            return convertAs(*this, eval(*a.kids[0]), a.name);
+        case Op::ArrayLit: {
+            std::vector<Value> items;
+            items.reserve(a.kids.size());
+            for (auto& k : a.kids) items.push_back(eval(*k));
+            return Value::newArray(std::move(items));
+        }
+        case Op::PointLit: {
+            double c[4];
+            for (size_t k = 0; k < a.kids.size(); ++k) {
+                Value v = eval(*a.kids[k]);
+                if (!v.isNumber()) conversionError(v, L"Float");
+                c[k] = v.asDouble();
+            }
+            return Value::point(c, int(a.kids.size()));
+        }
     }
     return Value::undefined();
 }
@@ -147,13 +165,17 @@ Value Interpreter::evalDecl(const Ast& a) {
             // would hide the global, so the declaration drops it.
             for (auto& scope : scopes_) scope.erase(name);
             auto it = globals_.find(name);
-            if (a.kids[k]) globals_[name] = eval(*a.kids[k]);
-            else if (it == globals_.end()) globals_[name] = Value::undefined();
+            if (a.kids[k])
+                globals_[name] = eval(*a.kids[k]);
+            else if (it == globals_.end())
+                globals_[name] = Value::undefined();
             last = globals_[name];
         } else {
             Value v = a.kids[k] ? eval(*a.kids[k]) : Value::undefined();
-            if (scopes_.empty()) globals_[name] = v;
-            else scopes_.back()[name] = v;
+            if (scopes_.empty())
+                globals_[name] = v;
+            else
+                scopes_.back()[name] = v;
             last = v;
         }
     }
@@ -168,27 +190,28 @@ Value Interpreter::evalAssign(const Ast& a) {
         return applyBinary(std::wstring(1, a.text[0]), old, v);
     };
     switch (dest.op) {
-    case Op::Var:
-        v = combine(lookup(dest.name));
-        assignVariable(dest.name, v);
-        return v;
-    case Op::Member: {
-        Value target = eval(*dest.kids[0]);
-        if (a.text != L"=") v = combine(getMember(*this, target, dest.name));
-        setMember(*this, target, dest.name, v);
-        // Points and colours are values: write the changed copy back to its variable.
-        if ((target.kind == Kind::Point || target.kind == Kind::Color) && dest.kids[0]->op == Op::Var)
-            assignVariable(dest.kids[0]->name, target);
-        return v;
-    }
-    case Op::Index: {
-        Value target = eval(*dest.kids[0]);
-        Value index = eval(*dest.kids[1]);
-        if (a.text != L"=") v = combine(getIndex(target, index));
-        setIndex(target, index, v);
-        return v;
-    }
-    default: runtimeError(L"cannot assign to this expression");
+        case Op::Var:
+            v = combine(lookup(dest.name));
+            assignVariable(dest.name, v);
+            return v;
+        case Op::Member: {
+            Value target = eval(*dest.kids[0]);
+            if (a.text != L"=") v = combine(getMember(*this, target, dest.name));
+            setMember(*this, target, dest.name, v);
+            // Points and colours are values: write the changed copy back to its variable.
+            if ((target.kind == Kind::Point || target.kind == Kind::Color) && dest.kids[0]->op == Op::Var)
+                assignVariable(dest.kids[0]->name, target);
+            return v;
+        }
+        case Op::Index: {
+            Value target = eval(*dest.kids[0]);
+            Value index = eval(*dest.kids[1]);
+            if (a.text != L"=") v = combine(getIndex(target, index));
+            setIndex(target, index, v);
+            return v;
+        }
+        default:
+            runtimeError(L"cannot assign to this expression");
     }
 }
 
@@ -213,8 +236,10 @@ Value Interpreter::evalCall(const Ast& a) {
     for (size_t k = 1; k < a.kids.size(); ++k) {
         Value v = eval(*a.kids[k]);
         const std::wstring& keyword = a.names[k - 1];
-        if (keyword.empty()) args.positional.push_back(std::move(v));
-        else args.keywords.emplace_back(keyword, std::move(v));
+        if (keyword.empty())
+            args.positional.push_back(std::move(v));
+        else
+            args.keywords.emplace_back(keyword, std::move(v));
     }
     if (callee.kind != Kind::Function) typeError(L"Call needs function or class, got: " + toPrinted(callee));
     return callee.fn->fn(*this, args);

@@ -1,17 +1,22 @@
-#include "host/script/lexer.h"
-
 #include <cmath>
 #include <cwctype>
 
+#include "host/script/lexer.h"
 #include "host/script/value.h"
 
 namespace host::script {
 
 namespace {
 
-bool identStart(wchar_t c) { return c == L'_' || (c < 128 && std::iswalpha(wint_t(c))); }
-bool identChar(wchar_t c) { return c == L'_' || (c < 128 && std::iswalnum(wint_t(c))); }
-bool digit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool identStart(wchar_t c) {
+    return c == L'_' || (c < 128 && std::iswalpha(wint_t(c)));
+}
+bool identChar(wchar_t c) {
+    return c == L'_' || (c < 128 && std::iswalnum(wint_t(c)));
+}
+bool digit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 int hexValue(wchar_t c) {
     if (digit(c)) return c - L'0';
     if (c >= L'a' && c <= L'f') return c - L'a' + 10;
@@ -93,8 +98,10 @@ private:
                 int line = line_, col = column();
                 pos_ += 2;
                 while (pos_ < s_.size() && !(s_[pos_] == L'*' && peek(1) == L'/')) {
-                    if (s_[pos_] == L'\n' || s_[pos_] == L'\r') advanceNewline();
-                    else ++pos_;
+                    if (s_[pos_] == L'\n' || s_[pos_] == L'\r')
+                        advanceNewline();
+                    else
+                        ++pos_;
                 }
                 if (pos_ >= s_.size()) throw SyntaxError(L"unterminated /* comment", line, col);
                 pos_ += 2;
@@ -196,26 +203,46 @@ private:
             wchar_t n = peek(1);
             pos_ += 2;
             switch (n) {
-            case L'"': out += L'"'; break;
-            case L'\\': out += L'\\'; break;
-            case L'n': out += L'\n'; break;
-            case L'r': out += L'\r'; break;
-            case L't': out += L'\t'; break;
-            case L'%': out += L'%'; break;
-            case L'*': out += L'*'; break;
-            case L'?': out += L'?'; break;
-            case L'x': {
-                uint32_t code = 0;
-                int digits = 0;
-                while (digits < 8 && hexValue(peek(0)) >= 0) code = code * 16 + uint32_t(hexValue(s_[pos_++])), ++digits;
-                if (digits == 0) out += L"\\x";
-                else out += wchar_t(code > 0x10FFFF ? 0xFFFD : code);
-                break;
-            }
-            case L'\0': throw SyntaxError(L"unterminated string", t.line, t.column);
-            default:
-                out += L'\\';
-                --pos_;  // the character after the backslash is read as it is
+                case L'"':
+                    out += L'"';
+                    break;
+                case L'\\':
+                    out += L'\\';
+                    break;
+                case L'n':
+                    out += L'\n';
+                    break;
+                case L'r':
+                    out += L'\r';
+                    break;
+                case L't':
+                    out += L'\t';
+                    break;
+                case L'%':
+                    out += L'%';
+                    break;
+                case L'*':
+                    out += L'*';
+                    break;
+                case L'?':
+                    out += L'?';
+                    break;
+                case L'x': {
+                    uint32_t code = 0;
+                    int digits = 0;
+                    while (digits < 8 && hexValue(peek(0)) >= 0)
+                        code = code * 16 + uint32_t(hexValue(s_[pos_++])), ++digits;
+                    if (digits == 0)
+                        out += L"\\x";
+                    else
+                        out += wchar_t(code > 0x10FFFF ? 0xFFFD : code);
+                    break;
+                }
+                case L'\0':
+                    throw SyntaxError(L"unterminated string", t.line, t.column);
+                default:
+                    out += L'\\';
+                    --pos_;  // the character after the backslash is read as it is
             }
         }
     }
@@ -242,29 +269,52 @@ private:
 
     void punct(Token& t) {
         wchar_t c = s_[pos_], n = peek(1);
-        auto two = [&](Tok type) { t.type = type; pos_ += 2; };
-        auto one = [&](Tok type) { t.type = type; pos_ += 1; };
+        auto two = [&](Tok type) {
+            t.type = type;
+            pos_ += 2;
+        };
+        auto one = [&](Tok type) {
+            t.type = type;
+            pos_ += 1;
+        };
         switch (c) {
-        case L'(': return one(Tok::LParen);
-        case L')': return one(Tok::RParen);
-        case L'[': return one(Tok::LBracket);
-        case L']': return one(Tok::RBracket);
-        case L',': return one(Tok::Comma);
-        case L':': return one(Tok::Colon);
-        case L'.': return one(Tok::Dot);
-        case L';': return one(Tok::Semicolon);
-        case L'^': return one(Tok::Caret);
-        case L'=': return n == L'=' ? two(Tok::Eq) : one(Tok::Assign);
-        case L'+': return n == L'=' ? two(Tok::PlusAssign) : one(Tok::Plus);
-        case L'-': return n == L'=' ? two(Tok::MinusAssign) : one(Tok::Minus);
-        case L'*': return n == L'=' ? two(Tok::TimesAssign) : one(Tok::Times);
-        case L'/': return n == L'=' ? two(Tok::DivAssign) : one(Tok::Divide);
-        case L'<': return n == L'=' ? two(Tok::Le) : one(Tok::Lt);
-        case L'>': return n == L'=' ? two(Tok::Ge) : one(Tok::Gt);
-        case L'!':
-            if (n == L'=') return two(Tok::Ne);
-            break;
-        default: break;
+            case L'(':
+                return one(Tok::LParen);
+            case L')':
+                return one(Tok::RParen);
+            case L'[':
+                return one(Tok::LBracket);
+            case L']':
+                return one(Tok::RBracket);
+            case L',':
+                return one(Tok::Comma);
+            case L':':
+                return one(Tok::Colon);
+            case L'.':
+                return one(Tok::Dot);
+            case L';':
+                return one(Tok::Semicolon);
+            case L'^':
+                return one(Tok::Caret);
+            case L'=':
+                return n == L'=' ? two(Tok::Eq) : one(Tok::Assign);
+            case L'+':
+                return n == L'=' ? two(Tok::PlusAssign) : one(Tok::Plus);
+            case L'-':
+                return n == L'=' ? two(Tok::MinusAssign) : one(Tok::Minus);
+            case L'*':
+                return n == L'=' ? two(Tok::TimesAssign) : one(Tok::Times);
+            case L'/':
+                return n == L'=' ? two(Tok::DivAssign) : one(Tok::Divide);
+            case L'<':
+                return n == L'=' ? two(Tok::Le) : one(Tok::Lt);
+            case L'>':
+                return n == L'=' ? two(Tok::Ge) : one(Tok::Gt);
+            case L'!':
+                if (n == L'=') return two(Tok::Ne);
+                break;
+            default:
+                break;
         }
         std::wstring shown = c >= 32 && c < 127 ? std::wstring(1, c) : L"U+" + std::to_wstring(unsigned(c));
         throw SyntaxError(L"unexpected character '" + shown + L"'", t.line, t.column);
@@ -278,28 +328,78 @@ private:
 
 }  // namespace
 
-std::vector<Token> tokenize(const std::wstring& text) { return Lexer(text).run(); }
+std::vector<Token> tokenize(const std::wstring& text) {
+    return Lexer(text).run();
+}
 
 std::wstring describe(const Token& t) {
     switch (t.type) {
-    case Tok::End: return L"end of script";
-    case Tok::Newline: return L"end of line";
-    case Tok::Int: return std::to_wstring(t.ival);
-    case Tok::Float: return formatFloat(t.fval);
-    case Tok::String: return L"a string";
-    case Tok::Name: return L"'#" + t.text + L"'";
-    case Tok::Ident: return L"'" + t.text + L"'";
-    case Tok::LParen: return L"'('";
-    case Tok::RParen: return L"')'";
-    case Tok::LBracket: return L"'['";
-    case Tok::RBracket: return L"']'";
-    case Tok::ArrayOpen: return L"'#('";
-    case Tok::Comma: return L"','";
-    case Tok::Colon: return L"':'";
-    case Tok::Dot: return L"'.'";
-    case Tok::Semicolon: return L"';'";
-    default: return L"an operator";
+        case Tok::End:
+            return L"end of script";
+        case Tok::Newline:
+            return L"end of line";
+        case Tok::Int:
+            return std::to_wstring(t.ival);
+        case Tok::Float:
+            return formatFloat(t.fval);
+        case Tok::String:
+            return L"a string";
+        case Tok::Name:
+            return L"'#" + t.text + L"'";
+        case Tok::Ident:
+            return L"'" + t.text + L"'";
+        case Tok::LParen:
+            return L"'('";
+        case Tok::RParen:
+            return L"')'";
+        case Tok::LBracket:
+            return L"'['";
+        case Tok::RBracket:
+            return L"']'";
+        case Tok::ArrayOpen:
+            return L"'#('";
+        case Tok::Comma:
+            return L"','";
+        case Tok::Colon:
+            return L"':'";
+        case Tok::Dot:
+            return L"'.'";
+        case Tok::Semicolon:
+            return L"';'";
+        case Tok::Assign:
+            return L"'='";
+        case Tok::PlusAssign:
+            return L"'+='";
+        case Tok::MinusAssign:
+            return L"'-='";
+        case Tok::TimesAssign:
+            return L"'*='";
+        case Tok::DivAssign:
+            return L"'/='";
+        case Tok::Plus:
+            return L"'+'";
+        case Tok::Minus:
+            return L"'-'";
+        case Tok::Times:
+            return L"'*'";
+        case Tok::Divide:
+            return L"'/'";
+        case Tok::Caret:
+            return L"'^'";
+        case Tok::Eq:
+            return L"'=='";
+        case Tok::Ne:
+            return L"'!='";
+        case Tok::Lt:
+            return L"'<'";
+        case Tok::Gt:
+            return L"'>'";
+        case Tok::Le:
+            return L"'<='";
+        case Tok::Ge:
+            return L"'>='";
     }
+    return L"a token";
 }
 
 }  // namespace host::script

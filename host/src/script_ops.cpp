@@ -97,8 +97,7 @@ Value applyBinary(const std::wstring& op, const Value& a, const Value& b) {
     if ((samePoints || colours) && (op == L"+" || op == L"-" || op == L"*")) return componentwise(op, a, b);
     if ((a.kind == Kind::Point || a.kind == Kind::Color) && b.isNumber() && (op == L"*" || op == L"/"))
         return componentwise(op, a, b);
-    if (a.isNumber() && (b.kind == Kind::Point || b.kind == Kind::Color) && op == L"*")
-        return componentwise(op, b, a);
+    if (a.isNumber() && (b.kind == Kind::Point || b.kind == Kind::Color) && op == L"*") return componentwise(op, b, a);
     noFunction(op, a);
 }
 

@@ -1,8 +1,7 @@
-#include "host/script/parser.h"
-
 #include <algorithm>
 
 #include "host/script/lexer.h"
+#include "host/script/parser.h"
 
 namespace host::script {
 
@@ -12,9 +11,9 @@ using AstPtr = std::unique_ptr<Ast>;
 
 // Words that end an argument list or cannot start an operand.
 bool isReserved(const std::wstring& lowerWord) {
-    static const wchar_t* const words[] = {L"and", L"or", L"not", L"as", L"then", L"do", L"catch", L"else",
-                                           L"of", L"in", L"to", L"by", L"where", L"collect", L"from",
-                                           L"global", L"local", L"persistent", L"try"};
+    static const wchar_t* const words[] = {L"and",  L"or",     L"not",   L"as",         L"then", L"do",    L"catch",
+                                           L"else", L"of",     L"in",    L"to",         L"by",   L"where", L"collect",
+                                           L"from", L"global", L"local", L"persistent", L"try"};
     for (const wchar_t* w : words)
         if (lowerWord == w) return true;
     return false;
@@ -37,7 +36,7 @@ public:
     }
 
 private:
-    // Counts recursion into expression rules.
+    // Counts recursion: each expression (so each bracket) and each prefix or '^' in a chain.
     struct Depth {
         explicit Depth(Parser& p) : p(p) {
             if (++p.depth_ > kMaxNesting)
@@ -98,8 +97,11 @@ private:
             if (left->op != Op::Var && left->op != Op::Member && left->op != Op::Index)
                 fail(L"cannot assign to this expression");
             auto a = make(Op::Assign, cur());
-            a->text = op == Tok::Assign ? L"=" : op == Tok::PlusAssign ? L"+=" : op == Tok::MinusAssign ? L"-="
-                                                  : op == Tok::TimesAssign ? L"*=" : L"/=";
+            a->text = op == Tok::Assign        ? L"="
+                      : op == Tok::PlusAssign  ? L"+="
+                      : op == Tok::MinusAssign ? L"-="
+                      : op == Tok::TimesAssign ? L"*="
+                                               : L"/=";
             advance();
             skipNewlines();
             add(*a, std::move(left));
@@ -246,13 +248,18 @@ private:
 
     bool startsArgument() const {
         switch (cur().type) {
-        case Tok::Int: case Tok::Float: case Tok::String: case Tok::Name:
-        case Tok::LParen: case Tok::ArrayOpen: case Tok::LBracket:
-            return true;
-        case Tok::Ident:
-            return next().type == Tok::Colon || !isReserved(lower(cur().text));
-        default:
-            return false;
+            case Tok::Int:
+            case Tok::Float:
+            case Tok::String:
+            case Tok::Name:
+            case Tok::LParen:
+            case Tok::ArrayOpen:
+            case Tok::LBracket:
+                return true;
+            case Tok::Ident:
+                return next().type == Tok::Colon || !isReserved(lower(cur().text));
+            default:
+                return false;
         }
     }
 
@@ -294,7 +301,6 @@ private:
                 add(*a, std::move(left));
                 left = std::move(a);
             } else if (cur().type == Tok::LBracket && !cur().spaceBefore) {
-                Depth guard(*this);
                 auto a = make(Op::Index, cur());
                 advance();
                 skipNewlines();
@@ -319,16 +325,26 @@ private:
     AstPtr factor() {
         const Token& t = cur();
         switch (t.type) {
-        case Tok::Int: return literal(Value::integer(t.ival));
-        case Tok::Float: return literal(Value::number(t.fval));
-        case Tok::String: return literal(Value::string(t.text));
-        case Tok::Name: return literal(Value::name(t.text));
-        case Tok::LParen: return block();
-        case Tok::ArrayOpen: return arrayLit();
-        case Tok::LBracket: return pointLit();
-        case Tok::Ident: break;
-        case Tok::End: fail(L"unexpected end of script");
-        default: fail(L"unexpected " + describe(t));
+            case Tok::Int:
+                return literal(Value::integer(t.ival));
+            case Tok::Float:
+                return literal(Value::number(t.fval));
+            case Tok::String:
+                return literal(Value::string(t.text));
+            case Tok::Name:
+                return literal(Value::name(t.text));
+            case Tok::LParen:
+                return block();
+            case Tok::ArrayOpen:
+                return arrayLit();
+            case Tok::LBracket:
+                return pointLit();
+            case Tok::Ident:
+                break;
+            case Tok::End:
+                fail(L"unexpected end of script");
+            default:
+                fail(L"unexpected " + describe(t));
         }
         std::wstring w = lower(t.text);
         if (w == L"true" || w == L"on") return literal(Value::boolean(true));
@@ -343,7 +359,6 @@ private:
     }
 
     AstPtr block() {
-        Depth guard(*this);
         auto a = make(Op::Block, cur());
         int line = cur().line, column = cur().column;
         advance();
@@ -351,6 +366,7 @@ private:
         while (cur().type != Tok::RParen) {
             if (cur().type == Tok::End) throw SyntaxError(L"unclosed '(': expected ')'", line, column);
             add(*a, expr());
+            if (cur().type == Tok::End) throw SyntaxError(L"unclosed '(': expected ')'", line, column);
             if (cur().type != Tok::RParen && !isSep(cur().type))
                 fail(L"expected ')' or a new line, found " + describe(cur()));
             skipSeps();
@@ -367,21 +383,22 @@ private:
             return;
         }
         for (;;) {
-            if (cur().type == Tok::End) throw SyntaxError(std::wstring(L"unclosed list: expected ") + closeText, line, column);
+            if (cur().type == Tok::End)
+                throw SyntaxError(std::wstring(L"unclosed list: expected ") + closeText, line, column);
             add(a, expr());
             skipNewlines();
             if (cur().type == close) {
                 advance();
                 return;
             }
-            if (cur().type == Tok::End) throw SyntaxError(std::wstring(L"unclosed list: expected ") + closeText, line, column);
+            if (cur().type == Tok::End)
+                throw SyntaxError(std::wstring(L"unclosed list: expected ") + closeText, line, column);
             expect(Tok::Comma, (std::wstring(L"',' or ") + closeText).c_str());
             skipNewlines();
         }
     }
 
     AstPtr arrayLit() {
-        Depth guard(*this);
         auto a = make(Op::ArrayLit, cur());
         int line = cur().line, column = cur().column;
         advance();
@@ -390,7 +407,6 @@ private:
     }
 
     AstPtr pointLit() {
-        Depth guard(*this);
         auto a = make(Op::PointLit, cur());
         int line = cur().line, column = cur().column;
         advance();
@@ -407,6 +423,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Ast> parseScript(const std::wstring& text) { return Parser(tokenize(text)).script(); }
+std::unique_ptr<Ast> parseScript(const std::wstring& text) {
+    return Parser(tokenize(text)).script();
+}
 
 }  // namespace host::script

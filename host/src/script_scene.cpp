@@ -1,9 +1,8 @@
-#include "host/script/scene_values.h"
-
 #include <cmath>
 #include <numbers>
 
 #include "host/script/interpreter.h"
+#include "host/script/scene_values.h"
 #include "max/interface.h"
 #include "max/object.h"
 #include "max/param_block2.h"
@@ -50,28 +49,40 @@ ParamRef findParam(Animatable* holder, const std::wstring& lowerName) {
 Value readSlot(IParamBlock2* pb, const ParamDef& def, int tab, TimeValue t) {
     int base = def.type & ~TYPE_TAB;
     switch (base) {
-    case TYPE_FLOAT: case TYPE_WORLD: case TYPE_COLOR_CHANNEL:
-        return Value::number(pb->GetFloat(def.ID, t, tab));
-    case TYPE_ANGLE: return Value::number(pb->GetFloat(def.ID, t, tab) * kDegreesPerRadian);
-    case TYPE_PCNT_FRAC: return Value::number(pb->GetFloat(def.ID, t, tab) * 100.0);
-    case TYPE_INT: case TYPE_TIMEVALUE: case TYPE_RADIOBTN_INDEX: return Value::integer(pb->GetInt(def.ID, t, tab));
-    case TYPE_INDEX: return Value::integer(int64_t(pb->GetInt(def.ID, t, tab)) + 1);
-    case TYPE_BOOL: return Value::boolean(pb->GetInt(def.ID, t, tab) != 0);
-    case TYPE_RGBA: {
-        Point3 c = pb->GetPoint3(def.ID, t, tab);
-        return Value::color(c.x * 255.0, c.y * 255.0, c.z * 255.0);
-    }
-    case TYPE_POINT3: {
-        Point3 p = pb->GetPoint3(def.ID, t, tab);
-        double c[3] = {p.x, p.y, p.z};
-        return Value::point(c, 3);
-    }
-    case TYPE_STRING: case TYPE_FILENAME: {
-        const MCHAR* s = pb->GetStr(def.ID, t, tab);
-        return Value::string(s ? s : L"");
-    }
-    case TYPE_INODE: return nodeValue(pb->GetINode(def.ID, t, tab));
-    default: return Value::undefined();  // materials and maps have no script wrapper here
+        case TYPE_FLOAT:
+        case TYPE_WORLD:
+        case TYPE_COLOR_CHANNEL:
+            return Value::number(pb->GetFloat(def.ID, t, tab));
+        case TYPE_ANGLE:
+            return Value::number(pb->GetFloat(def.ID, t, tab) * kDegreesPerRadian);
+        case TYPE_PCNT_FRAC:
+            return Value::number(pb->GetFloat(def.ID, t, tab) * 100.0);
+        case TYPE_INT:
+        case TYPE_TIMEVALUE:
+        case TYPE_RADIOBTN_INDEX:
+            return Value::integer(pb->GetInt(def.ID, t, tab));
+        case TYPE_INDEX:
+            return Value::integer(int64_t(pb->GetInt(def.ID, t, tab)) + 1);
+        case TYPE_BOOL:
+            return Value::boolean(pb->GetInt(def.ID, t, tab) != 0);
+        case TYPE_RGBA: {
+            Point3 c = pb->GetPoint3(def.ID, t, tab);
+            return Value::color(c.x * 255.0, c.y * 255.0, c.z * 255.0);
+        }
+        case TYPE_POINT3: {
+            Point3 p = pb->GetPoint3(def.ID, t, tab);
+            double c[3] = {p.x, p.y, p.z};
+            return Value::point(c, 3);
+        }
+        case TYPE_STRING:
+        case TYPE_FILENAME: {
+            const MCHAR* s = pb->GetStr(def.ID, t, tab);
+            return Value::string(s ? s : L"");
+        }
+        case TYPE_INODE:
+            return nodeValue(pb->GetINode(def.ID, t, tab));
+        default:
+            return Value::undefined();  // materials and maps have no script wrapper here
     }
 }
 
@@ -89,46 +100,65 @@ int integer(const Value& v) {
 void writeSlot(IParamBlock2* pb, const ParamDef& def, const Value& v, TimeValue t) {
     int base = def.type & ~TYPE_TAB;
     switch (base) {
-    case TYPE_FLOAT: case TYPE_WORLD: case TYPE_COLOR_CHANNEL:
-        pb->SetValue(def.ID, t, float(number(v, L"Float")));
-        return;
-    case TYPE_ANGLE: pb->SetValue(def.ID, t, float(number(v, L"Float") / kDegreesPerRadian)); return;
-    case TYPE_PCNT_FRAC: pb->SetValue(def.ID, t, float(number(v, L"Float") / 100.0)); return;
-    case TYPE_INT: case TYPE_TIMEVALUE: case TYPE_RADIOBTN_INDEX: pb->SetValue(def.ID, t, integer(v)); return;
-    case TYPE_INDEX: pb->SetValue(def.ID, t, integer(v) - 1); return;
-    case TYPE_BOOL:
-        if (v.kind == Kind::Bool) pb->SetValue(def.ID, t, v.b ? 1 : 0);
-        else if (v.kind == Kind::Int) pb->SetValue(def.ID, t, v.i != 0 ? 1 : 0);
-        else conversionError(v, L"BooleanClass");
-        return;
-    case TYPE_RGBA:
-        if (v.kind != Kind::Color) conversionError(v, L"Color");
-        pb->SetValue(def.ID, t, Point3(float(v.v[0] / 255.0), float(v.v[1] / 255.0), float(v.v[2] / 255.0)));
-        return;
-    case TYPE_POINT3:
-        if (v.kind != Kind::Point || v.dims != 3) conversionError(v, L"Point3");
-        pb->SetValue(def.ID, t, Point3(float(v.v[0]), float(v.v[1]), float(v.v[2])));
-        return;
-    case TYPE_STRING: case TYPE_FILENAME:
-        if (v.kind != Kind::String) conversionError(v, L"String");
-        pb->SetValue(def.ID, t, v.s.c_str());
-        return;
-    case TYPE_INODE: {
-        if (v.kind == Kind::Undefined) {
-            pb->SetValue(def.ID, t, static_cast<INode*>(nullptr));
+        case TYPE_FLOAT:
+        case TYPE_WORLD:
+        case TYPE_COLOR_CHANNEL:
+            pb->SetValue(def.ID, t, float(number(v, L"Float")));
+            return;
+        case TYPE_ANGLE:
+            pb->SetValue(def.ID, t, float(number(v, L"Float") / kDegreesPerRadian));
+            return;
+        case TYPE_PCNT_FRAC:
+            pb->SetValue(def.ID, t, float(number(v, L"Float") / 100.0));
+            return;
+        case TYPE_INT:
+        case TYPE_TIMEVALUE:
+        case TYPE_RADIOBTN_INDEX:
+            pb->SetValue(def.ID, t, integer(v));
+            return;
+        case TYPE_INDEX:
+            pb->SetValue(def.ID, t, integer(v) - 1);
+            return;
+        case TYPE_BOOL:
+            if (v.kind == Kind::Bool)
+                pb->SetValue(def.ID, t, v.b ? 1 : 0);
+            else if (v.kind == Kind::Int)
+                pb->SetValue(def.ID, t, v.i != 0 ? 1 : 0);
+            else
+                conversionError(v, L"BooleanClass");
+            return;
+        case TYPE_RGBA:
+            if (v.kind != Kind::Color) conversionError(v, L"Color");
+            pb->SetValue(def.ID, t, Point3(float(v.v[0] / 255.0), float(v.v[1] / 255.0), float(v.v[2] / 255.0)));
+            return;
+        case TYPE_POINT3:
+            if (v.kind != Kind::Point || v.dims != 3) conversionError(v, L"Point3");
+            pb->SetValue(def.ID, t, Point3(float(v.v[0]), float(v.v[1]), float(v.v[2])));
+            return;
+        case TYPE_STRING:
+        case TYPE_FILENAME:
+            if (v.kind != Kind::String) conversionError(v, L"String");
+            pb->SetValue(def.ID, t, v.s.c_str());
+            return;
+        case TYPE_INODE: {
+            if (v.kind == Kind::Undefined) {
+                pb->SetValue(def.ID, t, static_cast<INode*>(nullptr));
+                return;
+            }
+            auto* nv = v.kind == Kind::Object ? dynamic_cast<NodeValue*>(v.object.get()) : nullptr;
+            INode* node = nv ? nv->node() : nullptr;
+            if (!node) conversionError(v, L"node");
+            pb->SetValue(def.ID, t, node);
             return;
         }
-        auto* nv = v.kind == Kind::Object ? dynamic_cast<NodeValue*>(v.object.get()) : nullptr;
-        INode* node = nv ? nv->node() : nullptr;
-        if (!node) conversionError(v, L"node");
-        pb->SetValue(def.ID, t, node);
-        return;
-    }
-    default: runtimeError(L"parameter \"" + def.int_name + L"\" cannot be set from a script");
+        default:
+            runtimeError(L"parameter \"" + def.int_name + L"\" cannot be set from a script");
     }
 }
 
-[[noreturn]] void deleted() { runtimeError(L"Attempt to access deleted scene object"); }
+[[noreturn]] void deleted() {
+    runtimeError(L"Attempt to access deleted scene object");
+}
 
 }  // namespace
 
@@ -158,7 +188,9 @@ Value nodeValue(INode* node) {
     return node ? Value::of(std::make_shared<NodeValue>(node->GetHandle())) : Value::undefined();
 }
 
-INode* NodeValue::node() const { return GetCOREInterface()->GetINodeByHandle(handle_); }
+INode* NodeValue::node() const {
+    return GetCOREInterface()->GetINodeByHandle(handle_);
+}
 
 std::wstring NodeValue::printed() const {
     INode* n = node();
@@ -168,11 +200,16 @@ std::wstring NodeValue::printed() const {
 bool NodeValue::getProperty(Interpreter&, const std::wstring& name, Value& out) {
     INode* n = node();
     if (!n) deleted();
-    if (name == L"name") out = Value::string(n->GetName());
-    else if (name == L"handle") out = Value::integer(int64_t(n->GetHandle()));
-    else if (name == L"inode") out = nodeValue(n);  // node.inode.handle reaches the node's own handle
-    else if (name == L"isselected") out = Value::boolean(n->Selected() != 0);
-    else if (name == L"ishidden") out = Value::boolean(n->IsNodeHidden() != 0);
+    if (name == L"name")
+        out = Value::string(n->GetName());
+    else if (name == L"handle")
+        out = Value::integer(int64_t(n->GetHandle()));
+    else if (name == L"inode")
+        out = nodeValue(n);  // node.inode.handle reaches the node's own handle
+    else if (name == L"isselected")
+        out = Value::boolean(n->Selected() != 0);
+    else if (name == L"ishidden")
+        out = Value::boolean(n->IsNodeHidden() != 0);
     else if (name == L"baseobject") {
         Object* base = baseObjectOf(n);
         out = base ? Value::of(std::make_shared<ParamHolderValue>(handle_, base)) : Value::undefined();

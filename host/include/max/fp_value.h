@@ -29,7 +29,7 @@ public:
     // Loaders: each replaces the value.
     void LoadInt(int v);
     void LoadFloat(float v);
-    void LoadBool(bool v);  // TYPE_BOOL in `i`, as script booleans arrive
+    void LoadBool(bool v);                      // TYPE_BOOL in `i`, as script booleans arrive
     void LoadString(const std::wstring& text);  // TYPE_STRING
     void LoadTSTR(const std::wstring& text);    // TYPE_TSTR
     void LoadPoint3(const Point3& v);

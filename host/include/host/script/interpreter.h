@@ -57,7 +57,7 @@ private:
     Value* findVariable(const std::wstring& name);
 
     std::map<std::wstring, Value> globals_;
-    std::vector<Scope> scopes_;  // block scopes, innermost last; empty at global scope
+    std::vector<Scope> scopes_;           // block scopes, innermost last; empty at global scope
     std::vector<std::wstring> handling_;  // errors of the running catch handlers
     std::wstring listener_;
     int runDepth_ = 0;

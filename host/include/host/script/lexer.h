@@ -11,18 +11,43 @@
 namespace host::script {
 
 enum class Tok {
-    Int, Float, String, Name, Ident,
-    LParen, RParen, LBracket, RBracket, ArrayOpen,  // ArrayOpen is "#("
-    Comma, Colon, Dot, Semicolon, Newline,
-    Assign, PlusAssign, MinusAssign, TimesAssign, DivAssign,
-    Plus, Minus, Times, Divide, Caret,
-    Eq, Ne, Lt, Gt, Le, Ge,
+    Int,
+    Float,
+    String,
+    Name,
+    Ident,
+    LParen,
+    RParen,
+    LBracket,
+    RBracket,
+    ArrayOpen,  // ArrayOpen is "#("
+    Comma,
+    Colon,
+    Dot,
+    Semicolon,
+    Newline,
+    Assign,
+    PlusAssign,
+    MinusAssign,
+    TimesAssign,
+    DivAssign,
+    Plus,
+    Minus,
+    Times,
+    Divide,
+    Caret,
+    Eq,
+    Ne,
+    Lt,
+    Gt,
+    Le,
+    Ge,
     End
 };
 
 struct Token {
     Tok type = Tok::End;
-    std::wstring text;   // identifier as written, string contents after escapes, name without '#'
+    std::wstring text;  // identifier as written, string contents after escapes, name without '#'
     int64_t ival = 0;
     double fval = 0.0;
     int line = 1;

@@ -14,19 +14,20 @@
 namespace host::script {
 
 enum class Op {
-    Literal,   // value
-    Var,       // name
-    Decl,      // names/kids: declared names and initialisers (null kid = none); text "global" or "local"
-    Assign,    // kids: destination, value; text: "=", "+=", ...
-    Try,       // kids: body, handler
-    Block,     // kids: expressions; value of the last, undefined when empty
-    Call,      // kids: callee, arguments; names: keyword of each argument ("" = positional)
-    Member,    // kids: object; name
-    Index,     // kids: object, index
-    Binary,    // kids: left, right; text: operator
-    Negate,    // kids: operand
-    Not,       // kids: operand
-    And, Or,   // kids: left, right (short-circuit)
+    Literal,  // value
+    Var,      // name
+    Decl,     // names/kids: declared names and initialisers (null kid = none); text "global" or "local"
+    Assign,   // kids: destination, value; text: "=", "+=", ...
+    Try,      // kids: body, handler
+    Block,    // kids: expressions; value of the last, undefined when empty
+    Call,     // kids: callee, arguments; names: keyword of each argument ("" = positional)
+    Member,   // kids: object; name
+    Index,    // kids: object, index
+    Binary,   // kids: left, right; text: operator
+    Negate,   // kids: operand
+    Not,      // kids: operand
+    And,
+    Or,        // kids: left, right (short-circuit)
     As,        // kids: operand; name: target class
     ArrayLit,  // kids: elements
     PointLit,  // kids: 2 to 4 components

@@ -38,11 +38,11 @@ struct Function {
 struct Value {
     Kind kind = Kind::Undefined;
     bool b = false;
-    int64_t i = 0;          // integers are 32-bit in scripts; kept wrapped to that range
+    int64_t i = 0;  // integers are 32-bit in scripts; kept wrapped to that range
     double f = 0.0;
-    std::wstring s;         // string text, or a name without its '#'
+    std::wstring s;              // string text, or a name without its '#'
     double v[4] = {0, 0, 0, 0};  // point components, or colour r g b a on the 0-255 scale
-    int dims = 0;           // 2, 3 or 4 for points
+    int dims = 0;                // 2, 3 or 4 for points
     std::shared_ptr<std::vector<Value>> array;
     std::shared_ptr<ScriptObject> object;
     std::shared_ptr<Function> fn;
@@ -77,8 +77,8 @@ struct SyntaxError : std::runtime_error {
 };
 
 // Raises the standard runtime-error texts.
-[[noreturn]] void runtimeError(const std::wstring& text);          // "-- Runtime error: text"
-[[noreturn]] void typeError(const std::wstring& text);             // "-- Type error: text"
+[[noreturn]] void runtimeError(const std::wstring& text);  // "-- Runtime error: text"
+[[noreturn]] void typeError(const std::wstring& text);     // "-- Type error: text"
 [[noreturn]] void conversionError(const Value& v, const std::wstring& typeName);
 
 // Things with properties. Names reach these functions in lower case, since script names
