@@ -8,7 +8,9 @@
 #include "app/scene_cmd.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
+#include "host/module_loader.h"
 #include "host/scene_file.h"
+#include "host/scene_io.h"
 #include "host/std_materials.h"
 #include "max/interface.h"
 
@@ -82,6 +84,38 @@ TEST_F(SceneCmdTest, ConvertWritesEveryFormatAndRefusesBadInput) {
     EXPECT_FALSE(fs::exists(o.output));
     o.output = dir + "/out.fbx";
     EXPECT_EQ(tweather::runSceneConvert(o), 2);
+}
+
+TEST_F(SceneCmdTest, PluginObjectsNeedTheirModule) {
+    std::vector<std::string> errors;
+    host::startUp({WX_TEST_MODULE}, errors);
+    ASSERT_TRUE(errors.empty());
+    Interface* ip = GetCOREInterface();
+    ip->CreateObjectNode(static_cast<Object*>(ip->CreateInstance(GEOMOBJECT_CLASS_ID, Class_ID(0x5eed0001, 0x7e570002))));
+    std::string error;
+    ASSERT_TRUE(host::saveScene(dir + "/plugin.scene", error));
+    host::moduleLoader().unloadAll();
+
+    tweather::SceneOptions o;
+    o.input = dir + "/plugin.scene";
+    o.output = dir + "/plugin.gltf";
+    o.plugins = {WX_TEST_MODULE};
+    ASSERT_EQ(tweather::runSceneConvert(o), 0);
+    // Exported through the module: the pyramid's six faces arrived.
+    ASSERT_TRUE(host::importScene(o.output, error)) << error;
+    int faces = 0;
+    for (INode* n : host::currentScene().allNodes())
+        if (auto* tri = dynamic_cast<TriObject*>(n->GetObjectRef())) faces += tri->GetMesh().numFaces;
+    EXPECT_EQ(faces, 6 + 12);  // the pyramid and the crate
+    // Without it the object is kept but has nothing to export.
+    o.plugins.clear();
+    o.output = dir + "/without.gltf";
+    ASSERT_EQ(tweather::runSceneConvert(o), 0);
+    ASSERT_TRUE(host::importScene(o.output, error)) << error;
+    faces = 0;
+    for (INode* n : host::currentScene().allNodes())
+        if (auto* tri = dynamic_cast<TriObject*>(n->GetObjectRef())) faces += tri->GetMesh().numFaces;
+    EXPECT_EQ(faces, 12);
 }
 
 }  // namespace
