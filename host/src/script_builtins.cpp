@@ -1,7 +1,12 @@
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 
+#include "host/class_registry.h"
 #include "host/script/interpreter.h"
 #include "host/script/scene_values.h"
+#include "host/text.h"
 #include "max/interface.h"
 
 namespace host::script {
@@ -81,6 +86,61 @@ Value getNodeByHandle(Interpreter&, const CallArgs& args) {
     return nodeValue(GetCOREInterface()->GetINodeByHandle(ULONG(d)));
 }
 
+// Larger script files are refused rather than read into memory.
+constexpr std::streamoff kMaxScriptFileBytes = 64 << 20;
+
+const std::wstring& stringArgument(const CallArgs& args, size_t k, const wchar_t* function) {
+    const Value& v = argument(args, k, function);
+    if (v.kind != Kind::String) conversionError(v, L"String");
+    return v.s;
+}
+
+// Runs a script file at global scope; `quiet:` only silences the host's progress output.
+Value fileIn(Interpreter& in, const CallArgs& args) {
+    const std::wstring& path = stringArgument(args, 0, L"fileIn");
+    std::ifstream file(toUtf8(path), std::ios::binary | std::ios::ate);
+    if (!file) runtimeError(L"fileIn: cannot open file: " + path);
+    if (file.tellg() > kMaxScriptFileBytes) runtimeError(L"fileIn: file too large: " + path);
+    file.seekg(0);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    std::string text = bytes.str();
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a byte-order mark is not script text
+    // A malformed file is an error of the calling script, which may catch it.
+    try {
+        return in.run(fromUtf8(text));
+    } catch (const SyntaxError& e) {
+        throw ScriptError(e.message);
+    }
+}
+
+Value runMacro(Interpreter& in, const CallArgs& args) {
+    const std::wstring& category = stringArgument(args, 0, L"macros.run");
+    const std::wstring& name = stringArgument(args, 1, L"macros.run");
+    const Interpreter::Macro* m = in.findMacro(category, name);
+    if (!m) runtimeError(L"macros.run: no macroScript " + name + L" in category " + category);
+    if (!m->execute) return Value::ok();
+    auto tree = m->tree;  // the macro may be redefined while it runs
+    in.evaluatePart(tree, *m->execute);
+    return Value::ok();
+}
+
+ClassDesc* gOpenedUtility = nullptr;
+
+Value openUtility(Interpreter&, const CallArgs& args) {
+    const Value& v = argument(args, 0, L"OpenUtility");
+    auto* cls = v.kind == Kind::Object ? dynamic_cast<ClassValue*>(v.object.get()) : nullptr;
+    if (!cls || cls->desc()->SuperClassID() != UTILITY_CLASS_ID)
+        runtimeError(L"OpenUtility needs a utility plug-in class, got: " + toPrinted(v));
+    gOpenedUtility = cls->desc();
+    return Value::boolean(true);
+}
+
+Value closeUtility(Interpreter&, const CallArgs&) {
+    gOpenedUtility = nullptr;
+    return Value::ok();
+}
+
 // The live selection; `selection as array` takes a snapshot.
 class SelectionValue : public ScriptObject {
 public:
@@ -107,6 +167,10 @@ void registerBuiltins(Interpreter& in) {
     in.defineFunction(L"color", color);
     in.defineFunction(L"throw", raise);
     in.defineFunction(L"getCurrentException", currentException);
+    in.defineFunction(L"fileIn", fileIn);
+    auto macros = std::make_shared<StructObject>(L"macros");
+    macros->set(L"run", Value::function(L"run", runMacro));
+    in.setGlobal(L"macros", Value::of(macros));
 }
 
 void registerSceneBuiltins(Interpreter& in) {
@@ -114,6 +178,38 @@ void registerSceneBuiltins(Interpreter& in) {
     maxOps->set(L"getNodeByHandle", Value::function(L"getNodeByHandle", getNodeByHandle));
     in.setGlobal(L"maxOps", Value::of(maxOps));
     in.setGlobal(L"selection", Value::of(std::make_shared<SelectionValue>()));
+    auto panel = std::make_shared<StructObject>(L"UtilityPanel");
+    panel->set(L"OpenUtility", Value::function(L"OpenUtility", openUtility));
+    panel->set(L"CloseUtility", Value::function(L"CloseUtility", closeUtility));
+    in.setGlobal(L"UtilityPanel", Value::of(panel));
+}
+
+ClassDesc* openedUtility() {
+    return gOpenedUtility;
+}
+
+std::wstring ClassValue::printed() const {
+    const MCHAR* internal = desc_->InternalName();
+    std::wstring name = internal ? internal : desc_->ClassName();
+    std::replace(name.begin(), name.end(), L' ', L'_');
+    return name;
+}
+
+bool ClassValue::sameAs(const ScriptObject& other) const {
+    auto* o = dynamic_cast<const ClassValue*>(&other);
+    return o && o->desc_ == desc_;
+}
+
+Value classValue(const std::wstring& lowerName) {
+    for (ClassDesc* d : classRegistry().all())
+        if (const MCHAR* n = d->InternalName(); n && lower(n) == lowerName)
+            return Value::of(std::make_shared<ClassValue>(d));
+    for (ClassDesc* d : classRegistry().all()) {
+        std::wstring scripter = d->ClassName() ? d->ClassName() : L"";
+        std::replace(scripter.begin(), scripter.end(), L' ', L'_');
+        if (lower(scripter) == lowerName) return Value::of(std::make_shared<ClassValue>(d));
+    }
+    return Value::undefined();
 }
 
 }  // namespace host::script

@@ -8,11 +8,15 @@ Interpreter::Interpreter() {
 }
 
 Value Interpreter::run(const std::wstring& text) {
-    std::unique_ptr<Ast> tree = parseScript(text);
-    return evaluate(*tree);
+    return evaluate(parseScript(text));
 }
 
-Value Interpreter::evaluate(const Ast& tree) {
+Value Interpreter::evaluate(std::shared_ptr<const Ast> tree) {
+    const Ast& root = *tree;
+    return evaluatePart(std::move(tree), root);
+}
+
+Value Interpreter::evaluatePart(std::shared_ptr<const Ast> tree, const Ast& part) {
     // A run starts at global scope. A native function may run a script while its caller's
     // script is still running, so the caller's scopes are set aside and put back after.
     if (runDepth_ >= kMaxNestedRuns) runtimeError(L"scripts started from scripts nested too deeply");
@@ -20,7 +24,9 @@ Value Interpreter::evaluate(const Ast& tree) {
         Interpreter& in;
         std::vector<Scope> scopes;
         std::vector<std::wstring> handling;
-        explicit SetAside(Interpreter& in) : in(in), scopes(std::move(in.scopes_)), handling(std::move(in.handling_)) {
+        std::shared_ptr<const Ast> tree;
+        explicit SetAside(Interpreter& in)
+            : in(in), scopes(std::move(in.scopes_)), handling(std::move(in.handling_)), tree(in.tree_) {
             in.scopes_.clear();
             in.handling_.clear();
             ++in.runDepth_;
@@ -28,10 +34,12 @@ Value Interpreter::evaluate(const Ast& tree) {
         ~SetAside() {
             in.scopes_ = std::move(scopes);
             in.handling_ = std::move(handling);
+            in.tree_ = std::move(tree);
             --in.runDepth_;
         }
     } aside(*this);
-    return eval(tree);
+    tree_ = std::move(tree);
+    return eval(part);
 }
 
 void Interpreter::setGlobal(const std::wstring& name, Value v) {
@@ -67,9 +75,10 @@ Value* Interpreter::findVariable(const std::wstring& name) {
 }
 
 // Undeclared names read as undefined, as in the host; only calling them is an error.
+// Registered plug-in classes are globals by their scripter names.
 Value Interpreter::lookup(const std::wstring& name) {
     Value* v = findVariable(name);
-    return v ? *v : Value::undefined();
+    return v ? *v : classValue(name);
 }
 
 // An undeclared name becomes a global at top level and a local of the innermost block
@@ -90,6 +99,8 @@ Value Interpreter::eval(const Ast& a) {
             return a.value;
         case Op::Var:
             return lookup(a.name);
+        case Op::MacroDef:
+            return evalMacroDef(a);
         case Op::Decl:
             return evalDecl(a);
         case Op::Assign:
@@ -243,6 +254,46 @@ Value Interpreter::evalCall(const Ast& a) {
     }
     if (callee.kind != Kind::Function) typeError(L"Call needs function or class, got: " + toPrinted(callee));
     return callee.fn->fn(*this, args);
+}
+
+const Interpreter::Macro* Interpreter::findMacro(const std::wstring& category, const std::wstring& name) const {
+    for (const Macro& m : macros_)
+        if (lower(m.category) == lower(category) && lower(m.name) == lower(name)) return &m;
+    return nullptr;
+}
+
+// Defining registers the action item; the body runs only when the macro is run.
+Value Interpreter::evalMacroDef(const Ast& a) {
+    Macro m;
+    m.name = a.name;
+    m.category = L"Uncategorized";
+    m.tree = tree_;
+    for (size_t k = 0; k < a.kids.size(); ++k) {
+        const std::wstring& key = a.names[k];
+        if (key.rfind(L"on:", 0) == 0) {
+            if (key == L"on:execute") m.execute = a.kids[k].get();
+            continue;
+        }
+        Value v = eval(*a.kids[k]);
+        auto text = [&] {
+            if (v.kind != Kind::String) conversionError(v, L"String");
+            return v.s;
+        };
+        if (key == L"category")
+            m.category = text();
+        else if (key == L"buttontext")
+            m.buttonText = text();
+        else if (key == L"tooltip")
+            m.toolTip = text();
+    }
+    if (!m.tree) runtimeError(L"macroScript " + m.name + L" defined outside a script run");
+    for (size_t k = 0; k < macros_.size(); ++k)
+        if (lower(macros_[k].category) == lower(m.category) && lower(macros_[k].name) == lower(m.name)) {
+            macros_[k] = std::move(m);
+            return Value::integer(int64_t(k) + 1);
+        }
+    macros_.push_back(std::move(m));
+    return Value::integer(int64_t(macros_.size()));
 }
 
 }  // namespace host::script

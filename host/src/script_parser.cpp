@@ -90,6 +90,7 @@ private:
         }
         if (isWord(L"global") || isWord(L"local")) return decl();
         if (isWord(L"try")) return tryExpr();
+        if (isWord(L"macroscript")) return macroDef();
         AstPtr left = orExpr();
         Tok op = cur().type;
         if (op == Tok::Assign || op == Tok::PlusAssign || op == Tok::MinusAssign || op == Tok::TimesAssign ||
@@ -130,6 +131,59 @@ private:
             advance();
             skipNewlines();
         }
+    }
+
+    // macroScript Name key:value ... ( handlers or expressions ). A body without handlers is
+    // the execute handler as a whole.
+    AstPtr macroDef() {
+        auto a = make(Op::MacroDef, cur());
+        advance();
+        if (cur().type != Tok::Ident || isReserved(lower(cur().text))) fail(L"expected the macroScript's name");
+        a->name = cur().text;
+        advance();
+        skipNewlines();
+        while (cur().type == Tok::Ident && next().type == Tok::Colon) {
+            a->names.push_back(lower(cur().text));
+            advance();
+            advance();
+            add(*a, operand());
+            skipNewlines();
+        }
+        if (cur().type != Tok::LParen) fail(L"expected '(' to open the macroScript's body, found " + describe(cur()));
+        int line = cur().line, column = cur().column;
+        advance();
+        skipSeps();
+        auto body = make(Op::Block, cur());
+        bool handlers = false;
+        while (cur().type != Tok::RParen) {
+            if (cur().type == Tok::End) throw SyntaxError(L"unclosed macroScript body: expected ')'", line, column);
+            if (isWord(L"on") && next().type == Tok::Ident) {
+                handlers = true;
+                advance();
+                std::wstring event = lower(cur().text);
+                advance();
+                while (cur().type == Tok::Ident && !isWord(L"do")) advance();  // handler parameters
+                if (!isWord(L"do")) fail(L"expected 'do' in the '" + event + L"' handler");
+                advance();
+                skipNewlines();
+                a->names.push_back(L"on:" + event);
+                add(*a, expr());
+            } else {
+                add(*body, expr());
+            }
+            if (cur().type == Tok::End) throw SyntaxError(L"unclosed macroScript body: expected ')'", line, column);
+            if (cur().type != Tok::RParen && !isSep(cur().type))
+                fail(L"expected ')' or a new line, found " + describe(cur()));
+            skipSeps();
+        }
+        advance();
+        if (handlers && !body->kids.empty())
+            throw SyntaxError(L"a macroScript body mixes handlers and expressions", line, column);
+        if (!handlers) {
+            a->names.push_back(L"on:execute");
+            add(*a, std::move(body));
+        }
+        return a;
     }
 
     AstPtr tryExpr() {
@@ -423,7 +477,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Ast> parseScript(const std::wstring& text) {
+std::shared_ptr<const Ast> parseScript(const std::wstring& text) {
     return Parser(tokenize(text)).script();
 }
 

@@ -28,7 +28,10 @@ public:
     // Parses and runs `text` at global scope and answers the last expression's value.
     // Throws SyntaxError (nothing ran) or ScriptError (an uncaught runtime error).
     Value run(const std::wstring& text);
-    Value evaluate(const Ast& tree);
+    // Runs a parsed script at global scope; the tree stays alive while macros need it.
+    Value evaluate(std::shared_ptr<const Ast> tree);
+    // Runs one node of an already-run script at global scope (a macro's handler).
+    Value evaluatePart(std::shared_ptr<const Ast> tree, const Ast& part);
 
     // Globals by name in any case.
     void setGlobal(const std::wstring& name, Value v);
@@ -43,6 +46,15 @@ public:
     // The error being handled by the innermost running catch; empty outside catches.
     const std::wstring* currentException() const;
 
+    // Action items defined by evaluating macroScript definitions, keyed by category and name.
+    struct Macro {
+        std::wstring category, name, buttonText, toolTip;
+        std::shared_ptr<const Ast> tree;  // keeps the handlers alive
+        const Ast* execute = nullptr;     // null when the definition has no execute handler
+    };
+    const std::vector<Macro>& macros() const { return macros_; }
+    const Macro* findMacro(const std::wstring& category, const std::wstring& name) const;
+
 private:
     using Scope = std::map<std::wstring, Value>;
 
@@ -52,6 +64,7 @@ private:
     Value evalAssign(const Ast& a);
     Value evalTry(const Ast& a);
     Value evalCall(const Ast& a);
+    Value evalMacroDef(const Ast& a);
     Value lookup(const std::wstring& name);
     void assignVariable(const std::wstring& name, const Value& v);
     Value* findVariable(const std::wstring& name);
@@ -61,6 +74,8 @@ private:
     std::vector<std::wstring> handling_;  // errors of the running catch handlers
     std::wstring listener_;
     int runDepth_ = 0;
+    std::shared_ptr<const Ast> tree_;  // the script running now
+    std::vector<Macro> macros_;
 };
 
 // Operators and conversions shared by the evaluator and the built-ins.
@@ -73,8 +88,11 @@ void setMember(Interpreter& in, Value& target, const std::wstring& lowerName, co
 Value getIndex(const Value& target, const Value& index);
 void setIndex(Value& target, const Value& index, const Value& v);
 
-// Registers format, print, color, throw, getCurrentException and the scene built-ins.
+// Registers format, print, color, throw, getCurrentException, fileIn and macros; and the
+// scene built-ins (maxOps, selection, UtilityPanel).
 void registerBuiltins(Interpreter& in);
 void registerSceneBuiltins(Interpreter& in);
+// A registered plug-in class by scripter name (any case), as a script value; undefined if none.
+Value classValue(const std::wstring& lowerName);
 
 }  // namespace host::script

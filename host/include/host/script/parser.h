@@ -31,6 +31,7 @@ enum class Op {
     As,        // kids: operand; name: target class
     ArrayLit,  // kids: elements
     PointLit,  // kids: 2 to 4 components
+    MacroDef,  // name; kids/names: keyword values ("category", ...), then handlers named "on:<event>"
 };
 
 struct Ast {
@@ -50,6 +51,6 @@ constexpr int kMaxNesting = 200;
 constexpr int kMaxTreeHeight = 2000;
 
 // The whole script as one Block run at global scope. Throws SyntaxError.
-std::unique_ptr<Ast> parseScript(const std::wstring& text);
+std::shared_ptr<const Ast> parseScript(const std::wstring& text);
 
 }  // namespace host::script

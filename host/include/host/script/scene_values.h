@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "host/script/value.h"
+#include "max/class_desc.h"
 #include "max/inode.h"
 
 namespace host::script {
@@ -41,6 +42,23 @@ private:
 };
 
 Value nodeValue(INode* node);  // undefined for null
+
+// A plug-in class as scripts name it (the value of `TarnwickWeather` in
+// `UtilityPanel.OpenUtility TarnwickWeather`).
+class ClassValue : public ScriptObject {
+public:
+    explicit ClassValue(ClassDesc* desc) : desc_(desc) {}
+    ClassDesc* desc() const { return desc_; }
+    std::wstring printed() const override;
+    bool sameAs(const ScriptObject& other) const override;
+
+private:
+    ClassDesc* desc_;
+};
+
+// The utility the command panel shows (UtilityPanel.OpenUtility); null when none. The
+// stand-in records the request; the rollouts themselves belong to the UI model.
+ClassDesc* openedUtility();
 
 // Reading and writing a parameter of `holder` by internal name (any case); false when it
 // has none of that name. A value of the wrong type raises a script error.
