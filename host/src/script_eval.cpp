@@ -1,4 +1,5 @@
 #include "host/script/interpreter.h"
+#include "host/script/published.h"
 
 namespace host::script {
 
@@ -75,10 +76,12 @@ Value* Interpreter::findVariable(const std::wstring& name) {
 }
 
 // Undeclared names read as undefined, as in the host; only calling them is an error.
-// Registered plug-in classes are globals by their scripter names.
+// Core interfaces and registered plug-in classes are globals by their script names.
 Value Interpreter::lookup(const std::wstring& name) {
     Value* v = findVariable(name);
-    return v ? *v : classValue(name);
+    if (v) return *v;
+    Value found = coreInterfaceValue(name);
+    return found.kind != Kind::Undefined ? found : classValue(name);
 }
 
 // An undeclared name becomes a global at top level and a local of the innermost block

@@ -2,6 +2,7 @@
 #include <numbers>
 
 #include "host/script/interpreter.h"
+#include "host/script/published.h"
 #include "host/script/scene_values.h"
 #include "max/interface.h"
 #include "max/object.h"
@@ -156,6 +157,14 @@ void writeSlot(IParamBlock2* pb, const ParamDef& def, const Value& v, TimeValue 
     }
 }
 
+// Finds the mixin interface of the object again at each call.
+InterfaceResolver mixinResolver(ULONG handle, const Animatable* target) {
+    return [handle, target]() -> FPInterface* {
+        Animatable* a = ParamHolderValue(handle, target).resolve();
+        return a ? dynamic_cast<FPMixinInterface*>(a) : nullptr;
+    };
+}
+
 [[noreturn]] void deleted() {
     runtimeError(L"Attempt to access deleted scene object");
 }
@@ -197,7 +206,7 @@ std::wstring NodeValue::printed() const {
     return n ? nodeText(n) : L"<Deleted scene node>";
 }
 
-bool NodeValue::getProperty(Interpreter&, const std::wstring& name, Value& out) {
+bool NodeValue::getProperty(Interpreter& in, const std::wstring& name, Value& out) {
     INode* n = node();
     if (!n) deleted();
     if (name == L"name")
@@ -220,12 +229,12 @@ bool NodeValue::getProperty(Interpreter&, const std::wstring& name, Value& out) 
     } else {
         // Like the host, a node answers for its base object's parameters.
         Object* base = baseObjectOf(n);
-        return base && readParam(base, name, out);
+        return base && (readParam(base, name, out) || mixinMember(in, base, mixinResolver(handle_, base), name, out));
     }
     return true;
 }
 
-bool NodeValue::setProperty(Interpreter&, const std::wstring& name, const Value& v) {
+bool NodeValue::setProperty(Interpreter& in, const std::wstring& name, const Value& v) {
     INode* n = node();
     if (!n) deleted();
     if (name == L"name") {
@@ -238,7 +247,7 @@ bool NodeValue::setProperty(Interpreter&, const std::wstring& name, const Value&
         return true;
     }
     Object* base = baseObjectOf(n);
-    return base && writeParam(base, name, v);
+    return base && (writeParam(base, name, v) || setMixinProperty(in, base, name, v));
 }
 
 bool NodeValue::sameAs(const ScriptObject& other) const {
@@ -263,16 +272,16 @@ std::wstring ParamHolderValue::printed() const {
     return name + L":" + name;
 }
 
-bool ParamHolderValue::getProperty(Interpreter&, const std::wstring& name, Value& out) {
+bool ParamHolderValue::getProperty(Interpreter& in, const std::wstring& name, Value& out) {
     Animatable* a = resolve();
     if (!a) deleted();
-    return readParam(a, name, out);
+    return readParam(a, name, out) || mixinMember(in, a, mixinResolver(handle_, target_), name, out);
 }
 
-bool ParamHolderValue::setProperty(Interpreter&, const std::wstring& name, const Value& v) {
+bool ParamHolderValue::setProperty(Interpreter& in, const std::wstring& name, const Value& v) {
     Animatable* a = resolve();
     if (!a) deleted();
-    return writeParam(a, name, v);
+    return writeParam(a, name, v) || setMixinProperty(in, a, name, v);
 }
 
 bool ParamHolderValue::sameAs(const ScriptObject& other) const {
