@@ -13,6 +13,7 @@
 #include "host/text.h"
 #include "max/interface.h"
 #include "max/material.h"
+#include "max/timer.h"
 
 namespace tweather {
 
@@ -167,7 +168,21 @@ void startHost(const std::vector<std::string>& plugins) {
 
 }  // namespace
 
+// Plug-ins may react to a load with a short timer (a scene capture 30 ms later); the command
+// gives them up to a second, as the host's message loop would while the user looks.
+constexpr uint64_t kSettleMs = 1000;
+
+static bool loadAnySceneNow(const std::string& path, bool objYUp, std::string& error,
+                            std::vector<std::string>& warnings);
+
 bool loadAnyScene(const std::string& path, bool objYUp, std::string& error, std::vector<std::string>& warnings) {
+    bool ok = loadAnySceneNow(path, objYUp, error, warnings);
+    if (ok) host::pumpUntilIdle(kSettleMs);
+    return ok;
+}
+
+static bool loadAnySceneNow(const std::string& path, bool objYUp, std::string& error,
+                            std::vector<std::string>& warnings) {
     std::string ext = host::extensionOf(path);
     if (isSceneFile(ext)) {
         host::SceneFileReport report;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <vector>
 
 #include "host/scene.h"
@@ -91,6 +92,21 @@ int pumpMessages() {
         TIMERPROC proc = it->proc;
         proc(nullptr, WM_TIMER, id, DWORD(now));
         ++ran;
+    }
+    return ran;
+}
+
+int pumpUntilIdle(uint64_t maxMs) {
+    uint64_t start = clockMs();
+    int ran = pumpMessages();
+    while (!loop().timers.empty() && clockMs() - start < maxMs) {
+        uint64_t next = UINT64_MAX;
+        for (const Timer& t : loop().timers) next = std::min(next, t.dueMs);
+        uint64_t now = clockMs();
+        uint64_t wait = next > now ? std::min(next - now, start + maxMs - now) : 0;
+        if (loop().testClock) loop().testNowMs += wait;
+        else if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        ran += pumpMessages();
     }
     return ran;
 }

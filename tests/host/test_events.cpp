@@ -150,6 +150,17 @@ TEST_F(TimerTest, PeriodicUntilKilledAndNeverAfter) {
     EXPECT_EQ(SetTimer(nullptr, 0, 10, nullptr), 0u);
 }
 
+TEST_F(TimerTest, PumpUntilIdleRunsTimersThatEndThemselves) {
+    SetTimer(nullptr, 0, 30, tickOnce);
+    SetTimer(nullptr, 0, 200, tickOnce);
+    EXPECT_EQ(host::pumpUntilIdle(1000), 2);
+    EXPECT_EQ(host::clockMs(), 200u);
+    // A timer that never ends is given up on after the limit.
+    UINT_PTR forever = SetTimer(nullptr, 0, 100, tick);
+    EXPECT_EQ(host::pumpUntilIdle(1000), 10);
+    KillTimer(nullptr, forever);
+}
+
 TEST(Redraw, ViewportRedrawsAreCounted) {
     Interface* ip = GetCOREInterface();
     int before = ip->RedrawCount();

@@ -25,4 +25,7 @@ uint64_t clockMs();
 void useTestClock(bool on);
 void advanceTestClock(uint64_t ms);
 int pendingTimerCount();
+// Pumps until no timer is pending or maxMs have passed on the host clock (the test clock is
+// advanced to each next due time instead of waiting). Returns how many procedures ran.
+int pumpUntilIdle(uint64_t maxMs);
 }  // namespace host
