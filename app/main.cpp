@@ -8,6 +8,7 @@
 #include "app/cmd_snow.h"
 #include "app/png_test_card.h"
 #include "app/scene_cmd.h"
+#include "app/script_cmd.h"
 #include "app/snow_params.h"
 #include "render/png_writer.h"
 
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false);
 
     tweather::SceneCli sceneCli(app);
+    tweather::ScriptCli scriptCli(app);
 
     try {
         app.parse(argc, argv);
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
     if (*pngTest) return runPngTest(pngOut, pngSize);
     if (*snow) return tweather::runSnowCommand(snowCommand);
     if (sceneCli.chosen()) return sceneCli.run();
+    if (scriptCli.chosen()) return scriptCli.run();
     std::fprintf(stderr, "%s", app.help().c_str());
     std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;

@@ -1,0 +1,43 @@
+// tweather script: runs script expressions against a scene through the stand-in host, as
+// the host's listener would, printing each result; a prompt when given nothing to run.
+//   script [--scene FILE] [-e EXPR]... [FILE.ms] [--save OUT] [--plugin MODULE]...
+// Each -e runs on its own, in order, then the file; a failing one is reported and the rest
+// still run. Exit codes: 0 success, 1 a file could not be read or written, 2 bad usage,
+// 3 a script raised an uncaught error.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tweather {
+
+struct ScriptOptions {
+    std::string scene;
+    std::vector<std::string> expressions;
+    std::string file;
+    std::string save;
+    std::vector<std::string> plugins;
+    bool objYUp = false;
+};
+
+// Runs the command over streams (the prompt reads `in`); the host must not be started yet.
+int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out, std::ostream& err);
+
+// Runs one script text in the open scene: what it wrote to the listener, then its value
+// in printed form (or the error text). False on a syntax or uncaught runtime error.
+bool evalForListener(const std::wstring& text, std::wstring& written, std::wstring& value);
+
+class ScriptCli {
+public:
+    explicit ScriptCli(CLI::App& app);
+    bool chosen() const { return cmd_->parsed(); }
+    int run();
+
+private:
+    CLI::App* cmd_;
+    ScriptOptions options_;
+};
+
+}  // namespace tweather
