@@ -9,7 +9,8 @@ FPValue::FPValue(const FPValue& other) : i(0) {
 FPValue& FPValue::operator=(const FPValue& other) {
     if (this == &other) return *this;
     if (other.type == TYPE_STRING) {
-        LoadString(other.text_);
+        // Plug-in code may point `s` at its own text without a loader, as SDK code does.
+        LoadString(other.s ? std::wstring(other.s) : std::wstring());
     } else if (other.type == TYPE_TSTR) {
         LoadTSTR(*other.tstr);
     } else if (other.type == TYPE_POINT3) {

@@ -21,6 +21,12 @@ TEST_F(ScriptTest, ResultTypes) {
     FPValue copy = v;  // the copy owns its own text
     v.LoadInt(1);
     EXPECT_STREQ(copy.s, L"snow");
+    FPValue byHand;  // set the way SDK code sets it, without a loader
+    byHand.type = TYPE_STRING;
+    byHand.s = L"static text";
+    FPValue copied(byHand);
+    EXPECT_STREQ(copied.s, L"static text");
+    EXPECT_NE(copied.s, byHand.s);
     ASSERT_TRUE(run(L"6 * 7", &v));
     EXPECT_EQ(v.type, TYPE_INT);
     EXPECT_EQ(v.i, 42);
