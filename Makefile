@@ -20,7 +20,13 @@ build: bootstrap $(BUILD_DIR)/build.ninja
 demo: build
 	@mkdir -p out
 	@$(BUILD_DIR)/app/tweather png-test out/test-card.png --size 1024x512
-	@echo "demo outputs are in $(CURDIR)/out/: test-card.png (16-bit RGBA test card)"
+	@$(BUILD_DIR)/app/tweather example out/town.obj
+	@$(BUILD_DIR)/app/tweather snow out/town.obj -o out/town-snow.obj --set maxTris=100000 --stats out/town-snow.json
+	@echo "demo outputs are in $(CURDIR)/out/:"
+	@echo "  town.obj         the built-in example, a small town (centimetres, Z up)"
+	@echo "  town-snow.obj    the town with its snow shell (groups 'object' and 'snow'), for any 3D viewer"
+	@echo "  town-snow.json   the build statistics and status text"
+	@echo "  test-card.png    the 16-bit PNG writer's test card"
 
 test: build
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cmd_example.h"
 #include "app/cmd_snow.h"
 #include "app/png_test_card.h"
 #include "app/scene_cmd.h"
@@ -74,6 +75,12 @@ int main(int argc, char** argv) {
     tweather::SceneCli sceneCli(app);
     tweather::ScriptCli scriptCli(app);
 
+    std::string exampleOut;
+    int exampleTriangles = 8000;
+    CLI::App* example = app.add_subcommand("example", "Write the built-in example scene (a small town, OBJ in centimetres)");
+    example->add_option("output", exampleOut, "OBJ file to write")->required();
+    example->add_option("--triangles", exampleTriangles, "About how many triangles")->capture_default_str();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -83,6 +90,7 @@ int main(int argc, char** argv) {
 
     if (*pngTest) return runPngTest(pngOut, pngSize);
     if (*snow) return tweather::runSnowCommand(snowCommand);
+    if (*example) return tweather::runExampleCommand(exampleOut, exampleTriangles);
     if (sceneCli.chosen()) return sceneCli.run();
     if (scriptCli.chosen()) return scriptCli.run();
     std::fprintf(stderr, "%s", app.help().c_str());

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "bench/town_scene.h"
+#include "common/example_town.h"
 #include "shelter/parallel_for.h"
 #include "shelter/sky_cpu.h"
 #include "shelter/wide_bvh.h"
@@ -72,12 +72,12 @@ Town& town(int which) {
     static std::unique_ptr<Town> towns[2];
     if (towns[which]) return *towns[which];
     auto t = std::make_unique<Town>();
-    std::vector<V3> base = wxbench::makeTown(125000);
-    t->soup = which == 0 ? base : wxbench::refine(base, 2);
+    std::vector<V3> base = wx::example::makeTown(125000);
+    t->soup = which == 0 ? base : wx::example::refine(base, 2);
     wx::buildBVH(t->soup, t->bvh);
     t->device = rtcNewDevice("threads=1");
     t->scene = embreeScene(t->device, t->soup);
-    wxbench::upFacingPoints(t->soup, 20000, t->positions, t->normals);
+    wx::example::upFacingPoints(t->soup, 20000, t->positions, t->normals);
     t->order = wx::mortonOrder(t->positions);
     wx::SkyInputs in;
     in.occRays = 24;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "bench/town_scene.h"
+#include "common/example_town.h"
 #include "gpu/sky_gpu.h"
 #include "shelter/sky_cpu.h"
 
@@ -24,7 +24,7 @@ bool checkTown(const char* name, const std::vector<wx::V3>& soup, size_t points)
     wx::ShelterBVH bvh;
     double buildSeconds = secondsOf([&] { wx::buildBVH(soup, bvh); });
     std::vector<wx::V3> positions, normals;
-    wxbench::upFacingPoints(soup, points, positions, normals);
+    wx::example::upFacingPoints(soup, points, positions, normals);
     wx::SkyInputs in;
     in.occRays = 24;
     in.spreadDegrees = 25.0f;
@@ -68,9 +68,9 @@ bool checkTown(const char* name, const std::vector<wx::V3>& soup, size_t points)
 }  // namespace
 
 int main() {
-    std::vector<wx::V3> town = wxbench::makeTown(125000);
+    std::vector<wx::V3> town = wx::example::makeTown(125000);
     bool ok = checkTown("town", town, 200000);
-    ok = checkTown("town refined", wxbench::refine(town, 2), 200000) && ok;
+    ok = checkTown("town refined", wx::example::refine(town, 2), 200000) && ok;
     std::printf(ok ? "GPU check passed\n" : "GPU check FAILED\n");
     return ok ? 0 : 1;
 }

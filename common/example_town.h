@@ -1,6 +1,7 @@
-// A generated town for the shelter benchmarks: ground, gabled houses, carport roofs on
-// posts and floating slabs, every surface tessellated like a modelled mesh. Fixed seeds,
-// so every run sees the same triangles.
+// A generated town: ground, gabled houses, carport roofs on posts and floating slabs,
+// every surface tessellated like a modelled mesh, as a triangle soup (+Z up). Fixed
+// seeds, so every run sees the same triangles. The shelter benchmarks measure on it and
+// the command line's built-in example snows it.
 #pragma once
 
 #include <cmath>
@@ -10,9 +11,8 @@
 #include "common/hash.h"
 #include "common/v3.h"
 
-namespace wxbench {
+namespace wx::example {
 
-using wx::V3;
 
 // Quad a-b-c-d (counter-clockwise seen from its front) cut into nu x nv cells.
 inline void addQuad(std::vector<V3>& soup, V3 a, V3 b, V3 c, V3 d, int nu, int nv) {
@@ -46,7 +46,7 @@ inline std::vector<V3> makeTown(int targetTriangles, float size = 200.0f) {
     const int ground = int(std::sqrt(float(targetTriangles) * 0.2f / 2.0f));
     addQuad(soup, {0, 0, 0}, {size, 0, 0}, {size, size, 0}, {0, size, 0}, ground, ground);
     uint32_t seed = 1;
-    auto uniform = [&] { return wx::unitFromHash(wx::hash32(seed++ * 0x9E3779B1u)); };
+    auto uniform = [&] { return unitFromHash(hash32(seed++ * 0x9E3779B1u)); };
     const int tess = 6;
     for (int lot = 0; int(soup.size() / 3) < targetTriangles; ++lot) {
         float x = 5 + uniform() * (size - 20), y = 5 + uniform() * (size - 20);
@@ -104,15 +104,15 @@ inline void upFacingPoints(const std::vector<V3>& soup, size_t count, std::vecto
                            std::vector<V3>& normals) {
     std::vector<size_t> up;
     for (size_t i = 0; i + 2 < soup.size(); i += 3) {
-        V3 n = wx::normalize(wx::cross(soup[i + 1] - soup[i], soup[i + 2] - soup[i]));
+        V3 n = normalize(cross(soup[i + 1] - soup[i], soup[i + 2] - soup[i]));
         if (n.z > 0.3f) up.push_back(i);
     }
     const size_t step = up.size() > count ? up.size() / count : 1;
     for (size_t k = 0; k < up.size() && positions.size() < count; k += step) {
         size_t i = up[k];
         positions.push_back((soup[i] + soup[i + 1] + soup[i + 2]) * 0.33333334f);
-        normals.push_back(wx::normalize(wx::cross(soup[i + 1] - soup[i], soup[i + 2] - soup[i])));
+        normals.push_back(normalize(cross(soup[i + 1] - soup[i], soup[i + 2] - soup[i])));
     }
 }
 
-}  // namespace wxbench
+}  // namespace wx::example
