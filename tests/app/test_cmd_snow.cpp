@@ -11,6 +11,7 @@
 #include "app/cmd_snow.h"
 #include "app/obj_io.h"
 #include "app/snow_params.h"
+#include "file_test.h"
 
 using namespace tweather;
 
@@ -18,27 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SnowCommandTest : public ::testing::Test {
+class SnowCommandTest : public FileTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tweather_snow_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-        return path(name);
-    }
-    static std::string read(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     int run(const std::string& input, std::vector<std::string> sets = {}, const std::string& stats = "") const {
         SnowCommand c;
         c.input = input;
@@ -47,8 +29,6 @@ protected:
         c.statsPath = stats;
         return runSnowCommand(c);
     }
-
-    fs::path dir_;
 };
 
 // A 100 x 100 quad (one polygon) over a downward triangle, with the usual extra statements.

@@ -9,27 +9,15 @@
 
 #include "app/cmd_snow.h"
 #include "app/obj_io.h"
+#include "file_test.h"
 
 using namespace tweather;
 namespace fs = std::filesystem;
 
 namespace {
 
-class SnowShelterTest : public ::testing::Test {
+class SnowShelterTest : public FileTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tweather_shelter_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-        return path(name);
-    }
-
     // Runs the command; returns the snow vertices' heights sampled by region, and the
     // open-sky fraction from the statistics.
     struct Result {
@@ -67,7 +55,6 @@ protected:
         return top;
     }
 
-    fs::path dir_;
 };
 
 const char* kGround = "v 0 0 0\nv 40 0 0\nv 40 40 0\nv 0 40 0\nf 1 2 3 4\n";
