@@ -191,6 +191,77 @@ Value restore(Interpreter&, const CallArgs& a) {
     return Value::string(L"true");
 }
 
+bool isWeatherMaterial(Mtl* m) {
+    if (!m) return false;
+    std::wstring name = m->GetName();
+    return name == L"Tarnwick Snow" || name == L"Tarnwick Sand";
+}
+
+void listWeather(INode* node, std::wstring& out, int& count) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        Mtl* m = child->GetMtl();
+        std::wstring found;
+        if (isWeatherMaterial(m)) found = m->GetName();
+        for (int k = 0; m && k < m->NumSubMtls(); ++k)
+            if (isWeatherMaterial(m->GetSubMtl(k)))
+                found +=
+                    (found.empty() ? L"" : L", ") + std::wstring(m->GetSubMtl(k)->GetName()) + L" in " + m->GetName();
+        if (!found.empty()) {
+            out += std::wstring(child->GetName()) + L": " + found + L"\r\n";
+            ++count;
+        }
+        listWeather(child, out, count);
+    }
+}
+
+// coverDialog(): the scene's objects that carry a weather material, one line each.
+Value coverDialog(Interpreter&, const CallArgs&) {
+    std::wstring lines;
+    int count = 0;
+    listWeather(GetCOREInterface()->GetRootNode(), lines, count);
+    if (count == 0) return Value::string(L"No weather materials in the scene.");
+    return Value::string(std::to_wstring(count) + L" object(s) with weather materials:\r\n" + lines);
+}
+
+// paint #(nodes): how each node's snow reads painted weights.
+Value paint(Interpreter&, const CallArgs& a) {
+    if (a.positional.empty() || a.positional[0].kind != Kind::Array)
+        runtimeError(L"paint: the argument must be an array of nodes");
+    const auto& items = *a.positional[0].array;
+    if (items.empty()) return Value::string(L"Select the objects to paint first.");
+    ClassDesc* cd = snowClass();
+    std::wstring text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        CallArgs one;
+        one.positional.push_back(items[i]);
+        INode* node = nodeArg(one, 0, L"paint");
+        Modifier* snow = nullptr;
+        if (IDerivedObject* wsm = node->GetWSMDerivedObject())
+            for (int k = 0; k < wsm->NumModifiers() && !snow; ++k)
+                if (isSnow(wsm->GetModifier(k), cd)) snow = wsm->GetModifier(k);
+        std::wstring name = node->GetName();
+        if (!snow) {
+            text += name + L": no Tarnwick Snow yet; add snow before painting.\r\n";
+            continue;
+        }
+        Value use, channel;
+        bool known =
+            host::script::readParam(snow, L"usepaint", use) && host::script::readParam(snow, L"paintchannel", channel);
+        if (!known || channel.kind != Kind::Int) {
+            text += name + L": this snow modifier does not read painted weights.\r\n";
+            continue;
+        }
+        std::wstring where =
+            channel.i == 0 ? L"vertex colours (map channel 0)" : L"map channel " + std::to_wstring(channel.i);
+        text += name + L": paint " + where + L"; white = snow, black = none. " +
+                (use.kind == Kind::Bool && use.b ? L"Painted colour is in use."
+                                                 : L"Turn on \"Use painted colour (white = snow)\" to use it.") +
+                L"\r\n";
+    }
+    return Value::string(text);
+}
+
 class Library : public host::script::StructObject {
 public:
     Library() : StructObject(L"TWeatherMtl") {
@@ -198,6 +269,8 @@ public:
         set(L"removeSnow", Value::function(L"removeSnow", removeSnow));
         set(L"applySnow", Value::function(L"applySnow", applySnow));
         set(L"restore", Value::function(L"restore", restore));
+        set(L"coverDialog", Value::function(L"coverDialog", coverDialog));
+        set(L"paint", Value::function(L"paint", paint));
     }
     bool getProperty(Interpreter& in, const std::wstring& name, Value& out) override {
         if (name == L"layerkind") {

@@ -11,7 +11,7 @@
 namespace scripttest {
 namespace {
 
-enum { kDepth, kCoverage, kEnabled };
+enum { kDepth, kCoverage, kEnabled, kUsePaint, kPaintChannel };
 
 class SnowDesc : public ClassDesc2 {
 public:
@@ -30,6 +30,8 @@ bool gSnowBuilt = [] {
     gSnowBlock.AddParam(kDepth, L"depth", TYPE_WORLD, P_ANIMATABLE, 0).Default(10.0f).Range(0.0f, 1000.0f);
     gSnowBlock.AddParam(kCoverage, L"coverage", TYPE_FLOAT, 0, 0).Default(1.0f).Range(0.0f, 1.0f);
     gSnowBlock.AddParam(kEnabled, L"enabled", TYPE_BOOL, 0, 0).Default(0);
+    gSnowBlock.AddParam(kUsePaint, L"usePaint", TYPE_BOOL, 0, 0).Default(0);
+    gSnowBlock.AddParam(kPaintChannel, L"paintChannel", TYPE_INT, 0, 0).Default(0).Range(-2, 99);
     return true;
 }();
 
@@ -137,6 +139,32 @@ TEST_F(LibraryTest, ApplySnowAndRestore) {
     EXPECT_EQ(call(L"TWeatherMtl.applySnow " + node + L" 0 1 true", false),
               L"ERROR: -- Runtime error: applySnow: material ids must be 1 to 65535");
     EXPECT_EQ(box->GetMtl(), wood);
+}
+
+TEST_F(LibraryTest, CoverListAndPaintAdvice) {
+    EXPECT_EQ(call(L"TWeatherMtl.coverDialog()"), L"No weather materials in the scene.");
+    INode* plain = ip->CreateObjectNode(host::createBox(1, 1, 1));
+    plain->SetName(L"Shed");
+    box->SetMtl(host::createStdMaterial(L"wood", Color(0.5f, 0.3f, 0.1f), 20));
+    call(L"TWeatherMtl.applySnow " + wx::nodeRef(box) + L" 2 1 false");
+    EXPECT_EQ(call(L"TWeatherMtl.coverDialog()"),
+              L"1 object(s) with weather materials:\r\nBox01: Tarnwick Snow in Box01 + Tarnwick Snow\r\n");
+
+    EXPECT_EQ(call(L"TWeatherMtl.paint (selection as array)"), L"Select the objects to paint first.");
+    call(L"TWeatherMtl.addSnow " + wx::nodeRef(box) + L" #(#(#usePaint,true),#(#paintChannel,3))");
+    ip->SelectNode(box);
+    ip->SelectNode(plain, 0);
+    EXPECT_EQ(call(L"TWeatherMtl.paint (selection as array)"),
+              L"Box01: paint map channel 3; white = snow, black = none. Painted colour is in use.\r\n"
+              L"Shed: no Tarnwick Snow yet; add snow before painting.\r\n");
+    call(L"(maxOps.getNodeByHandle " + std::to_wstring(box->GetHandle()) + L").modifiers[1].usePaint = false");
+    call(L"(maxOps.getNodeByHandle " + std::to_wstring(box->GetHandle()) + L").modifiers[1].paintChannel = 0");
+    ip->DeSelectNode(plain);
+    EXPECT_EQ(call(L"TWeatherMtl.paint (selection as array)"),
+              L"Box01: paint vertex colours (map channel 0); white = snow, black = none. Turn on \"Use painted "
+              L"colour (white = snow)\" to use it.\r\n");
+    EXPECT_EQ(call(L"TWeatherMtl.paint 3", false),
+              L"ERROR: -- Runtime error: paint: the argument must be an array of nodes");
 }
 
 }  // namespace
