@@ -262,6 +262,61 @@ Value paint(Interpreter&, const CallArgs& a) {
     return Value::string(text);
 }
 
+void snowCarriers(INode* node, std::vector<INode*>& out, ClassDesc* cd) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        if (IDerivedObject* wsm = child->GetWSMDerivedObject())
+            for (int k = 0; k < wsm->NumModifiers(); ++k)
+                if (isSnow(wsm->GetModifier(k), cd)) {
+                    out.push_back(child);
+                    break;
+                }
+        snowCarriers(child, out, cd);
+    }
+}
+
+// bake(): each object carrying snow becomes a new mesh node holding its evaluated world
+// state (snow included), and the object loses its snow modifiers.
+Value bake(Interpreter&, const CallArgs&) {
+    ClassDesc* cd = snowClass();
+    std::vector<INode*> nodes;
+    Interface* ip = GetCOREInterface();
+    snowCarriers(ip->GetRootNode(), nodes, cd);
+    if (nodes.empty()) return Value::string(L"Nothing to bake: no object carries Tarnwick Snow.");
+    TimeValue t = ip->GetTime();
+    std::wstring names, skipped;
+    int baked = 0;
+    for (INode* node : nodes) {
+        const ObjectState& os = node->EvalWorldState(t);
+        Object* obj = os.obj;
+        if (!obj || !obj->CanConvertToType(triObjectClassID)) {
+            skipped += (skipped.empty() ? L"" : L", ") + std::wstring(node->GetName());
+            continue;
+        }
+        Object* converted = obj->ConvertToType(t, triObjectClassID);
+        auto* source = static_cast<TriObject*>(converted);
+        TriObject* copy = CreateNewTriObject();
+        copy->GetMesh() = source->GetMesh();
+        if (converted != obj) converted->DeleteThis();
+        Matrix3 worldFromObject = node->GetObjTMAfterWSM(t);
+        Mesh& mesh = copy->GetMesh();
+        for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * worldFromObject;
+        mesh.InvalidateGeomCache();
+        INode* result = ip->CreateObjectNode(copy);
+        result->SetName((std::wstring(node->GetName()) + L" (baked)").c_str());
+        result->SetMtl(node->GetMtl());
+        IDerivedObject* wsm = node->GetWSMDerivedObject();
+        for (int k = wsm->NumModifiers() - 1; k >= 0; --k)
+            if (isSnow(wsm->GetModifier(k), cd)) wsm->DeleteModifier(k);
+        names += (names.empty() ? L"" : L", ") + std::wstring(node->GetName());
+        ++baked;
+    }
+    std::wstring text = L"Baked " + std::to_wstring(baked) + L" object(s) into meshes";
+    if (baked) text += L": " + names;
+    if (!skipped.empty()) text += L"; not a mesh, left as it was: " + skipped;
+    return Value::string(text + L".");
+}
+
 class Library : public host::script::StructObject {
 public:
     Library() : StructObject(L"TWeatherMtl") {
@@ -271,6 +326,7 @@ public:
         set(L"restore", Value::function(L"restore", restore));
         set(L"coverDialog", Value::function(L"coverDialog", coverDialog));
         set(L"paint", Value::function(L"paint", paint));
+        set(L"bake", Value::function(L"bake", bake));
     }
     bool getProperty(Interpreter& in, const std::wstring& name, Value& out) override {
         if (name == L"layerkind") {

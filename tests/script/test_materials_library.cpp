@@ -167,5 +167,27 @@ TEST_F(LibraryTest, CoverListAndPaintAdvice) {
               L"ERROR: -- Runtime error: paint: the argument must be an array of nodes");
 }
 
+TEST_F(LibraryTest, BakeCollapsesSnowIntoNewMeshes) {
+    EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Nothing to bake: no object carries Tarnwick Snow.");
+    box->SetPosition(0, Point3(100, 0, 0));
+    Mtl* wood = host::createStdMaterial(L"wood", Color(0.5f, 0.3f, 0.1f), 20);
+    box->SetMtl(wood);
+    call(L"TWeatherMtl.addSnow " + wx::nodeRef(box) + L" #(#(#depth,5))");
+    int before = int(ip->GetRootNode()->NumberOfChildren());
+    EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Baked 1 object(s) into meshes: Box01.");
+    EXPECT_EQ(snowCount(), 0);
+    ASSERT_EQ(ip->GetRootNode()->NumberOfChildren(), before + 1);
+    INode* baked = ip->GetINodeByName(L"Box01 (baked)");
+    ASSERT_NE(baked, nullptr);
+    EXPECT_EQ(baked->GetMtl(), wood);
+    auto* tri = static_cast<TriObject*>(baked->GetObjectRef());
+    const Mesh& mesh = tri->GetMesh();
+    ASSERT_GT(mesh.numVerts, 0);
+    Box3 bounds;
+    for (int v = 0; v < mesh.numVerts; ++v) bounds += mesh.verts[v];
+    EXPECT_FLOAT_EQ(bounds.Center().x, 100.0f);  // world space, with an identity node transform
+    EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Nothing to bake: no object carries Tarnwick Snow.");
+}
+
 }  // namespace
 }  // namespace scripttest
