@@ -1,8 +1,10 @@
 // The stand-in host's script interpreter: evaluates parsed scripts against a table of
-// globals (session-wide, case-insensitive) and a stack of block scopes. Built-in functions
-// and namespaces (format, print, color, throw, getCurrentException, maxOps, selection) are
-// ordinary globals, so plug-ins and tests can add their own the same way. Runtime errors
-// are ScriptError inside; run() lets them out for the caller to turn into results.
+// globals (session-wide, case-insensitive) and a stack of block scopes. Built-ins (format,
+// print, color, throw, getCurrentException, fileIn, macros, maxOps, selection,
+// UtilityPanel) are ordinary globals, so plug-ins and tests add their own the same way; an
+// undeclared name falls back to a core interface or a plug-in class of that name. Not
+// supported: struct and fn definitions, if/for/while, persistent values in scene files.
+// Runtime errors are ScriptError inside; run() lets them out for the caller to handle.
 // One interpreter per host, used from the main thread only.
 #pragma once
 
