@@ -1,9 +1,8 @@
 #include "app/scene_cmd.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "host/host_app.h"
 #include "host/module_loader.h"
@@ -23,8 +22,12 @@ using Json = nlohmann::ordered_json;
 constexpr int kExitIo = 1;
 constexpr int kExitUsage = 2;
 
-bool isSceneFile(const std::string& ext) { return ext == ".scene" || ext == ".json"; }
-bool isMeshFile(const std::string& ext) { return ext == ".gltf" || ext == ".glb" || ext == ".obj"; }
+bool isSceneFile(const std::string& ext) {
+    return ext == ".scene" || ext == ".json";
+}
+bool isMeshFile(const std::string& ext) {
+    return ext == ".gltf" || ext == ".glb" || ext == ".obj";
+}
 
 std::string classIdText(Class_ID id) {
     char buf[48];
@@ -38,18 +41,23 @@ std::string className(ReferenceTarget* t) {
     return host::toUtf8(s);
 }
 
-Json point(const Point3& p) { return Json::array({p.x, p.y, p.z}); }
+Json point(const Point3& p) {
+    return Json::array({p.x, p.y, p.z});
+}
 
 // The value at t (keys evaluated); references by what they point at.
 Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, TimeValue t) {
     switch (ValueKindOf(d.type)) {
-        case PBValueKind::Float: return pb->GetFloat(d.ID, t, tab);
+        case PBValueKind::Float:
+            return pb->GetFloat(d.ID, t, tab);
         case PBValueKind::Int: {
             int v = pb->GetInt(d.ID, t, tab);
             return (d.type & ~TYPE_TAB) == TYPE_BOOL ? Json(v != 0) : Json(v);
         }
-        case PBValueKind::Point3: return point(s.p);
-        case PBValueKind::String: return host::toUtf8(s.s);
+        case PBValueKind::Point3:
+            return point(s.p);
+        case PBValueKind::String:
+            return host::toUtf8(s.s);
         case PBValueKind::Ref: {
             if (!s.ref) return nullptr;
             if ((d.type & ~TYPE_TAB) == TYPE_INODE) {
@@ -58,7 +66,8 @@ Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, T
             }
             return Json{{"class", className(s.ref)}};
         }
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -80,7 +89,8 @@ Json paramsOf(ReferenceTarget* t, TimeValue time) {
                 if (!slots[0].keys.empty()) {
                     Json keys = Json::array();
                     bool isInt = ValueKindOf(d.type) == PBValueKind::Int;
-                    for (const PB2Key& k : slots[0].keys) keys.push_back(Json::array({k.t, isInt ? Json(k.i) : Json(k.f)}));
+                    for (const PB2Key& k : slots[0].keys)
+                        keys.push_back(Json::array({k.t, isInt ? Json(k.i) : Json(k.f)}));
                     entry["keys"] = keys;
                 }
             }
@@ -91,7 +101,9 @@ Json paramsOf(ReferenceTarget* t, TimeValue time) {
 }
 
 Json objectJson(ReferenceTarget* t, TimeValue time) {
-    return Json{{"class", className(t)}, {"classId", classIdText(t->ClassID())}, {"superClassId", t->SuperClassID()},
+    return Json{{"class", className(t)},
+                {"classId", classIdText(t->ClassID())},
+                {"superClassId", t->SuperClassID()},
                 {"params", paramsOf(t, time)}};
 }
 
@@ -99,7 +111,8 @@ Json nodeJson(INode* n, TimeValue t) {
     Matrix3 tm = n->GetNodeTM(t);
     Json j{{"handle", n->GetHandle()},
            {"name", host::toUtf8(n->GetName())},
-           {"transform", Json::array({point(tm.GetRow(0)), point(tm.GetRow(1)), point(tm.GetRow(2)), point(tm.GetRow(3))})},
+           {"transform",
+            Json::array({point(tm.GetRow(0)), point(tm.GetRow(1)), point(tm.GetRow(2)), point(tm.GetRow(3))})},
            {"hidden", bool(n->IsNodeHidden())},
            {"renderable", bool(n->Renderable())}};
     j["object"] = n->GetObjectRef() ? objectJson(n->GetObjectRef(), t) : Json(nullptr);
@@ -241,7 +254,8 @@ int runSceneInfo(const SceneOptions& o) {
 int runSceneConvert(const SceneOptions& o) {
     std::string outExt = host::extensionOf(o.output);
     if (!isSceneFile(outExt) && !isMeshFile(outExt)) {
-        std::fprintf(stderr, "tweather scene convert: '%s': unknown output type (use .scene, .json, .gltf, .glb or .obj)\n",
+        std::fprintf(stderr,
+                     "tweather scene convert: '%s': unknown output type (use .scene, .json, .gltf, .glb or .obj)\n",
                      o.output.c_str());
         return kExitUsage;
     }
@@ -271,9 +285,10 @@ SceneCli::SceneCli(CLI::App& app) {
     scene_ = app.add_subcommand("scene", "Show or convert scene files (.scene/.json, .gltf/.glb, .obj)");
     scene_->require_subcommand(1);
     scene_->add_option("--plugin", options_.plugins, "Plug-in module to load first (repeatable)");
-    scene_->add_option_function<std::string>(
-              "--up", [this](const std::string& axis) { options_.objYUp = axis == "y"; },
-              "Up axis of OBJ input: z (default) or y")
+    scene_
+        ->add_option_function<std::string>(
+            "--up", [this](const std::string& axis) { options_.objYUp = axis == "y"; },
+            "Up axis of OBJ input: z (default) or y")
         ->check(CLI::IsMember({"y", "z"}));
     scene_->add_option("--time", options_.timeSeconds, "Scene time in seconds for transforms and export");
     info_ = scene_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");

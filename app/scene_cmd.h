@@ -7,7 +7,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <string>
 #include <vector>
 

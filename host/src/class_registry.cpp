@@ -10,7 +10,9 @@ bool ClassRegistry::add(ClassDesc* desc) {
     return true;
 }
 
-void ClassRegistry::remove(ClassDesc* desc) { descs_.erase(std::remove(descs_.begin(), descs_.end(), desc), descs_.end()); }
+void ClassRegistry::remove(ClassDesc* desc) {
+    descs_.erase(std::remove(descs_.begin(), descs_.end(), desc), descs_.end());
+}
 
 ClassDesc* ClassRegistry::find(SClass_ID superID, Class_ID classID) const {
     for (ClassDesc* d : descs_)

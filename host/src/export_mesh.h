@@ -1,5 +1,6 @@
 // Private to the exporters: the evaluated scene as world-space triangle lists, one per
 // exported node, with per-corner normals and UVs and a material index per triangle.
+// Evaluates nodes, so main thread only.
 #pragma once
 
 #include <string>

@@ -23,7 +23,9 @@ constexpr float kPi = 3.14159265358979f;
 // glTF (+Y up) to host (+Z up), row form: gx -> x, gy -> z, gz -> -y.
 const Matrix3 kFromGltf(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Point3(0, 0, 0));
 
-Point3 fromGltf(double x, double y, double z) { return Point3(float(x), float(-z), float(y)); }
+Point3 fromGltf(double x, double y, double z) {
+    return Point3(float(x), float(-z), float(y));
+}
 
 // Reads an accessor's elements as floats, bounds-checked against its buffer; false when the
 // accessor is not of the expected shape or points outside its data.
@@ -57,8 +59,12 @@ bool readAccessor(const tinygltf::Model& m, int index, int components, std::vect
             const unsigned char* p = base + i * stride + size_t(c) * csize;
             float f = 0.0f;
             switch (a.componentType) {
-                case TINYGLTF_COMPONENT_TYPE_FLOAT: std::memcpy(&f, p, 4); break;
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: f = a.normalized ? *p / 255.0f : *p; break;
+                case TINYGLTF_COMPONENT_TYPE_FLOAT:
+                    std::memcpy(&f, p, 4);
+                    break;
+                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+                    f = a.normalized ? *p / 255.0f : *p;
+                    break;
                 case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
                     uint16_t u;
                     std::memcpy(&u, p, 2);
@@ -71,7 +77,8 @@ bool readAccessor(const tinygltf::Model& m, int index, int components, std::vect
                     f = float(u);
                     break;
                 }
-                default: return why = "unsupported component type", false;
+                default:
+                    return why = "unsupported component type", false;
             }
             out[i * components + c] = f;
         }
@@ -248,8 +255,8 @@ private:
                               Point3(2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)),
                               Point3(2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)), Point3());
             }
-            Point3 t = n.translation.size() == 3 ? Point3(n.translation[0], n.translation[1], n.translation[2])
-                                                 : Point3();
+            Point3 t =
+                n.translation.size() == 3 ? Point3(n.translation[0], n.translation[1], n.translation[2]) : Point3();
             g = ScaleMatrix(s) * rot * TransMatrix(t);
         }
         return Inverse(kFromGltf) * g * kFromGltf;

@@ -25,7 +25,9 @@ std::vector<Step>& redoStack() {
     return s;
 }
 
-std::string snapshotNow() { return sceneToJson(currentScene(), sceneSettings()); }
+std::string snapshotNow() {
+    return sceneToJson(currentScene(), sceneSettings());
+}
 
 bool restoreSnapshot(const std::string& snapshot) {
     SceneSettings settings;
@@ -122,7 +124,9 @@ void Hold::Accept(const MCHAR* name) {
     host::undoStack().push_back({name ? name : L"", std::move(top.snapshot), std::move(top.restores)});
 }
 
-void Hold::Accept(int resID) { Accept((L"step " + std::to_wstring(resID)).c_str()); }
+void Hold::Accept(int resID) {
+    Accept((L"step " + std::to_wstring(resID)).c_str());
+}
 
 void Hold::Cancel() {
     if (level_ == 0) return;

@@ -52,6 +52,8 @@ void endRender() {
     gRendering = false;
 }
 
-bool rendering() { return gRendering; }
+bool rendering() {
+    return gRendering;
+}
 
 }  // namespace host

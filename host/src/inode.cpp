@@ -51,7 +51,9 @@ void PointTrack::Set(TimeValue t, const Point3& v) {
     for (auto& k : keys) k.second += delta;
 }
 
-INode::~INode() { releaseWorldState(); }
+INode::~INode() {
+    releaseWorldState();
+}
 
 void INode::releaseWorldState() {
     if (wsOwned_) {
@@ -64,7 +66,9 @@ void INode::releaseWorldState() {
     wsBaked_ = false;
 }
 
-void INode::InvalidateWS() { releaseWorldState(); }
+void INode::InvalidateWS() {
+    releaseWorldState();
+}
 
 void INode::AttachChild(INode* child, int keepTM) {
     if (!child || child == this) return;
@@ -89,8 +93,8 @@ void INode::Detach(TimeValue, int keepTM) {
 
 Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
     if (!parent_) return Matrix3(1);
-    Matrix3 local = ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) *
-                    TransMatrix(pos_.At(t, valid));
+    Matrix3 local =
+        ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) * TransMatrix(pos_.At(t, valid));
     return local * parent_->GetNodeTM(t, valid);
 }
 
@@ -131,9 +135,18 @@ void INode::SetScale(TimeValue t, const Point3& s) {
     InvalidateWS();
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }
-void INode::SetObjOffsetPos(const Point3& p) { offPos_ = p; InvalidateWS(); }
-void INode::SetObjOffsetRot(const Point3& e) { offRot_ = e; InvalidateWS(); }
-void INode::SetObjOffsetScale(const Point3& s) { offScale_ = s; InvalidateWS(); }
+void INode::SetObjOffsetPos(const Point3& p) {
+    offPos_ = p;
+    InvalidateWS();
+}
+void INode::SetObjOffsetRot(const Point3& e) {
+    offRot_ = e;
+    InvalidateWS();
+}
+void INode::SetObjOffsetScale(const Point3& s) {
+    offScale_ = s;
+    InvalidateWS();
+}
 
 Matrix3 INode::GetObjTMBeforeWSM(TimeValue t, Interval* valid) {
     Matrix3 offset = ScaleMatrix(offScale_) * EulerXYZMatrix(offRot_) * TransMatrix(offPos_);
@@ -166,8 +179,10 @@ int INode::Selected() {
 }
 
 void INode::SetObjectRef(Object* obj) {
-    if (wsm_) wsm_->ReferenceObject(obj);
-    else ReplaceReference(0, obj);
+    if (wsm_)
+        wsm_->ReferenceObject(obj);
+    else
+        ReplaceReference(0, obj);
     InvalidateWS();
 }
 
@@ -193,8 +208,10 @@ void INode::SetReference(int i, RefTargetHandle t) {
     if (i == 0) {
         object_ = nullptr;
         wsm_ = nullptr;
-        if (t && t->SuperClassID() == WSM_DERIVOB_CLASS_ID) wsm_ = static_cast<IDerivedObject*>(t);
-        else object_ = static_cast<Object*>(t);
+        if (t && t->SuperClassID() == WSM_DERIVOB_CLASS_ID)
+            wsm_ = static_cast<IDerivedObject*>(t);
+        else
+            object_ = static_cast<Object*>(t);
         InvalidateWS();
     } else if (i == 1) {
         mtl_ = static_cast<Mtl*>(t);
@@ -260,8 +277,10 @@ const ObjectState& INode::EvalWorldState(TimeValue t, BOOL) {
         inWSM_ = false;
         if (state.obj != cur) {
             // The modifier replaced the object: the pipeline frees the one it handed in.
-            if (state.obj) cur->DeleteThis();
-            else state.obj = cur;
+            if (state.obj)
+                cur->DeleteThis();
+            else
+                state.obj = cur;
             cur = state.obj;
         }
         valid &= mod->LocalValidity(t);

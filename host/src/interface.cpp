@@ -7,18 +7,26 @@
 #include "host/scene_settings.h"
 #include "max/notify.h"
 
-INode* Interface::GetRootNode() { return host::currentScene().root(); }
-TimeValue Interface::GetTime() { return host::sceneSettings().time; }
+INode* Interface::GetRootNode() {
+    return host::currentScene().root();
+}
+TimeValue Interface::GetTime() {
+    return host::sceneSettings().time;
+}
 void Interface::SetTime(TimeValue t, BOOL redraw) {
     host::sceneSettings().time = t;
     if (redraw) RedrawViews(t);
 }
-Interval Interface::GetAnimRange() { return host::sceneSettings().animRange; }
+Interval Interface::GetAnimRange() {
+    return host::sceneSettings().animRange;
+}
 void Interface::SetAnimRange(Interval range) {
     if (!range.Empty() && range.Start() <= range.End()) host::sceneSettings().animRange = range;
 }
 
-int Interface::GetSelNodeCount() { return int(host::currentScene().selection().size()); }
+int Interface::GetSelNodeCount() {
+    return int(host::currentScene().selection().size());
+}
 
 INode* Interface::GetSelNode(int i) {
     auto& sel = host::currentScene().selection();
@@ -43,7 +51,9 @@ void Interface::ClearNodeSelection(BOOL) {
     BroadcastNotification(NOTIFY_SELECTIONSET_CHANGED);
 }
 
-INode* Interface::GetINodeByHandle(ULONG handle) { return host::currentScene().findByHandle(handle); }
+INode* Interface::GetINodeByHandle(ULONG handle) {
+    return host::currentScene().findByHandle(handle);
+}
 
 INode* Interface::GetINodeByName(const MCHAR* name) {
     return name ? host::currentScene().findByName(name) : nullptr;
@@ -55,14 +65,20 @@ INode* Interface::CreateObjectNode(Object* obj) {
     return node;
 }
 
-void Interface::DeleteNode(INode* node, BOOL, BOOL) { host::currentScene().deleteNode(node); }
+void Interface::DeleteNode(INode* node, BOOL, BOOL) {
+    host::currentScene().deleteNode(node);
+}
 
 void* Interface::CreateInstance(SClass_ID superID, Class_ID classID) {
     return host::classRegistry().create(superID, classID);
 }
 
-void Interface::RedrawViews(TimeValue, DWORD, ReferenceTarget*) { ++redraws_; }
-void Interface::ForceCompleteRedraw(BOOL) { ++redraws_; }
+void Interface::RedrawViews(TimeValue, DWORD, ReferenceTarget*) {
+    ++redraws_;
+}
+void Interface::ForceCompleteRedraw(BOOL) {
+    ++redraws_;
+}
 
 const MCHAR* Interface::GetDir(int which) {
     for (auto& [id, path] : dirs_)
@@ -79,9 +95,13 @@ void Interface::SetDir(int which, const std::wstring& path) {
     dirs_.emplace_back(which, path);
 }
 
-void Interface7::GetSelNodeTab(INodeTab& nodes) { nodes = host::currentScene().selection(); }
+void Interface7::GetSelNodeTab(INodeTab& nodes) {
+    nodes = host::currentScene().selection();
+}
 
-Interface* GetCOREInterface() { return GetCOREInterface7(); }
+Interface* GetCOREInterface() {
+    return GetCOREInterface7();
+}
 
 Interface7* GetCOREInterface7() {
     static Interface7 core;

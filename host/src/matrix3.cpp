@@ -39,19 +39,35 @@ Point3 Matrix3::VectorTransform(const Point3& p) const {
             p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2]};
 }
 
-void Matrix3::Translate(const Point3& p) { *this = *this * TransMatrix(p); }
-void Matrix3::RotateX(float a) { *this = *this * RotateXMatrix(a); }
-void Matrix3::RotateY(float a) { *this = *this * RotateYMatrix(a); }
-void Matrix3::RotateZ(float a) { *this = *this * RotateZMatrix(a); }
+void Matrix3::Translate(const Point3& p) {
+    *this = *this * TransMatrix(p);
+}
+void Matrix3::RotateX(float a) {
+    *this = *this * RotateXMatrix(a);
+}
+void Matrix3::RotateY(float a) {
+    *this = *this * RotateYMatrix(a);
+}
+void Matrix3::RotateZ(float a) {
+    *this = *this * RotateZMatrix(a);
+}
 void Matrix3::Scale(const Point3& s, BOOL trans) {
     Point3 t = GetTrans();
     *this = *this * ScaleMatrix(s);
     if (!trans) SetTrans(t);
 }
-void Matrix3::PreTranslate(const Point3& p) { *this = TransMatrix(p) * *this; }
-void Matrix3::PreRotateX(float a) { *this = RotateXMatrix(a) * *this; }
-void Matrix3::PreRotateY(float a) { *this = RotateYMatrix(a) * *this; }
-void Matrix3::PreRotateZ(float a) { *this = RotateZMatrix(a) * *this; }
+void Matrix3::PreTranslate(const Point3& p) {
+    *this = TransMatrix(p) * *this;
+}
+void Matrix3::PreRotateX(float a) {
+    *this = RotateXMatrix(a) * *this;
+}
+void Matrix3::PreRotateY(float a) {
+    *this = RotateYMatrix(a) * *this;
+}
+void Matrix3::PreRotateZ(float a) {
+    *this = RotateZMatrix(a) * *this;
+}
 void Matrix3::PreScale(const Point3& s, BOOL trans) {
     Point3 t = GetTrans();
     *this = ScaleMatrix(s) * *this;
@@ -87,7 +103,9 @@ float Matrix3::Determinant3() const {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
-BOOL Matrix3::Parity() const { return Determinant3() < 0.0f ? TRUE : FALSE; }
+BOOL Matrix3::Parity() const {
+    return Determinant3() < 0.0f ? TRUE : FALSE;
+}
 
 BOOL Matrix3::Equals(const Matrix3& o, float eps) const {
     for (int i = 0; i < 4; ++i)
@@ -96,9 +114,13 @@ BOOL Matrix3::Equals(const Matrix3& o, float eps) const {
     return TRUE;
 }
 
-BOOL Matrix3::IsIdentity(float eps) const { return Equals(Matrix3(1), eps); }
+BOOL Matrix3::IsIdentity(float eps) const {
+    return Equals(Matrix3(1), eps);
+}
 
-void Matrix3::Invert() { *this = Inverse(*this); }
+void Matrix3::Invert() {
+    *this = Inverse(*this);
+}
 
 // A singular 3x3 part has no inverse; the identity is returned so callers never see NaNs.
 Matrix3 Inverse(const Matrix3& a) {

@@ -61,7 +61,9 @@ bool MeshNormalSpec::SetNumNormals(int n) {
     return true;
 }
 
-void MeshNormalSpec::SetAllExplicit(bool value) { std::fill(explicit_.begin(), explicit_.end(), value); }
+void MeshNormalSpec::SetAllExplicit(bool value) {
+    std::fill(explicit_.begin(), explicit_.end(), value);
+}
 
 void MeshNormalSpec::Clear() {
     normals_.clear();
@@ -95,9 +97,13 @@ void MeshNormalSpec::CheckNormals() {
     flags_ |= MESH_NORMAL_NORMALS_BUILT | MESH_NORMAL_NORMALS_COMPUTED;
 }
 
-Mesh::Mesh() { setNumMaps(2); }
+Mesh::Mesh() {
+    setNumMaps(2);
+}
 
-Mesh::Mesh(const Mesh& o) { *this = o; }
+Mesh::Mesh(const Mesh& o) {
+    *this = o;
+}
 
 Mesh& Mesh::operator=(const Mesh& o) {
     if (this == &o) return *this;
@@ -119,7 +125,9 @@ Mesh& Mesh::operator=(const Mesh& o) {
     return *this;
 }
 
-Mesh::~Mesh() { ClearSpecifiedNormals(); }
+Mesh::~Mesh() {
+    ClearSpecifiedNormals();
+}
 
 void Mesh::syncPointers() {
     numVerts = int(vertStore_.size());
@@ -157,7 +165,9 @@ void Mesh::setNumMaps(int ct, BOOL keep) {
     syncPointers();
 }
 
-BOOL Mesh::mapSupport(int mp) const { return validMap(mp) && Map(mp).IsUsed(); }
+BOOL Mesh::mapSupport(int mp) const {
+    return validMap(mp) && Map(mp).IsUsed();
+}
 
 void Mesh::setMapSupport(int mp, BOOL support) {
     if (mp < -NUM_HIDDENMAPS || mp >= MAX_MESHMAPS) return;

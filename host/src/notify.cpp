@@ -44,7 +44,9 @@ int UnRegisterNotification(NOTIFYPROC proc, void* param) {
     return list.size() != before ? 1 : 0;
 }
 
-void BroadcastNotification(int code) { BroadcastNotification(code, nullptr); }
+void BroadcastNotification(int code) {
+    BroadcastNotification(code, nullptr);
+}
 
 void BroadcastNotification(int code, void* callParam) {
     std::vector<Registration> snapshot = registry();
@@ -58,5 +60,7 @@ void BroadcastNotification(int code, void* callParam) {
 }
 
 namespace host {
-int notificationCount() { return int(registry().size()); }
+int notificationCount() {
+    return int(registry().size());
+}
 }  // namespace host

@@ -48,8 +48,8 @@ bool exportObj(const std::string& path, TimeValue t, std::string& error) {
         for (int k = 2; used.count(n); ++k) n = base + "_" + std::to_string(k);
         used.insert(n);
         Color c = diffuseOf(m);
-        mtl << "newmtl " << n << "\nKd " << c.r << " " << c.g << " " << c.b << "\nNs "
-            << glossinessOf(m) * 10.0f << "\n\n";
+        mtl << "newmtl " << n << "\nKd " << c.r << " " << c.g << " " << c.b << "\nNs " << glossinessOf(m) * 10.0f
+            << "\n\n";
         return names[m] = n;
     };
     size_t vbase = 1, tbase = 1;
@@ -66,8 +66,10 @@ bool exportObj(const std::string& path, TimeValue t, std::string& error) {
                 obj << "f";
                 for (int c = 0; c < 3; ++c) {
                     size_t v = vbase + 3 * f + c;
-                    if (e.uvs.empty()) obj << " " << v << "//" << v;
-                    else obj << " " << v << "/" << (tbase + 3 * f + c) << "/" << v;
+                    if (e.uvs.empty())
+                        obj << " " << v << "//" << v;
+                    else
+                        obj << " " << v << "/" << (tbase + 3 * f + c) << "/" << v;
                 }
                 obj << "\n";
             }
@@ -97,7 +99,8 @@ bool importObj(const std::string& path, bool yUp, std::string& error, ImportRepo
     bool animate = sceneSettings().animateMode;
     sceneSettings().animateMode = false;
     auto scene = std::make_unique<Scene>();
-    class Keeper : public ReferenceMaker {} keeper;
+    class Keeper : public ReferenceMaker {
+    } keeper;
     std::vector<Mtl*> mtls;
     for (const tinyobj::material_t& m : reader.GetMaterials()) {
         Mtl* mtl = createStdMaterial(fromUtf8(m.name), Color(m.diffuse[0], m.diffuse[1], m.diffuse[2]),
@@ -133,7 +136,8 @@ bool importObj(const std::string& path, bool yUp, std::string& error, ImportRepo
         if (uv) {
             mesh.setMapSupport(1);
             mesh.setNumMapVerts(1, int(tmap.size()));
-            for (auto& [src, dst] : tmap) mesh.mapVerts(1)[dst] = Point3(at.texcoords[2 * src], at.texcoords[2 * src + 1], 0.0f);
+            for (auto& [src, dst] : tmap)
+                mesh.mapVerts(1)[dst] = Point3(at.texcoords[2 * src], at.texcoords[2 * src + 1], 0.0f);
         }
         int skipped = 0;
         for (size_t f = 0; f < nf; ++f) {
@@ -153,7 +157,9 @@ bool importObj(const std::string& path, bool yUp, std::string& error, ImportRepo
             mesh.faces[f].setMatID(MtlID(std::find(distinct.begin(), distinct.end(), id) - distinct.begin()));
             if (uv) mesh.mapFaces(1)[f].setTVerts(tv[0], tv[1], tv[2]);
         }
-        if (skipped) local.warnings.push_back("shape '" + shape.name + "': " + std::to_string(skipped) + " faces with bad indices");
+        if (skipped)
+            local.warnings.push_back("shape '" + shape.name + "': " + std::to_string(skipped) +
+                                     " faces with bad indices");
         INode* node = scene->createNode(tri, fromUtf8(shape.name.empty() ? "object" : shape.name));
         auto lookup = [&](int i) { return i >= 0 && i < int(mtls.size()) ? mtls[i] : nullptr; };
         if (distinct.size() == 1) {

@@ -28,9 +28,13 @@ Interval ObjectState::Validity(TimeValue t) const {
     return v;
 }
 
-const MCHAR* BaseObject::GetObjectName(bool) { return L""; }
+const MCHAR* BaseObject::GetObjectName(bool) {
+    return L"";
+}
 
-ObjectState Object::Eval(TimeValue) { return ObjectState(this); }
+ObjectState Object::Eval(TimeValue) {
+    return ObjectState(this);
+}
 
 void Object::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
     box.Init();
@@ -72,9 +76,13 @@ Mesh* GeomObject::GetRenderMesh(TimeValue t, INode*, View&, BOOL& needDelete) {
     return copy;
 }
 
-void TriObject::GetClassName(MSTR& s, bool) const { s = L"Editable Mesh"; }
+void TriObject::GetClassName(MSTR& s, bool) const {
+    s = L"Editable Mesh";
+}
 
-void TriObject::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) { box = mesh.getBoundingBox(tm); }
+void TriObject::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
+    box = mesh.getBoundingBox(tm);
+}
 
 Mesh* TriObject::GetRenderMesh(TimeValue, INode*, View&, BOOL& needDelete) {
     needDelete = FALSE;
@@ -89,7 +97,9 @@ RefTargetHandle TriObject::Clone(RemapDir& remap) {
     return copy;
 }
 
-TriObject* CreateNewTriObject() { return new TriObject(); }
+TriObject* CreateNewTriObject() {
+    return new TriObject();
+}
 
 IDerivedObject::IDerivedObject(Object* obj) {
     if (obj) ReplaceReference(0, obj);
@@ -115,7 +125,9 @@ void IDerivedObject::DeleteModifier(int i) {
     NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
 }
 
-ObjectState IDerivedObject::Eval(TimeValue t) { return obj_ ? obj_->Eval(t) : ObjectState(); }
+ObjectState IDerivedObject::Eval(TimeValue t) {
+    return obj_ ? obj_->Eval(t) : ObjectState();
+}
 
 RefTargetHandle IDerivedObject::GetReference(int i) {
     if (i == 0) return obj_;
@@ -123,8 +135,12 @@ RefTargetHandle IDerivedObject::GetReference(int i) {
 }
 
 void IDerivedObject::SetReference(int i, RefTargetHandle t) {
-    if (i == 0) obj_ = static_cast<Object*>(t);
-    else if (i - 1 < NumModifiers()) mods_[i - 1] = static_cast<Modifier*>(t);
+    if (i == 0)
+        obj_ = static_cast<Object*>(t);
+    else if (i - 1 < NumModifiers())
+        mods_[i - 1] = static_cast<Modifier*>(t);
 }
 
-IDerivedObject* CreateWSDerivedObject(Object* obj) { return new IDerivedObject(obj); }
+IDerivedObject* CreateWSDerivedObject(Object* obj) {
+    return new IDerivedObject(obj);
+}

@@ -11,7 +11,9 @@ namespace {
 
 constexpr int kRefBaseAny = -1;
 
-int baseType(int type) { return type & ~TYPE_TAB; }
+int baseType(int type) {
+    return type & ~TYPE_TAB;
+}
 
 float clampF(const ParamDef& d, float v) {
     if (!d.has_range) return v;
@@ -52,9 +54,15 @@ void sampleKeys(const PB2Slot& s, bool isInt, TimeValue t, float& f, Interval& v
 
 }  // namespace
 
-void AnimateOn() { host::sceneSettings().animateMode = true; }
-void AnimateOff() { host::sceneSettings().animateMode = false; }
-BOOL Animating() { return host::sceneSettings().animateMode ? TRUE : FALSE; }
+void AnimateOn() {
+    host::sceneSettings().animateMode = true;
+}
+void AnimateOff() {
+    host::sceneSettings().animateMode = false;
+}
+BOOL Animating() {
+    return host::sceneSettings().animateMode ? TRUE : FALSE;
+}
 
 IParamBlock2* CreateParameterBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner) {
     return desc ? new IParamBlock2(desc, owner) : nullptr;
@@ -194,14 +202,16 @@ BOOL IParamBlock2::setScalar(ParamID id, TimeValue t, float f, int i, bool isInt
     if (!st) return FALSE;
     PBValueKind kind = ValueKindOf(d->type);
     if (kind != (isInt ? PBValueKind::Int : PBValueKind::Float)) return FALSE;
-    if (isInt) i = clampI(*d, i);
-    else f = clampF(*d, f);
+    if (isInt)
+        i = clampI(*d, i);
+    else
+        f = clampF(*d, f);
     PB2Slot& s = st->slots[tabIndex];
     if (d->animatable() && (Animating() || !s.keys.empty())) {
         if (Animating() || std::any_of(s.keys.begin(), s.keys.end(), [&](const PB2Key& k) { return k.t == t; })) {
             if (s.keys.empty()) s.keys.push_back({0, s.f, s.i});  // the first key also keys the old value at 0
-            auto it = std::lower_bound(s.keys.begin(), s.keys.end(), t,
-                                       [](const PB2Key& k, TimeValue x) { return k.t < x; });
+            auto it =
+                std::lower_bound(s.keys.begin(), s.keys.end(), t, [](const PB2Key& k, TimeValue x) { return k.t < x; });
             if (it == s.keys.end() || it->t != t) it = s.keys.insert(it, PB2Key{t, 0.0f, 0});
             it->f = f;
             it->i = i;
@@ -212,8 +222,10 @@ BOOL IParamBlock2::setScalar(ParamID id, TimeValue t, float f, int i, bool isInt
             sampleKeys(s, isInt, t, now, ignore);
             float delta = (isInt ? float(i) : f) - now;
             for (PB2Key& k : s.keys) {
-                if (isInt) k.i = clampI(*d, int(std::lround(k.i + delta)));
-                else k.f = clampF(*d, k.f + delta);
+                if (isInt)
+                    k.i = clampI(*d, int(std::lround(k.i + delta)));
+                else
+                    k.f = clampF(*d, k.f + delta);
             }
         }
     } else {
@@ -266,8 +278,7 @@ BOOL IParamBlock2::setRefValue(ParamID id, ReferenceTarget* v, int tabIndex, int
     const ParamDef* d = nullptr;
     Store* st = find(id, tabIndex, &d);
     if (!st || ValueKindOf(d->type) != PBValueKind::Ref) return FALSE;
-    if (wantedBase != kRefBaseAny && baseType(d->type) != wantedBase && baseType(d->type) != TYPE_REFTARG)
-        return FALSE;
+    if (wantedBase != kRefBaseAny && baseType(d->type) != wantedBase && baseType(d->type) != TYPE_REFTARG) return FALSE;
     setRef(st->slots[tabIndex], v, *d);
     notifyChanged(id);
     return TRUE;
@@ -304,7 +315,9 @@ Point3 IParamBlock2::GetPoint3(ParamID id, TimeValue t, int tabIndex) {
     GetValue(id, t, v, iv, tabIndex);
     return v;
 }
-Color IParamBlock2::GetColor(ParamID id, TimeValue t, int tabIndex) { return Color(GetPoint3(id, t, tabIndex)); }
+Color IParamBlock2::GetColor(ParamID id, TimeValue t, int tabIndex) {
+    return Color(GetPoint3(id, t, tabIndex));
+}
 const MCHAR* IParamBlock2::GetStr(ParamID id, TimeValue t, int tabIndex) {
     const MCHAR* v = nullptr;
     Interval iv = FOREVER;
@@ -339,8 +352,10 @@ void IParamBlock2::SetCount(ParamID id, int n) {
     int index = desc_->IDtoIndex(id);
     if (index < 0 || n < 0 || !IsTabType(desc_->paramdefs(index).type)) return;
     auto& slots = stores_[index].slots;
-    if (n < int(slots.size())) Delete(id, n, int(slots.size()) - n);
-    else slots.resize(n, defaultSlot(desc_->paramdefs(index)));
+    if (n < int(slots.size()))
+        Delete(id, n, int(slots.size()) - n);
+    else
+        slots.resize(n, defaultSlot(desc_->paramdefs(index)));
     notifyChanged(id);
 }
 

@@ -5,15 +5,28 @@
 
 PBValueKind ValueKindOf(int type) {
     switch (type & ~TYPE_TAB) {
-        case TYPE_FLOAT: case TYPE_ANGLE: case TYPE_PCNT_FRAC: case TYPE_WORLD: case TYPE_COLOR_CHANNEL:
+        case TYPE_FLOAT:
+        case TYPE_ANGLE:
+        case TYPE_PCNT_FRAC:
+        case TYPE_WORLD:
+        case TYPE_COLOR_CHANNEL:
             return PBValueKind::Float;
-        case TYPE_INT: case TYPE_BOOL: case TYPE_TIMEVALUE: case TYPE_RADIOBTN_INDEX: case TYPE_INDEX:
+        case TYPE_INT:
+        case TYPE_BOOL:
+        case TYPE_TIMEVALUE:
+        case TYPE_RADIOBTN_INDEX:
+        case TYPE_INDEX:
             return PBValueKind::Int;
-        case TYPE_RGBA: case TYPE_POINT3:
+        case TYPE_RGBA:
+        case TYPE_POINT3:
             return PBValueKind::Point3;
-        case TYPE_STRING: case TYPE_FILENAME:
+        case TYPE_STRING:
+        case TYPE_FILENAME:
             return PBValueKind::String;
-        case TYPE_MTL: case TYPE_TEXMAP: case TYPE_INODE: case TYPE_REFTARG:
+        case TYPE_MTL:
+        case TYPE_TEXMAP:
+        case TYPE_INODE:
+        case TYPE_REFTARG:
             return PBValueKind::Ref;
         default:
             return PBValueKind::None;
@@ -88,7 +101,11 @@ ParamDef& ParamDef::Combo(MapID map, int ctrlId, std::initializer_list<StringRes
 
 ParamBlockDesc2::ParamBlockDesc2(BlockID id, const MCHAR* internalName, StringResID localName, ClassDesc2* desc,
                                  USHORT blockFlags, int refno)
-    : ID(id), int_name(internalName ? internalName : L""), local_name(localName), cd(desc), flags(blockFlags),
+    : ID(id),
+      int_name(internalName ? internalName : L""),
+      local_name(localName),
+      cd(desc),
+      flags(blockFlags),
       ref_no(refno) {
     if (cd) cd->AddParamBlockDesc(this);
 }

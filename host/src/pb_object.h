@@ -1,5 +1,5 @@
 // Helpers for the host's own classes: a descriptor built from plain values and a base that
-// owns one parameter block as reference 0. Private to the host library.
+// owns one parameter block as reference 0. Private to the host library; main thread only.
 #pragma once
 
 #include <functional>

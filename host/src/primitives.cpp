@@ -191,7 +191,9 @@ public:
                 buildBox(m, pblock->GetFloat(kBoxLength, t), pblock->GetFloat(kBoxWidth, t),
                          pblock->GetFloat(kBoxHeight, t));
                 break;
-            case Kind::Sphere: buildSphere(m, pblock->GetFloat(kSphereRadius, t), pblock->GetInt(kSphereSegs, t)); break;
+            case Kind::Sphere:
+                buildSphere(m, pblock->GetFloat(kSphereRadius, t), pblock->GetInt(kSphereSegs, t));
+                break;
             case Kind::Cylinder:
                 buildCylinder(m, pblock->GetFloat(kCylRadius, t), pblock->GetFloat(kCylHeight, t),
                               pblock->GetInt(kCylSides, t));
@@ -209,15 +211,13 @@ private:
 
 SimpleClassDesc boxDesc(L"Box", L"Box", GEOMOBJECT_CLASS_ID, kBoxClassID,
                         [](bool l) -> void* { return static_cast<Object*>(new PrimitiveObject(Kind::Box, l)); });
-SimpleClassDesc sphereDesc(L"Sphere", L"Sphere", GEOMOBJECT_CLASS_ID, kSphereClassID, [](bool l) -> void* {
-    return static_cast<Object*>(new PrimitiveObject(Kind::Sphere, l));
-});
+SimpleClassDesc sphereDesc(L"Sphere", L"Sphere", GEOMOBJECT_CLASS_ID, kSphereClassID,
+                           [](bool l) -> void* { return static_cast<Object*>(new PrimitiveObject(Kind::Sphere, l)); });
 SimpleClassDesc cylinderDesc(L"Cylinder", L"Cylinder", GEOMOBJECT_CLASS_ID, kCylinderClassID, [](bool l) -> void* {
     return static_cast<Object*>(new PrimitiveObject(Kind::Cylinder, l));
 });
-SimpleClassDesc planeDesc(L"Plane", L"Plane", GEOMOBJECT_CLASS_ID, kPlaneClassID, [](bool l) -> void* {
-    return static_cast<Object*>(new PrimitiveObject(Kind::Plane, l));
-});
+SimpleClassDesc planeDesc(L"Plane", L"Plane", GEOMOBJECT_CLASS_ID, kPlaneClassID,
+                          [](bool l) -> void* { return static_cast<Object*>(new PrimitiveObject(Kind::Plane, l)); });
 
 ParamBlockDesc2& boxBlock() {
     static ParamBlockDesc2 d(0, L"params", 0, &boxDesc, P_AUTO_CONSTRUCT, 0);
@@ -270,10 +270,18 @@ ParamBlockDesc2& planeBlock() {
 ClassDesc2* descFor(Kind k) {
     // The blocks are built on first use so they exist before any instance asks for them.
     switch (k) {
-        case Kind::Box: boxBlock(); return &boxDesc;
-        case Kind::Sphere: sphereBlock(); return &sphereDesc;
-        case Kind::Cylinder: cylinderBlock(); return &cylinderDesc;
-        case Kind::Plane: planeBlock(); return &planeDesc;
+        case Kind::Box:
+            boxBlock();
+            return &boxDesc;
+        case Kind::Sphere:
+            sphereBlock();
+            return &sphereDesc;
+        case Kind::Cylinder:
+            cylinderBlock();
+            return &cylinderDesc;
+        case Kind::Plane:
+            planeBlock();
+            return &planeDesc;
     }
     return nullptr;
 }

@@ -4,9 +4,13 @@
 
 #include "max/param_block2.h"
 
-void Animatable::GetClassName(MSTR& s, bool) const { s.clear(); }
+void Animatable::GetClassName(MSTR& s, bool) const {
+    s.clear();
+}
 
-MSTR Animatable::SubAnimName(int, bool) { return MSTR(); }
+MSTR Animatable::SubAnimName(int, bool) {
+    return MSTR();
+}
 
 IParamBlock2* Animatable::GetParamBlockByID(BlockID id) {
     for (int i = 0; i < NumParamBlocks(); ++i) {
@@ -33,7 +37,9 @@ RefResult ReferenceMaker::ReplaceReference(int which, RefTargetHandle target, BO
     return REF_SUCCEED;
 }
 
-RefResult ReferenceMaker::DeleteReference(int which) { return ReplaceReference(which, nullptr, TRUE); }
+RefResult ReferenceMaker::DeleteReference(int which) {
+    return ReplaceReference(which, nullptr, TRUE);
+}
 
 RefResult ReferenceMaker::DeleteAllRefsFromMe() {
     for (int i = 0; i < NumRefs(); ++i) DeleteReference(i);
@@ -101,7 +107,9 @@ RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID pa
     return REF_SUCCEED;
 }
 
-RefTargetHandle ReferenceTarget::Clone(RemapDir&) { return nullptr; }
+RefTargetHandle ReferenceTarget::Clone(RemapDir&) {
+    return nullptr;
+}
 
 RefTargetHandle RemapDir::FindMapping(RefTargetHandle from) {
     for (auto& [a, b] : map_)
@@ -109,7 +117,9 @@ RefTargetHandle RemapDir::FindMapping(RefTargetHandle from) {
     return nullptr;
 }
 
-void RemapDir::AddEntry(RefTargetHandle from, RefTargetHandle to) { map_.emplace_back(from, to); }
+void RemapDir::AddEntry(RefTargetHandle from, RefTargetHandle to) {
+    map_.emplace_back(from, to);
+}
 
 RefTargetHandle RemapDir::CloneRef(RefTargetHandle target) {
     if (!target) return nullptr;

@@ -19,7 +19,9 @@ public:
     void keep(ReferenceTarget* t) { t->AddDependent(this); }
 };
 
-bool isModifierClass(SClass_ID s) { return s == OSM_CLASS_ID || s == WSM_CLASS_ID; }
+bool isModifierClass(SClass_ID s) {
+    return s == OSM_CLASS_ID || s == WSM_CLASS_ID;
+}
 bool isObjectClass(SClass_ID s) {
     return s == GEOMOBJECT_CLASS_ID || s == CAMERA_CLASS_ID || s == LIGHT_CLASS_ID || s == SHAPE_CLASS_ID ||
            s == HELPER_CLASS_ID;
@@ -164,7 +166,8 @@ private:
         n->SetObjOffsetScale(point3(member(off, "scale", path), path + ".objectOffset.scale"));
         const Json& hidden = member(j, "hidden", path);
         const Json& renderable = member(j, "renderable", path);
-        if (!hidden.is_boolean() || !renderable.is_boolean()) refuse(path, "hidden and renderable must be true or false");
+        if (!hidden.is_boolean() || !renderable.is_boolean())
+            refuse(path, "hidden and renderable must be true or false");
         n->Hide(hidden.get<bool>());
         n->SetRenderable(renderable.get<bool>());
         const Json& mods = array(member(j, "modifiers", path), path + ".modifiers");
@@ -185,9 +188,17 @@ private:
         std::string vp = path + ".v";
         bool isInt = ValueKindOf(type) == PBValueKind::Int;
         switch (ValueKindOf(type)) {
-            case PBValueKind::Float: s.f = float(number(v, vp)); s.i = int(s.f); break;
-            case PBValueKind::Int: s.i = int(integer(v, vp, INT_MIN, INT_MAX)); s.f = float(s.i); break;
-            case PBValueKind::Point3: s.p = point3(v, vp); break;
+            case PBValueKind::Float:
+                s.f = float(number(v, vp));
+                s.i = int(s.f);
+                break;
+            case PBValueKind::Int:
+                s.i = int(integer(v, vp, INT_MIN, INT_MAX));
+                s.f = float(s.i);
+                break;
+            case PBValueKind::Point3:
+                s.p = point3(v, vp);
+                break;
             case PBValueKind::String:
                 if (!v.is_string()) refuse(vp, "expected a string");
                 s.s = fromUtf8(v.get<std::string>());
@@ -202,7 +213,8 @@ private:
                     s.ref = objectRef(member(v, "object", vp), vp + ".object");
                 }
                 break;
-            default: refuse(path, "parameter type " + std::to_string(type) + " is not stored in files");
+            default:
+                refuse(path, "parameter type " + std::to_string(type) + " is not stored in files");
         }
         if (auto it = j.find("keys"); it != j.end()) {
             const Json& keys = array(*it, path + ".keys");
@@ -213,8 +225,10 @@ private:
                 PB2Key k;
                 k.t = TimeValue(integer(keys[i][0], kp + "[0]", INT_MIN + 1, INT_MAX));
                 if (!s.keys.empty() && k.t <= s.keys.back().t) refuse(kp, "key times must increase");
-                if (isInt) k.i = int(integer(keys[i][1], kp + "[1]", INT_MIN, INT_MAX)), k.f = float(k.i);
-                else k.f = float(number(keys[i][1], kp + "[1]")), k.i = int(k.f);
+                if (isInt)
+                    k.i = int(integer(keys[i][1], kp + "[1]", INT_MIN, INT_MAX)), k.f = float(k.i);
+                else
+                    k.f = float(number(keys[i][1], kp + "[1]")), k.i = int(k.f);
                 s.keys.push_back(k);
             }
         }
@@ -316,7 +330,8 @@ private:
             }
             for (int f2 = 0; f2 < m.numFaces; ++f2)
                 for (int c = 0; c < 3; ++c) {
-                    ns->Face(f2).SetNormalID(c, int(index(ids[3 * f2 + c], size_t(ns->GetNumNormals()), np + ".faceNormalIds")));
+                    ns->Face(f2).SetNormalID(
+                        c, int(index(ids[3 * f2 + c], size_t(ns->GetNumNormals()), np + ".faceNormalIds")));
                     if (!spec[3 * f2 + c].is_boolean()) refuse(np + ".specified", "expected true or false");
                     ns->Face(f2).SetSpecified(c, spec[3 * f2 + c].get<bool>());
                 }

@@ -19,7 +19,9 @@ namespace host {
 
 namespace {
 
-bool isNodeType(int type) { return (type & ~TYPE_TAB) == TYPE_INODE; }
+bool isNodeType(int type) {
+    return (type & ~TYPE_TAB) == TYPE_INODE;
+}
 
 class Writer {
 public:
@@ -53,15 +55,20 @@ public:
 private:
     Json slotValue(const ParamDef& d, const PB2Slot& s, float f, int n) {
         switch (ValueKindOf(d.type)) {
-            case PBValueKind::Float: return f;
-            case PBValueKind::Int: return n;
-            case PBValueKind::Point3: return toJson(s.p);
-            case PBValueKind::String: return toUtf8(s.s);
+            case PBValueKind::Float:
+                return f;
+            case PBValueKind::Int:
+                return n;
+            case PBValueKind::Point3:
+                return toJson(s.p);
+            case PBValueKind::String:
+                return toUtf8(s.s);
             case PBValueKind::Ref:
                 if (!s.ref) return nullptr;
                 if (isNodeType(d.type)) return Json{{"node", static_cast<INode*>(s.ref)->GetHandle()}};
                 return Json{{"object", idOf(s.ref)}};
-            default: return nullptr;
+            default:
+                return nullptr;
         }
     }
 
@@ -76,7 +83,8 @@ private:
                 if (!s.keys.empty()) {
                     Json keys = Json::array();
                     for (const PB2Key& k : s.keys)
-                        keys.push_back(Json::array({k.t, ValueKindOf(d.type) == PBValueKind::Int ? Json(k.i) : Json(k.f)}));
+                        keys.push_back(
+                            Json::array({k.t, ValueKindOf(d.type) == PBValueKind::Int ? Json(k.i) : Json(k.f)}));
                     slot["keys"] = std::move(keys);
                 }
                 values.push_back(std::move(slot));
@@ -119,7 +127,8 @@ private:
                     ids.push_back(ns->Face(f).GetNormalID(c));
                     spec.push_back(ns->Face(f).GetSpecified(c));
                 }
-            out["normals"] = Json{{"normals", normals}, {"explicit", expl}, {"faceNormalIds", ids}, {"specified", spec}};
+            out["normals"] =
+                Json{{"normals", normals}, {"explicit", expl}, {"faceNormalIds", ids}, {"specified", spec}};
         }
         return out;
     }
@@ -168,10 +177,9 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
                   {"position", trackJson(n->PositionTrack())},
                   {"rotation", trackJson(n->RotationTrack())},
                   {"scale", trackJson(n->ScaleTrack())},
-                  {"objectOffset",
-                   Json{{"position", toJson(n->GetObjOffsetPos())},
-                        {"rotation", toJson(n->GetObjOffsetRot())},
-                        {"scale", toJson(n->GetObjOffsetScale())}}},
+                  {"objectOffset", Json{{"position", toJson(n->GetObjOffsetPos())},
+                                        {"rotation", toJson(n->GetObjOffsetRot())},
+                                        {"scale", toJson(n->GetObjOffsetScale())}}},
                   {"hidden", bool(n->IsNodeHidden(FALSE))},
                   {"renderable", bool(n->Renderable())}};
         node["object"] = w.idOf(n->GetObjectRef());
@@ -187,12 +195,11 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
     for (INode* n : scene.selection()) selection.push_back(n->GetHandle());
     Json doc{{"format", kSceneFormat},
              {"version", kSceneVersion},
-             {"settings",
-              Json{{"unitType", settings.unitType},
-                   {"unitScale", settings.unitScale},
-                   {"ticksPerFrame", settings.ticksPerFrame},
-                   {"animRange", Json::array({settings.animRange.Start(), settings.animRange.End()})},
-                   {"time", settings.time}}},
+             {"settings", Json{{"unitType", settings.unitType},
+                               {"unitScale", settings.unitScale},
+                               {"ticksPerFrame", settings.ticksPerFrame},
+                               {"animRange", Json::array({settings.animRange.Start(), settings.animRange.End()})},
+                               {"time", settings.time}}},
              {"nextHandle", scene.nextHandle()},
              {"objects", Json::array()},
              {"nodes", nodes},

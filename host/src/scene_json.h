@@ -1,9 +1,8 @@
 // Private to the scene-file code: the JSON library, the format's names and a reader that
-// names the JSON path of whatever it refuses.
+// names the JSON path of whatever it refuses. Pure functions over JSON values.
 #pragma once
 
 #include <nlohmann/json.hpp>
-
 #include <stdexcept>
 #include <string>
 
@@ -39,8 +38,9 @@ inline double number(const Json& j, const std::string& path) {
 
 inline long long integer(const Json& j, const std::string& path, long long lo, long long hi) {
     if (!j.is_number_integer() && !j.is_number_unsigned()) refuse(path, "expected an integer");
-    long long v = j.is_number_unsigned() ? (long long)std::min<unsigned long long>(j.get<unsigned long long>(), 1ull << 62)
-                                         : j.get<long long>();
+    long long v = j.is_number_unsigned()
+                      ? (long long)std::min<unsigned long long>(j.get<unsigned long long>(), 1ull << 62)
+                      : j.get<long long>();
     if (v < lo || v > hi) refuse(path, "value " + std::to_string(v) + " out of range");
     return v;
 }
@@ -55,6 +55,8 @@ inline Point3 point3(const Json& j, const std::string& path) {
     return Point3(number(j[0], path + "[0]"), number(j[1], path + "[1]"), number(j[2], path + "[2]"));
 }
 
-inline Json toJson(const Point3& p) { return Json::array({p.x, p.y, p.z}); }
+inline Json toJson(const Point3& p) {
+    return Json::array({p.x, p.y, p.z});
+}
 
 }  // namespace host

@@ -30,7 +30,9 @@ ObjectState SimpleParticle::Eval(TimeValue t) {
     return ObjectState(this);
 }
 
-Interval SimpleParticle::ObjectValidity(TimeValue t) { return mvalid & GetValidity(t); }
+Interval SimpleParticle::ObjectValidity(TimeValue t) {
+    return mvalid & GetValidity(t);
+}
 
 RefResult SimpleParticle::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage message, BOOL) {
     if (message == REFMSG_CHANGE) {
@@ -40,7 +42,9 @@ RefResult SimpleParticle::NotifyRefChanged(const Interval&, RefTargetHandle, Par
     return REF_SUCCEED;
 }
 
-void SimpleParticle::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) { box = parts.BoundBox(tm); }
+void SimpleParticle::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
+    box = parts.BoundBox(tm);
+}
 
 namespace host {
 

@@ -156,7 +156,9 @@ Mtl* materialForIndex(Mtl* mtl, MtlID index) {
     return pb->GetMtl(kMultiMaterials, 0, int(index) % n);
 }
 
-Color diffuseOf(Mtl* mtl) { return mtl ? mtl->GetDiffuse(0, FALSE) : Color(0.5f, 0.5f, 0.5f); }
+Color diffuseOf(Mtl* mtl) {
+    return mtl ? mtl->GetDiffuse(0, FALSE) : Color(0.5f, 0.5f, 0.5f);
+}
 
 float glossinessOf(Mtl* mtl) {
     if (mtl && mtl->ClassID() == kStdMtlClassID) return mtl->GetParamBlock(0)->GetFloat(kStdGlossiness);

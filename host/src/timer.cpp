@@ -71,9 +71,13 @@ void useTestClock(bool on) {
     loop().testNowMs = 0;
 }
 
-void advanceTestClock(uint64_t ms) { loop().testNowMs += ms; }
+void advanceTestClock(uint64_t ms) {
+    loop().testNowMs += ms;
+}
 
-int pendingTimerCount() { return int(loop().timers.size()); }
+int pendingTimerCount() {
+    return int(loop().timers.size());
+}
 
 int pumpMessages() {
     freeRetiredScenes();
@@ -104,8 +108,10 @@ int pumpUntilIdle(uint64_t maxMs) {
         for (const Timer& t : loop().timers) next = std::min(next, t.dueMs);
         uint64_t now = clockMs();
         uint64_t wait = next > now ? std::min(next - now, start + maxMs - now) : 0;
-        if (loop().testClock) loop().testNowMs += wait;
-        else if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        if (loop().testClock)
+            loop().testNowMs += wait;
+        else if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
         ran += pumpMessages();
     }
     return ran;

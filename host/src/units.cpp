@@ -12,20 +12,30 @@ SceneSettings& sceneSettings() {
 
 double metresPerUnit(int type) {
     switch (type) {
-        case UNITS_INCHES: return 0.0254;
-        case UNITS_FEET: return 0.3048;
-        case UNITS_MILES: return 1609.344;
-        case UNITS_MILLIMETERS: return 0.001;
-        case UNITS_CENTIMETERS: return 0.01;
-        case UNITS_METERS: return 1.0;
-        case UNITS_KILOMETERS: return 1000.0;
-        default: return -1.0;
+        case UNITS_INCHES:
+            return 0.0254;
+        case UNITS_FEET:
+            return 0.3048;
+        case UNITS_MILES:
+            return 1609.344;
+        case UNITS_MILLIMETERS:
+            return 0.001;
+        case UNITS_CENTIMETERS:
+            return 0.01;
+        case UNITS_METERS:
+            return 1.0;
+        case UNITS_KILOMETERS:
+            return 1000.0;
+        default:
+            return -1.0;
     }
 }
 
 }  // namespace host
 
-int GetTicksPerFrame() { return host::sceneSettings().ticksPerFrame; }
+int GetTicksPerFrame() {
+    return host::sceneSettings().ticksPerFrame;
+}
 
 void SetTicksPerFrame(int ticks) {
     if (ticks <= 0 || TIME_TICKSPERSEC % ticks != 0 || ticks == host::sceneSettings().ticksPerFrame) return;
@@ -33,7 +43,9 @@ void SetTicksPerFrame(int ticks) {
     BroadcastNotification(NOTIFY_TIMEUNITS_CHANGE);
 }
 
-int GetFrameRate() { return TIME_TICKSPERSEC / GetTicksPerFrame(); }
+int GetFrameRate() {
+    return TIME_TICKSPERSEC / GetTicksPerFrame();
+}
 
 void SetFrameRate(int fps) {
     if (fps > 0 && TIME_TICKSPERSEC % fps == 0) SetTicksPerFrame(TIME_TICKSPERSEC / fps);

@@ -15,10 +15,14 @@ struct Log {
     std::vector<std::pair<int, void*>> calls;
 };
 
-void record(void* param, NotifyInfo* info) { static_cast<Log*>(param)->calls.emplace_back(info->intcode, info->callParam); }
+void record(void* param, NotifyInfo* info) {
+    static_cast<Log*>(param)->calls.emplace_back(info->intcode, info->callParam);
+}
 
 int gPreNewFlags = 0;
-void recordPreNewFlags(void*, NotifyInfo* info) { gPreNewFlags = *static_cast<int*>(info->callParam); }
+void recordPreNewFlags(void*, NotifyInfo* info) {
+    gPreNewFlags = *static_cast<int*>(info->callParam);
+}
 
 TEST(Notifications, RegisteredCodesOnlyWithTheirParam) {
     Log a, b;
@@ -49,7 +53,9 @@ TEST(Notifications, RegisteredCodesOnlyWithTheirParam) {
 }
 
 Log* gOther = nullptr;
-void unregisterOther(void*, NotifyInfo*) { UnRegisterNotification(record, gOther); }
+void unregisterOther(void*, NotifyInfo*) {
+    UnRegisterNotification(record, gOther);
+}
 
 TEST(Notifications, UnitAndFrameRateChangesAreAnnounced) {
     Log log;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -91,7 +90,8 @@ TEST_F(SceneCmdTest, PluginObjectsNeedTheirModule) {
     host::startUp({WX_TEST_MODULE}, errors);
     ASSERT_TRUE(errors.empty());
     Interface* ip = GetCOREInterface();
-    ip->CreateObjectNode(static_cast<Object*>(ip->CreateInstance(GEOMOBJECT_CLASS_ID, Class_ID(0x5eed0001, 0x7e570002))));
+    ip->CreateObjectNode(
+        static_cast<Object*>(ip->CreateInstance(GEOMOBJECT_CLASS_ID, Class_ID(0x5eed0001, 0x7e570002))));
     std::string error;
     ASSERT_TRUE(host::saveScene(dir + "/plugin.scene", error));
     host::moduleLoader().unloadAll();

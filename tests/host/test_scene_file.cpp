@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-
 #include <nlohmann/json.hpp>
 
 #include "host/builtin_objects.h"
@@ -34,7 +32,9 @@ private:
     std::string path_;
 };
 
-std::string currentJson() { return host::sceneToJson(host::currentScene(), host::sceneSettings()); }
+std::string currentJson() {
+    return host::sceneToJson(host::currentScene(), host::sceneSettings());
+}
 
 // A scene that uses every stored feature: hierarchy, keys, primitives, a mesh with map
 // channels and specified normals, a modifier stack, camera, light, selection, units.

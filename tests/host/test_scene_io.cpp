@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,7 +149,8 @@ TEST(SceneIo, GltfHierarchyCamerasAndLightsStandUpright) {
       "extensionsUsed":["KHR_lights_punctual"],
       "extensions":{"KHR_lights_punctual":{"lights":[{"type":"spot","color":[1,0,0],"intensity":5,
                     "spot":{"innerConeAngle":0.2,"outerConeAngle":0.4}}]}},
-      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" + base64(bytes) + R"("}],
+      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" +
+                       base64(bytes) + R"("}],
       "bufferViews":[{"buffer":0,"byteLength":36}],
       "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]}],
       "meshes":[{"name":"tri","primitives":[{"attributes":{"POSITION":0}}]}],
@@ -202,7 +202,8 @@ TEST(SceneIo, HostileCountsAreRefusedWithoutAllocating) {
     // An accessor that claims a trillion vertices over a 36-byte buffer.
     std::vector<unsigned char> bytes(36, 0);
     std::string gltf = R"({"asset":{"version":"2.0"},
-      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" + base64(bytes) + R"("}],
+      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" +
+                       base64(bytes) + R"("}],
       "bufferViews":[{"buffer":0,"byteLength":36}],
       "accessors":[{"bufferView":0,"componentType":5126,"count":1000000000000,"type":"VEC3"},
                    {"componentType":5126,"count":1000000000000,"type":"VEC3"}],

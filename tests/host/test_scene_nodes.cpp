@@ -78,8 +78,8 @@ TEST_F(FreshScene, HierarchyTransformsAndSelection) {
     EXPECT_EQ(child->GetParentNode(), ip->GetRootNode());
     EXPECT_TRUE(child->GetNodeTM(0).Equals(RotateZMatrix(kPi / 2) * TransMatrix(Point3(10, 1, 0)), 1e-4f));
     // SetNodeTM round-trips a rotated, scaled, mirrored transform.
-    Matrix3 tm = ScaleMatrix(Point3(-2, 1, 3)) * EulerXYZMatrix(Point3(0.3f, -0.4f, 1.2f)) *
-                 TransMatrix(Point3(5, 6, 7));
+    Matrix3 tm =
+        ScaleMatrix(Point3(-2, 1, 3)) * EulerXYZMatrix(Point3(0.3f, -0.4f, 1.2f)) * TransMatrix(Point3(5, 6, 7));
     child->SetNodeTM(0, tm);
     EXPECT_TRUE(child->GetNodeTM(0).Equals(tm, 1e-4f));
     // Deleting a parent keeps its children, under the grandparent.

@@ -3,8 +3,8 @@
 // accept (same release and API number), call LibInitialize (FALSE unloads the module),
 // register each LibClassDesc(i) with the class registry (a class id already registered is
 // skipped: the first loaded wins), and at unload call LibShutdown, forget the descriptors
-// and dlclose, newest module first. Objects a module created must be gone before it is
-// unloaded; unloadAll frees the open scene first for that reason. Main thread only.
+// and dlclose, newest first; the open scene is freed first, since a module's objects must
+// not outlive its code. Main thread only.
 #pragma once
 
 #include <string>

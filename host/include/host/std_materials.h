@@ -15,8 +15,21 @@ inline constexpr Class_ID kMultiMtlClassID{MULTI_CLASS_ID, 0};
 inline constexpr Class_ID kBitmapTexClassID{BMTEX_CLASS_ID, 0};
 
 // Standard-material map slots.
-enum { ID_AM = 0, ID_DI = 1, ID_SP = 2, ID_SH = 3, ID_SS = 4, ID_SI = 5, ID_OP = 6, ID_FI = 7, ID_BU = 8,
-       ID_RL = 9, ID_RR = 10, ID_DP = 11, STD_NUM_MAPS = 12 };
+enum {
+    ID_AM = 0,
+    ID_DI = 1,
+    ID_SP = 2,
+    ID_SH = 3,
+    ID_SS = 4,
+    ID_SI = 5,
+    ID_OP = 6,
+    ID_FI = 7,
+    ID_BU = 8,
+    ID_RL = 9,
+    ID_RR = 10,
+    ID_DP = 11,
+    STD_NUM_MAPS = 12
+};
 
 namespace host {
 

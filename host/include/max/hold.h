@@ -33,7 +33,9 @@ public:
     // Takes ownership; dropped at once when not holding.
     void Put(RestoreObj* r);
     void Suspend() { ++suspended_; }
-    void Resume() { if (suspended_ > 0) --suspended_; }
+    void Resume() {
+        if (suspended_ > 0) --suspended_;
+    }
     int IsSuspended() const { return suspended_ > 0 ? TRUE : FALSE; }
     void SuperBegin() { Begin(); }
     void SuperAccept(const MCHAR* name) { Accept(name); }

@@ -97,8 +97,8 @@ public:
     int NumRefs() override { return 2; }
     RefTargetHandle GetReference(int i) override;
     void SetReference(int i, RefTargetHandle t) override;
-    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
-                               RefMessage message, BOOL propagate) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID, RefMessage message,
+                               BOOL propagate) override;
     // Drops the cached evaluation (the next EvalWorldState re-runs the pipeline).
     void InvalidateWS();
 
@@ -115,9 +115,9 @@ private:
     Point3 offPos_, offRot_, offScale_{1, 1, 1};
     bool hidden_ = false;
     bool renderable_ = true;
-    Object* object_ = nullptr;     // reference 0 when there is no WSM stack
+    Object* object_ = nullptr;       // reference 0 when there is no WSM stack
     IDerivedObject* wsm_ = nullptr;  // reference 0 when there is one
-    Mtl* mtl_ = nullptr;           // reference 1
+    Mtl* mtl_ = nullptr;             // reference 1
     host::Scene* scene_ = nullptr;
     // Cached pipeline result.
     ObjectState ws_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "max/inode.h"
+#include "max/win_ui.h"
 
 constexpr DWORD REDRAW_BEGIN = 1u << 0;
 constexpr DWORD REDRAW_INTERACTIVE = 1u << 1;
@@ -48,6 +49,10 @@ public:
     void ForceCompleteRedraw(BOOL doDisabled = TRUE);
     // Folder paths without a trailing separator; empty for ids the stand-in does not keep.
     const MCHAR* GetDir(int which);
+    // Command-panel rollouts from dialog resources (MAKEINTRESOURCE ids); see host/ui_model.h.
+    HWND AddRollupPage(HINSTANCE inst, const MCHAR* dlgTemplate, DLGPROC proc, const MCHAR* title, LPARAM param = 0,
+                       DWORD flags = 0, int category = 0);
+    void DeleteRollupPage(HWND hRollup);
     HWND GetMAXHWnd() { return nullptr; }
 
     // Stand-in: redraw requests so far, and folder overrides.

@@ -10,8 +10,12 @@ constexpr int TIME_TICKSPERSEC = 4800;
 constexpr TimeValue TIME_PosInfinity = INT_MAX;
 constexpr TimeValue TIME_NegInfinity = INT_MIN;
 
-inline double TicksToSec(TimeValue t) { return t / double(TIME_TICKSPERSEC); }
-inline TimeValue SecToTicks(double s) { return TimeValue(s * TIME_TICKSPERSEC); }
+inline double TicksToSec(TimeValue t) {
+    return t / double(TIME_TICKSPERSEC);
+}
+inline TimeValue SecToTicks(double s) {
+    return TimeValue(s * TIME_TICKSPERSEC);
+}
 
 class Interval {
 public:
@@ -19,11 +23,17 @@ public:
     constexpr Interval(TimeValue s, TimeValue e) : start_(s), end_(e) {}
     constexpr TimeValue Start() const { return start_; }
     constexpr TimeValue End() const { return end_; }
-    void Set(TimeValue s, TimeValue e) { start_ = s; end_ = e; }
+    void Set(TimeValue s, TimeValue e) {
+        start_ = s;
+        end_ = e;
+    }
     void SetStart(TimeValue s) { start_ = s; }
     void SetEnd(TimeValue e) { end_ = e; }
     void SetEmpty() { start_ = end_ = TIME_NegInfinity; }
-    void SetInfinite() { start_ = TIME_NegInfinity; end_ = TIME_PosInfinity; }
+    void SetInfinite() {
+        start_ = TIME_NegInfinity;
+        end_ = TIME_PosInfinity;
+    }
     void SetInstant(TimeValue t) { start_ = end_ = t; }
     constexpr bool Empty() const { return start_ == TIME_NegInfinity && end_ == TIME_NegInfinity; }
     constexpr bool IsInfinite() const { return start_ == TIME_NegInfinity && end_ == TIME_PosInfinity; }
@@ -39,7 +49,10 @@ public:
     }
     Interval& operator&=(const Interval& o) { return *this = *this & o; }
     Interval& operator+=(TimeValue t) {
-        if (Empty()) { start_ = end_ = t; return *this; }
+        if (Empty()) {
+            start_ = end_ = t;
+            return *this;
+        }
         if (t < start_) start_ = t;
         if (t > end_) end_ = t;
         return *this;

@@ -13,13 +13,20 @@ public:
     Matrix3() { IdentityMatrix(); }
     explicit Matrix3(int init) { init ? IdentityMatrix() : Zero(); }
     Matrix3(const Point3& u, const Point3& v, const Point3& n, const Point3& t) {
-        SetRow(0, u); SetRow(1, v); SetRow(2, n); SetRow(3, t);
+        SetRow(0, u);
+        SetRow(1, v);
+        SetRow(2, n);
+        SetRow(3, t);
     }
 
     void IdentityMatrix();
     void Zero();
     Point3 GetRow(int i) const { return {m[i][0], m[i][1], m[i][2]}; }
-    void SetRow(int i, const Point3& p) { m[i][0] = p.x; m[i][1] = p.y; m[i][2] = p.z; }
+    void SetRow(int i, const Point3& p) {
+        m[i][0] = p.x;
+        m[i][1] = p.y;
+        m[i][2] = p.z;
+    }
     Point3 GetTrans() const { return GetRow(3); }
     void SetTrans(const Point3& p) { SetRow(3, p); }
     float* operator[](int i) { return m[i]; }
@@ -59,9 +66,15 @@ public:
     float m[4][3];
 };
 
-inline Point3 operator*(const Point3& p, const Matrix3& a) { return a.PointTransform(p); }
-inline Point3 operator*(const Matrix3& a, const Point3& p) { return a.PointTransform(p); }
-inline Point3 VectorTransform(const Matrix3& a, const Point3& v) { return a.VectorTransform(v); }
+inline Point3 operator*(const Point3& p, const Matrix3& a) {
+    return a.PointTransform(p);
+}
+inline Point3 operator*(const Matrix3& a, const Point3& p) {
+    return a.PointTransform(p);
+}
+inline Point3 VectorTransform(const Matrix3& a, const Point3& v) {
+    return a.VectorTransform(v);
+}
 Matrix3 Inverse(const Matrix3& a);
 Matrix3 TransMatrix(const Point3& p);
 Matrix3 ScaleMatrix(const Point3& s);

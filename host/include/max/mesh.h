@@ -27,8 +27,16 @@ public:
     DWORD v[3] = {0, 0, 0};
     DWORD smGroup = 0;
     DWORD flags = 0;
-    void setVerts(int a, int b, int c) { v[0] = DWORD(a); v[1] = DWORD(b); v[2] = DWORD(c); }
-    void setVerts(const DWORD* p) { v[0] = p[0]; v[1] = p[1]; v[2] = p[2]; }
+    void setVerts(int a, int b, int c) {
+        v[0] = DWORD(a);
+        v[1] = DWORD(b);
+        v[2] = DWORD(c);
+    }
+    void setVerts(const DWORD* p) {
+        v[0] = p[0];
+        v[1] = p[1];
+        v[2] = p[2];
+    }
     DWORD getVert(int i) const { return v[i]; }
     DWORD* getAllVerts() { return v; }
     void setSmGroup(DWORD g) { smGroup = g; }
@@ -46,7 +54,11 @@ public:
 class TVFace {
 public:
     DWORD t[3] = {0, 0, 0};
-    void setTVerts(int a, int b, int c) { t[0] = DWORD(a); t[1] = DWORD(b); t[2] = DWORD(c); }
+    void setTVerts(int a, int b, int c) {
+        t[0] = DWORD(a);
+        t[1] = DWORD(b);
+        t[2] = DWORD(c);
+    }
     DWORD getTVert(int i) const { return t[i]; }
 };
 
@@ -83,7 +95,10 @@ class MeshNormalFace {
 public:
     void SetNormalID(int corner, int id) { id_[corner] = id; }
     int GetNormalID(int corner) const { return id_[corner]; }
-    void SpecifyNormalID(int corner, int id) { id_[corner] = id; spec_[corner] = true; }
+    void SpecifyNormalID(int corner, int id) {
+        id_[corner] = id;
+        spec_[corner] = true;
+    }
     void SpecifyAll(bool value = true) { spec_[0] = spec_[1] = spec_[2] = value; }
     void SetSpecified(int corner, bool value = true) { spec_[corner] = value; }
     bool GetSpecified(int corner) const { return spec_[corner]; }

@@ -19,14 +19,31 @@ class Mtl;
 class Texmap;
 
 enum ParamType2 {
-    TYPE_FLOAT = 0, TYPE_INT = 1, TYPE_RGBA = 2, TYPE_POINT3 = 3, TYPE_BOOL = 4, TYPE_ANGLE = 5,
-    TYPE_PCNT_FRAC = 6, TYPE_WORLD = 7, TYPE_STRING = 8, TYPE_FILENAME = 9, TYPE_COLOR_CHANNEL = 11,
-    TYPE_TIMEVALUE = 12, TYPE_RADIOBTN_INDEX = 13, TYPE_MTL = 14, TYPE_TEXMAP = 15, TYPE_INODE = 17,
-    TYPE_REFTARG = 18, TYPE_INDEX = 19,
+    TYPE_FLOAT = 0,
+    TYPE_INT = 1,
+    TYPE_RGBA = 2,
+    TYPE_POINT3 = 3,
+    TYPE_BOOL = 4,
+    TYPE_ANGLE = 5,
+    TYPE_PCNT_FRAC = 6,
+    TYPE_WORLD = 7,
+    TYPE_STRING = 8,
+    TYPE_FILENAME = 9,
+    TYPE_COLOR_CHANNEL = 11,
+    TYPE_TIMEVALUE = 12,
+    TYPE_RADIOBTN_INDEX = 13,
+    TYPE_MTL = 14,
+    TYPE_TEXMAP = 15,
+    TYPE_INODE = 17,
+    TYPE_REFTARG = 18,
+    TYPE_INDEX = 19,
     TYPE_TAB = 0x800,
-    TYPE_FLOAT_TAB = TYPE_FLOAT | TYPE_TAB, TYPE_INT_TAB = TYPE_INT | TYPE_TAB,
-    TYPE_POINT3_TAB = TYPE_POINT3 | TYPE_TAB, TYPE_STRING_TAB = TYPE_STRING | TYPE_TAB,
-    TYPE_MTL_TAB = TYPE_MTL | TYPE_TAB, TYPE_TEXMAP_TAB = TYPE_TEXMAP | TYPE_TAB,
+    TYPE_FLOAT_TAB = TYPE_FLOAT | TYPE_TAB,
+    TYPE_INT_TAB = TYPE_INT | TYPE_TAB,
+    TYPE_POINT3_TAB = TYPE_POINT3 | TYPE_TAB,
+    TYPE_STRING_TAB = TYPE_STRING | TYPE_TAB,
+    TYPE_MTL_TAB = TYPE_MTL | TYPE_TAB,
+    TYPE_TEXMAP_TAB = TYPE_TEXMAP | TYPE_TAB,
     TYPE_INODE_TAB = TYPE_INODE | TYPE_TAB
 };
 
@@ -46,21 +63,40 @@ constexpr int P_READ_ONLY = 0x8000;
 
 // UI control kinds and spinner edit types.
 enum ControlType2 {
-    TYPE_SPINNER = 0, TYPE_RADIO = 1, TYPE_SINGLECHECKBOX = 2, TYPE_MULTICHECKBOX = 3, TYPE_COLORSWATCH = 4,
-    TYPE_EDITBOX = 5, TYPE_CHECKBUTTON = 6, TYPE_PICKNODEBUTTON = 7, TYPE_TEXMAPBUTTON = 8, TYPE_MTLBUTTON = 9,
-    TYPE_NODELISTBOX = 16, TYPE_SLIDER = 17, TYPE_BUTTON = 18, TYPE_INT_COMBOBOX = 23, TYPE_NO_CONTROL = -1
+    TYPE_SPINNER = 0,
+    TYPE_RADIO = 1,
+    TYPE_SINGLECHECKBOX = 2,
+    TYPE_MULTICHECKBOX = 3,
+    TYPE_COLORSWATCH = 4,
+    TYPE_EDITBOX = 5,
+    TYPE_CHECKBUTTON = 6,
+    TYPE_PICKNODEBUTTON = 7,
+    TYPE_TEXMAPBUTTON = 8,
+    TYPE_MTLBUTTON = 9,
+    TYPE_NODELISTBOX = 16,
+    TYPE_SLIDER = 17,
+    TYPE_BUTTON = 18,
+    TYPE_INT_COMBOBOX = 23,
+    TYPE_NO_CONTROL = -1
 };
 #define TYPE_SINGLECHEKBOX TYPE_SINGLECHECKBOX
 enum EditSpinnerType {
-    EDITTYPE_INT = 0, EDITTYPE_FLOAT = 1, EDITTYPE_UNIVERSE = 2, EDITTYPE_POS_INT = 3, EDITTYPE_POS_FLOAT = 4,
-    EDITTYPE_POS_UNIVERSE = 5, EDITTYPE_TIME = 6
+    EDITTYPE_INT = 0,
+    EDITTYPE_FLOAT = 1,
+    EDITTYPE_UNIVERSE = 2,
+    EDITTYPE_POS_INT = 3,
+    EDITTYPE_POS_FLOAT = 4,
+    EDITTYPE_POS_UNIVERSE = 5,
+    EDITTYPE_TIME = 6
 };
 constexpr int APPENDROLL_CLOSED = 0x1;
 
 // Kinds of stored value a type reads and writes through GetValue/SetValue.
 enum class PBValueKind { Float, Int, Point3, String, Ref, None };
 PBValueKind ValueKindOf(int type);
-inline bool IsTabType(int type) { return (type & TYPE_TAB) != 0; }
+inline bool IsTabType(int type) {
+    return (type & TYPE_TAB) != 0;
+}
 
 // One rollout of an automatic user interface.
 struct ParamRollout {
@@ -111,13 +147,25 @@ struct ParamDef {
     ParamDef& Range(float lo, float hi);
     ParamDef& Range(double lo, double hi) { return Range(float(lo), float(hi)); }
     ParamDef& Range(int lo, int hi);
-    ParamDef& Label(const MCHAR* text) { label = text; return *this; }
-    ParamDef& TableSize(int n) { tab_size = n; return *this; }
+    ParamDef& Label(const MCHAR* text) {
+        label = text;
+        return *this;
+    }
+    ParamDef& TableSize(int n) {
+        tab_size = n;
+        return *this;
+    }
     ParamDef& Spinner(MapID map, EditSpinnerType edit, int editId, int spinId, float scale);
     ParamDef& Control(MapID map, ControlType2 kind, std::initializer_list<int> ids);
     ParamDef& Combo(MapID map, int ctrlId, std::initializer_list<StringResID> itemIds);
-    ParamDef& Vals(std::initializer_list<int> values) { vals = values; return *this; }
-    ParamDef& ClassFilter(Class_ID id) { class_filter = id; return *this; }
+    ParamDef& Vals(std::initializer_list<int> values) {
+        vals = values;
+        return *this;
+    }
+    ParamDef& ClassFilter(Class_ID id) {
+        class_filter = id;
+        return *this;
+    }
 };
 
 class ParamBlockDesc2 {
@@ -204,7 +252,9 @@ public:
     BOOL SetValue(ParamID id, TimeValue t, double v, int tabIndex = 0) { return SetValue(id, t, float(v), tabIndex); }
     BOOL SetValue(ParamID id, TimeValue t, int v, int tabIndex = 0);
     BOOL SetValue(ParamID id, TimeValue t, const Point3& v, int tabIndex = 0);
-    BOOL SetValue(ParamID id, TimeValue t, const Color& v, int tabIndex = 0) { return SetValue(id, t, Point3(v), tabIndex); }
+    BOOL SetValue(ParamID id, TimeValue t, const Color& v, int tabIndex = 0) {
+        return SetValue(id, t, Point3(v), tabIndex);
+    }
     BOOL SetValue(ParamID id, TimeValue t, const MCHAR* v, int tabIndex = 0);
     BOOL SetValue(ParamID id, TimeValue t, INode* v, int tabIndex = 0);
     BOOL SetValue(ParamID id, TimeValue t, Mtl* v, int tabIndex = 0);

@@ -2,7 +2,8 @@
 // dlsym: LibDescription, LibNumberClasses, LibClassDesc, LibVersion and optionally
 // LibInitialize and LibShutdown. Modules do not link the host library; the host
 // executable exports its symbols (GetCOREInterface, RegisterNotification, theHold, ...) and
-// the dynamic linker binds the module to them when it is opened.
+// the dynamic linker binds the module to them when it is opened. The host calls the
+// exports on its main thread only.
 #pragma once
 
 #include "max/class_desc.h"

@@ -52,11 +52,13 @@ public:
     void MeshInvalid() { mvalid.SetEmpty(); }
     ObjectState Eval(TimeValue t) override;
     Interval ObjectValidity(TimeValue t) override;
-    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
-                               RefMessage message, BOOL propagate) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID, RefMessage message,
+                               BOOL propagate) override;
     int NumParticles() { return parts.Count(); }
     Point3 ParticlePosition(TimeValue, int i) { return i >= 0 && i < parts.Count() ? parts.points[i] : Point3(); }
-    Point3 ParticleVelocity(TimeValue, int i) { return i >= 0 && i < int(parts.vels.size()) ? parts.vels[i] : Point3(); }
+    Point3 ParticleVelocity(TimeValue, int i) {
+        return i >= 0 && i < int(parts.vels.size()) ? parts.vels[i] : Point3();
+    }
     TimeValue ParticleAge(TimeValue, int i) { return i >= 0 && i < int(parts.ages.size()) ? parts.ages[i] : -1; }
     // The emitter's points; particles are positioned by UpdateParticles, not deformed.
     int CanConvertToType(Class_ID) override { return FALSE; }

@@ -84,7 +84,9 @@ public:
     }
 };
 
-void* PyramidDesc::Create(BOOL) { return static_cast<Object*>(new Pyramid()); }
+void* PyramidDesc::Create(BOOL) {
+    return static_cast<Object*>(new Pyramid());
+}
 
 UINT_PTR gTimer = 0;
 
@@ -102,13 +104,23 @@ void onNotify(void*, NotifyInfo* info) {
 
 }  // namespace
 
-WX_PLUGIN_EXPORT const MCHAR* LibDescription() { return L"Host test module"; }
-WX_PLUGIN_EXPORT int LibNumberClasses() { return 1; }
-WX_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) { return i == 0 ? &gDesc : nullptr; }
+WX_PLUGIN_EXPORT const MCHAR* LibDescription() {
+    return L"Host test module";
+}
+WX_PLUGIN_EXPORT int LibNumberClasses() {
+    return 1;
+}
+WX_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
+    return i == 0 ? &gDesc : nullptr;
+}
 #ifdef WX_TEST_MODULE_OLD_SDK
-WX_PLUGIN_EXPORT ULONG LibVersion() { return (ULONG(24000) << 16) + (60 << 8); }
+WX_PLUGIN_EXPORT ULONG LibVersion() {
+    return (ULONG(24000) << 16) + (60 << 8);
+}
 #else
-WX_PLUGIN_EXPORT ULONG LibVersion() { return VERSION_3DSMAX; }
+WX_PLUGIN_EXPORT ULONG LibVersion() {
+    return VERSION_3DSMAX;
+}
 #endif
 WX_PLUGIN_EXPORT int LibInitialize() {
     RegisterNotification(onNotify, nullptr, NOTIFY_SYSTEM_STARTUP);

@@ -1,0 +1,68 @@
+// The stand-in's UI model: dialog resources (controls by id, kind and label) and a string
+// table, rollouts made from them with a dialog procedure, and calls that press a button,
+// pick an item or type text the way a user would, delivering the messages the procedure
+// expects. Open/save dialogs are answered by a settable responder; ShellExecute is
+// recorded. A rollout's handle stays valid until DeleteRollupPage. Main thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "max/win_ui.h"
+
+namespace host::ui {
+
+enum class ControlKind { Button, CheckBox, Radio, Edit, Static, ComboBox, ListBox, Spinner, Group, Custom };
+
+struct ControlResource {
+    int id = 0;
+    ControlKind kind = ControlKind::Static;
+    std::wstring label;
+};
+
+struct DialogResource {
+    int id = 0;
+    std::wstring title;
+    std::vector<ControlResource> controls;
+};
+
+// Resources by id; adding one with a taken id replaces it.
+void addDialogResource(DialogResource dialog);
+const DialogResource* findDialogResource(int id);
+void setString(UINT id, std::wstring text);
+const std::wstring* findString(UINT id);
+// Reads a resource file: {"strings": {"id": "text"...}, "dialogs": [{"id", "title",
+// "controls": [{"id", "kind", "label"}]}]}. False with a message naming the file and entry.
+bool loadResources(const std::string& path, std::string& error);
+
+// Rollouts, in the order they were added.
+struct Rollout {
+    HWND hwnd;
+    int dialogId;
+    std::wstring title;
+};
+HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM param);  // null if no resource
+bool deleteRollout(HWND rollout);                                                      // sends WM_DESTROY first
+std::vector<Rollout> rollouts();
+HWND findRollout(int dialogId);  // the first open rollout made from that dialog
+
+// A user's actions. False (and no message) when the control is missing or disabled.
+bool pressButton(HWND rollout, int controlId);  // check boxes toggle first
+bool selectItem(HWND rollout, int controlId, int index);
+bool typeText(HWND rollout, int controlId, const std::wstring& text);
+std::wstring controlText(HWND rollout, int controlId);
+std::vector<std::wstring> listItems(HWND rollout, int controlId);
+
+// Open/save dialogs: the responder gets (save?, title) and answers a path, or nothing to cancel.
+using FileResponder = std::function<bool(bool save, const std::wstring& title, std::wstring& path)>;
+void setFileResponder(FileResponder responder);
+struct ShellCall {
+    std::wstring operation, file, parameters;
+};
+const std::vector<ShellCall>& shellCalls();
+
+// Closes every rollout and forgets resources, strings, the responder and the shell record.
+void resetUi();
+
+}  // namespace host::ui
