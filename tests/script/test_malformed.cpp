@@ -1,5 +1,7 @@
 // Malformed and hostile script text: every case must end in a clear syntax error (nothing
 // runs) or a script error, never a crash or a hang.
+#include <random>
+
 #include "script_fixture.h"
 
 namespace scripttest {
@@ -106,6 +108,50 @@ TEST_F(ScriptTest, RuntimeLimitsAreErrorsNotCrashes) {
     EXPECT_EQ(cyclic.rfind(L"\"#(#(#(", 0), 0u);
     EXPECT_NE(cyclic.find(L"#(...)"), std::wstring::npos);
     EXPECT_LT(cyclic.size(), 400u);
+}
+
+// Seeded mutations of well-formed texts (characters dropped, doubled or swapped for
+// punctuation): every run ends in TRUE, or FALSE with the error text as the result.
+TEST_F(ScriptTest, MutatedTextsFailCleanly) {
+    const std::wstring seeds[] = {
+        L"global TarnwickWeatherLast = \"\"\ntry (TarnwickWeatherLast = ((TWeatherMtl.addSnow " + nodeRef() +
+            L" #(#(#depth,12.5),#(#enabled,true))) as string)) catch (TarnwickWeatherLast = \"ERROR: \" + "
+            L"(getCurrentException()))",
+        L"TWeatherMtl.makeFall [-10,-20,0] [110,220,350] #(#(#type,1),#(#color,(color 240 244 250))) true",
+        L"macroScript M category:\"T\" (\n on execute do ( UtilityPanel.OpenUtility Box )\n)",
+        L"try (fileIn @\"C:\\x.ms\") catch (format \"failed: %\\n\" (getCurrentException()))",
+    };
+    const wchar_t punctuation[] = L"()[]#\"@\\,;:.=+-*/^<>!\n -";
+    std::mt19937 rng(20261208);
+    int failures = 0, successes = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::wstring text = seeds[rng() % 4];
+        int edits = 1 + int(rng() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            size_t at = rng() % text.size();
+            switch (rng() % 3) {
+                case 0:
+                    text.erase(at, 1);
+                    break;
+                case 1:
+                    text.insert(at, 1, text[at]);
+                    break;
+                default:
+                    text[at] = punctuation[rng() % (sizeof punctuation / sizeof punctuation[0] - 1)];
+            }
+        }
+        FPValue v;
+        BOOL ok = ExecuteMAXScriptScript(text.c_str(), MAXScript::ScriptSource::Dynamic, TRUE, &v, FALSE);
+        if (ok) {
+            ++successes;
+        } else {
+            ++failures;
+            ASSERT_EQ(v.type, TYPE_TSTR) << std::wstring(text);
+            ASSERT_EQ(v.tstr->rfind(L"-- ", 0), 0u) << std::wstring(text);
+        }
+    }
+    EXPECT_GT(failures, 1000);  // the mutations do break most texts
+    EXPECT_GT(successes, 50);
 }
 
 }  // namespace
