@@ -169,4 +169,26 @@ TEST_F(UiTest, ResourceFiles) {
     std::filesystem::remove_all(dir);
 }
 
+// The utility panel's resource file: a rollout made from it answers MAKE WEATHER with a
+// status text, as the panel's procedure writes it.
+TEST_F(UiTest, UtilityPanelResource) {
+    std::string error;
+    auto file = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
+                "weather_utility.json";
+    ASSERT_TRUE(host::ui::loadResources(file.string(), error)) << error;
+    DLGPROC proc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (msg == WM_COMMAND && LOWORD(wParam) == 7508) SetDlgItemTextW(hwnd, 7512, L"Working...");
+        return TRUE;
+    };
+    HWND r = GetCOREInterface()->AddRollupPage(nullptr, MAKEINTRESOURCE(7500), proc, L"Tarnwick Weather");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(host::ui::controlText(r, 7508), L"MAKE WEATHER");
+    EXPECT_TRUE(host::ui::pressButton(r, 7505));
+    EXPECT_EQ(IsDlgButtonChecked(r, 7505), BST_CHECKED);
+    EXPECT_TRUE(host::ui::pressButton(r, 7508));
+    EXPECT_EQ(host::ui::controlText(r, 7512), L"Working...");
+    ASSERT_NE(host::ui::findDialogResource(7701), nullptr);
+    EXPECT_EQ(host::ui::findDialogResource(7701)->title, L"Weather - About / Help");
+}
+
 }  // namespace
