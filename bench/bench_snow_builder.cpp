@@ -54,27 +54,7 @@ void operator delete(void* p, size_t) noexcept {
 
 namespace {
 
-wx::SnowSettings modifierDefaults(int32_t maxTris = 500000) {
-    wx::SnowSettings s;
-    s.depth = 10.0f;
-    s.slopeMax = 55.0f;
-    s.slopeSoft = 20.0f;
-    s.coverage = 1.0f;
-    s.patchScale = 80.0f;
-    s.groundCover = 1.0f;
-    s.groundBand = 40.0f;
-    s.edgeRound = 6.0f;
-    s.smoothing = 2.0f;
-    s.overhang = 0.0f;
-    s.noiseAmount = 0.25f;
-    s.noiseScale = 50.0f;
-    s.resolution = 3.0f;
-    s.maxTris = maxTris;
-    s.closed = true;
-    s.uvScale = 100.0f;
-    s.leeDist = 300.0f;
-    return s;
-}
+wx::SnowSettings modifierDefaults(int32_t maxTris = 500000) { return wxtest::modifierDefaults(maxTris); }
 
 const wxtest::Mesh& caseMesh(int which) {
     static const wxtest::Mesh flat = wxtest::flatSquare(10000.0f);

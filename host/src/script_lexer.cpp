@@ -52,11 +52,11 @@ public:
             } else if (c == L'"') {
                 ++pos_;
                 t.type = Tok::String;
-                t.text = stringBody(t);
+                t.text = stringBody(t, false);
             } else if (c == L'@' && peek(1) == L'"') {
                 pos_ += 2;
                 t.type = Tok::String;
-                t.text = verbatimBody(t);
+                t.text = stringBody(t, true);
             } else if (c == L'#' && peek(1) == L'(') {
                 pos_ += 2;
                 t.type = Tok::ArrayOpen;
@@ -180,10 +180,14 @@ private:
         if (pos_ < s_.size() && (s_[pos_] == L'L' || s_[pos_] == L'P') && !identChar(peek(1))) ++pos_;
     }
 
-    std::wstring stringBody(const Token& t) {
+    // The text up to the closing quote. A verbatim string (@"...") takes backslashes as
+    // they are; a quoted one reads escapes.
+    std::wstring stringBody(const Token& t, bool verbatim) {
         std::wstring out;
         for (;;) {
-            if (pos_ >= s_.size()) throw SyntaxError(L"unterminated string", t.line, t.column);
+            if (pos_ >= s_.size())
+                throw SyntaxError(verbatim ? L"unterminated verbatim string" : L"unterminated string", t.line,
+                                  t.column);
             wchar_t c = s_[pos_];
             if (c == L'"') {
                 ++pos_;
@@ -195,7 +199,7 @@ private:
                 advanceNewline();
                 continue;
             }
-            if (c != L'\\') {
+            if (c != L'\\' || verbatim) {
                 out += c;
                 ++pos_;
                 continue;
@@ -244,26 +248,6 @@ private:
                     out += L'\\';
                     --pos_;  // the character after the backslash is read as it is
             }
-        }
-    }
-
-    std::wstring verbatimBody(const Token& t) {
-        std::wstring out;
-        for (;;) {
-            if (pos_ >= s_.size()) throw SyntaxError(L"unterminated verbatim string", t.line, t.column);
-            wchar_t c = s_[pos_];
-            if (c == L'"') {
-                ++pos_;
-                return out;
-            }
-            if (c == L'\n' || c == L'\r') {
-                out += c;
-                if (c == L'\r' && peek(1) == L'\n') out += L'\n';
-                advanceNewline();
-                continue;
-            }
-            out += c;
-            ++pos_;
         }
     }
 

@@ -23,27 +23,7 @@ struct Case {
 };
 
 // The modifier's own parameter defaults, at a test-sized budget.
-SnowSettings modifierDefaults() {
-    SnowSettings s;
-    s.depth = 10.0f;
-    s.slopeMax = 55.0f;
-    s.slopeSoft = 20.0f;
-    s.coverage = 1.0f;
-    s.patchScale = 80.0f;
-    s.groundCover = 1.0f;
-    s.groundBand = 40.0f;
-    s.edgeRound = 6.0f;
-    s.smoothing = 2.0f;
-    s.overhang = 0.0f;
-    s.noiseAmount = 0.25f;
-    s.noiseScale = 50.0f;
-    s.resolution = 3.0f;
-    s.maxTris = 20000;
-    s.closed = true;
-    s.uvScale = 100.0f;
-    s.leeDist = 300.0f;
-    return s;
-}
+SnowSettings modifierDefaults() { return wxtest::modifierDefaults(20000); }
 
 // Up-facing input face under (x, y) whose height there lies in [zLo, zHi]; its unit
 // normal's z, or -1 when none does.
