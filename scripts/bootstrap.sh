@@ -7,7 +7,7 @@ packages=(
   g++ make cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev
-  nlohmann-json3-dev libtinygltf-dev libtinyobjloader-dev libstb-dev  # host stand-in: scene files, glTF, OBJ, images
+  nlohmann-json3-dev libtinygltf-dev libtinyobjloader-dev libstb-dev libopenexr-dev  # host stand-in: scene files, glTF, OBJ, images
   libpng-dev zlib1g-dev  # independent PNG and zlib decoders for the writer's tests
   libembree-dev      # the yardstick of the ray-casting benchmarks
   python3
