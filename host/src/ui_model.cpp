@@ -84,6 +84,14 @@ const DialogResource* findDialogResource(int id) {
     return it == state().dialogs.end() ? nullptr : &it->second;
 }
 
+const ControlResource* findControlResource(int dialogId, int controlId) {
+    const DialogResource* dialog = findDialogResource(dialogId);
+    if (!dialog || controlId == kStaticId) return nullptr;
+    for (const ControlResource& c : dialog->controls)
+        if (c.id == controlId) return &c;
+    return nullptr;
+}
+
 void setString(UINT id, std::wstring text) {
     state().strings[id] = std::move(text);
 }
@@ -108,6 +116,7 @@ HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM pa
         w->id = c.id;
         w->kind = c.kind;
         w->text = c.label;
+        w->items = c.items;
         state().live.insert(w.get());
         r->controls.push_back(std::move(w));
     }

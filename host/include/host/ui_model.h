@@ -13,18 +13,40 @@
 
 namespace host::ui {
 
-enum class ControlKind { Button, CheckBox, Radio, Edit, Static, ComboBox, ListBox, Spinner, Group, Custom };
+// New kinds go at the end: the numeric values are stable.
+enum class ControlKind {
+    Button,
+    CheckBox,
+    Radio,
+    Edit,
+    Static,
+    ComboBox,
+    ListBox,
+    Spinner,
+    Group,
+    Custom,
+    ColorSwatch
+};
+
+// Control id -1 is the SDK's IDC_STATIC: labels, group boxes and pictures, which may repeat.
+constexpr int kStaticId = -1;
 
 struct ControlResource {
     int id = 0;
     ControlKind kind = ControlKind::Static;
-    std::wstring label;
+    std::wstring label;  // the caption; the string table's text when labelId is set
+    UINT labelId = 0;
+    std::vector<UINT> itemIds = {};        // a combo or list box's entries as string ids...
+    std::vector<std::wstring> items = {};  // ...and their texts; a rollout starts with them listed
+    int buddy = 0;                         // a spinner's edit box, in the same dialog
+    int image = 0;                         // a picture static's bitmap resource
 };
 
 struct DialogResource {
     int id = 0;
-    std::wstring title;
+    std::wstring title;  // the string table's text when titleId is set
     std::vector<ControlResource> controls;
+    UINT titleId = 0;
 };
 
 // Resources by id; adding one with a taken id replaces it.
@@ -32,8 +54,14 @@ void addDialogResource(DialogResource dialog);
 const DialogResource* findDialogResource(int id);
 void setString(UINT id, std::wstring text);
 const std::wstring* findString(UINT id);
-// Reads a resource file: {"strings": {"id": "text"...}, "dialogs": [{"id", "title",
-// "controls": [{"id", "kind", "label"}]}]}. False with a message naming the file and entry.
+const ControlResource* findControlResource(int dialogId, int controlId);  // null for kStaticId
+// Reads a resource file: {"strings": {"id": "text"...}, "dialogs": [{"id", "title" or
+// "titleId", "controls": [{"id", "kind", "label" or "labelId", "items": [string ids],
+// "buddy": edit id, "image": bitmap id}]}]}. String ids resolve against the file's own
+// strings, then those already loaded, so each file loads on its own. A control id repeated
+// within a dialog (other than kStaticId), a buddy that is not an edit box of the dialog, items
+// on a control that is no combo or list box, or an unknown string id fail the whole file,
+// with a message naming the file, dialog and control; nothing of a failed file is added.
 bool loadResources(const std::string& path, std::string& error);
 
 // Rollouts, in the order they were added.
