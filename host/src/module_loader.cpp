@@ -2,10 +2,14 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 #include "host/class_registry.h"
 #include "host/scene.h"
+#include "host/ui_model.h"
 #include "max/plugin_api.h"
 
 namespace host {
@@ -19,6 +23,29 @@ namespace {
 template <class Fn>
 Fn symbol(void* handle, const char* name) {
     return reinterpret_cast<Fn>(dlsym(handle, name));
+}
+
+}  // namespace
+
+namespace {
+
+bool loadModuleResources(const std::string& modulePath, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path dir = fs::path(modulePath).parent_path() / "resources";
+    if (!fs::is_directory(dir, ec)) return true;
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec))
+        if (entry.path().extension() == ".json") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        std::string why;
+        if (!ui::loadResources(file.string(), why)) {
+            error = "has a resource file that cannot be read: " + why;
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -52,6 +79,10 @@ bool ModuleLoader::load(const std::string& path, std::string& error) {
                       unsigned(v), MAX_RELEASE, MAX_API_NUM);
         return fail(buf);
     }
+    // A module's dialogs and strings are files in resources/ beside it (the resource
+    // section of the real host's DLLs).
+    std::string resourceError;
+    if (!loadModuleResources(path, resourceError)) return fail(resourceError);
     if (init && !init()) return fail("refused to start (LibInitialize returned FALSE)");
     LoadedModule m;
     m.path = path;

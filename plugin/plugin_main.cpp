@@ -1,0 +1,46 @@
+// The module's front door: the exports through which the host finds its classes, and the
+// start and end of its life in the host.
+#include <dlfcn.h>
+
+#include "max/plugin_api.h"
+#include "plugin/module_state.h"
+#include "plugin/plugin_events.h"
+#include "snow/snow_mod.h"
+#include "utility/materials_library.h"
+#include "utility/script_bridge.h"
+
+namespace {
+
+// The classes in LibClassDesc order. The fall object, the Weather Map and the utility
+// panel join this table as they are built.
+ClassDesc* classAt(int i) {
+    ClassDesc* const classes[] = {wx::GetSnowModDesc()};
+    return i >= 0 && i < int(std::size(classes)) ? classes[i] : nullptr;
+}
+constexpr int kClassCount = 1;
+
+// The module handle, as the process-attach entry point would store it: the address of
+// this shared object in the process.
+HINSTANCE ownHandle() {
+    Dl_info info{};
+    return dladdr(reinterpret_cast<void*>(&ownHandle), &info) ? static_cast<HINSTANCE>(info.dli_fbase) : nullptr;
+}
+
+}  // namespace
+
+WX_PLUGIN_EXPORT const MCHAR* LibDescription() { return L"Tarnwick Weather - snow and rain by TarnwickFX"; }
+WX_PLUGIN_EXPORT int LibNumberClasses() { return kClassCount; }
+WX_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) { return classAt(i); }
+WX_PLUGIN_EXPORT ULONG LibVersion() { return VERSION_3DSMAX; }
+
+WX_PLUGIN_EXPORT int LibInitialize() {
+    wx::setModuleInstance(ownHandle());
+    wx::setMaterialsInstaller(wx::installMaterialsLibrary);
+    wx::registerModuleHandlers();
+    return TRUE;
+}
+
+WX_PLUGIN_EXPORT int LibShutdown() {
+    wx::unregisterModuleHandlers();
+    return TRUE;
+}

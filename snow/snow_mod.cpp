@@ -1,0 +1,428 @@
+// The snow modifier's evaluation: world space, settings, detail, regions, paint, excluded
+// material ids, the cache key, the shelter choice, the build, the status text and the
+// output. Nothing the builder throws reaches the host: the mesh passes through and the
+// status says what failed.
+#include "snow/snow_mod.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+#include <system_error>
+#include <vector>
+
+#include "common/hash.h"
+#include "max/inode.h"
+#include "max/param_block2.h"
+#include "max/win_ui.h"
+#include "plugin/module_state.h"
+#include "shelter/scene_capture.h"
+#include "snow/exclude_ids.h"
+#include "snow/snow_builder.h"
+#include "snow/snow_mod_mesh.h"
+#include "snow/snow_status.h"
+
+namespace wx {
+
+static_assert(sizeof(Point3) == 3 * sizeof(float), "vertex bytes are hashed and copied as three floats");
+
+struct SnowMod::Evaluation {
+    TimeValue t = 0;
+    SnowSettings settings;
+    bool viewport = false;
+    int occluders = kShelterWholeScene;
+    std::vector<float> weights;
+    std::vector<int> excluded;
+    std::vector<V3> positions;
+    std::vector<int32_t> indices;
+    std::vector<uint8_t> mask;
+    bool gathering = false;
+    bool sceneShelter = false;
+    uint64_t key = 0;
+};
+
+namespace {
+
+constexpr Class_ID kStandardSphere{SPHERE_CLASS_ID, 0};
+
+struct KeyHasher {
+    uint64_t h = kFnvOffsetBasis;
+    void bytes(const void* data, size_t size) { h = fnv1a64(data, size, h); }
+    void value(uint64_t v) { h = mixKey(h, v); }
+    void value(float v) { h = mixKey(h, v); }
+    void value(int32_t v) { h = mixKey(h, uint64_t(uint32_t(v))); }
+    void value(bool v) { h = mixKey(h, uint64_t(v)); }
+    uint64_t key() const { return h ? h : 1; }
+};
+
+// The settings fields the builder reads, in record order.
+void hashSettings(KeyHasher& k, const SnowSettings& s) {
+    for (float f : {s.depth, s.slopeMax, s.slopeSoft, s.edgeRound, s.groundCover, s.groundBand, s.overhang, s.coverage,
+                    s.patchScale, s.noiseAmount, s.noiseScale, s.resolution})
+        k.value(f);
+    k.value(s.maxTris);
+    k.value(s.occlusion);
+    k.value(s.occRays);
+    for (float f : {s.spread, s.occDist, s.windAngle, s.drift, s.leeDist, s.smoothing}) k.value(f);
+    k.value(s.closed);
+    k.value(s.uvScale);
+    k.value(s.seed);
+    k.value(s.useGPU);
+}
+
+SnowSettings readSettings(IParamBlock2* pb, TimeValue t, Interval& valid) {
+    auto f = [&](ParamID id) {
+        float v = 0.0f;
+        pb->GetValue(id, t, v, valid);
+        return v;
+    };
+    auto i = [&](ParamID id) {
+        int v = 0;
+        pb->GetValue(id, t, v, valid);
+        return v;
+    };
+    SnowSettings s;
+    s.depth = f(kSnowDepth);
+    s.slopeMax = f(kSnowSlopeMax);
+    s.slopeSoft = f(kSnowSlopeSoft);
+    s.edgeRound = f(kSnowEdgeRound);
+    s.groundCover = f(kSnowGroundCover);
+    s.groundBand = f(kSnowGroundBand);
+    s.overhang = f(kSnowOverhang);
+    s.coverage = f(kSnowCoverage);
+    s.patchScale = f(kSnowPatchScale);
+    s.noiseAmount = f(kSnowNoiseAmount);
+    s.noiseScale = f(kSnowNoiseScale);
+    s.resolution = f(kSnowResolution);
+    s.maxTris = i(kSnowMaxTris);
+    s.occlusion = f(kSnowOcclusion);
+    s.occRays = i(kSnowOccRays);
+    s.spread = f(kSnowSpread);
+    s.occDist = f(kSnowOccDist);
+    s.windAngle = f(kSnowWindAngle);
+    s.drift = f(kSnowDrift);
+    s.leeDist = f(kSnowLeeDist);
+    s.smoothing = float(i(kSnowSmoothing));
+    s.closed = i(kSnowClosed) != 0;
+    s.uvScale = f(kSnowUvScale);
+    s.seed = i(kSnowSeed);
+    s.useGPU = i(kSnowUseGPU) != 0;
+    return s;
+}
+
+void coarsenForViewport(SnowSettings& s) {
+    s.resolution *= 3.0f;
+    s.maxTris = std::max(s.maxTris / 6, 1000);
+    s.occRays = std::max(s.occRays / 2, 4);
+    s.closed = false;
+}
+
+// Region gizmos from the node table; deleted nodes and empty boxes are skipped.
+void readRegions(IParamBlock2* pb, TimeValue t, std::vector<SnowRegion>& regions) {
+    const int count = pb->Count(kSnowRegions);
+    for (int j = 0; j < count; ++j) {
+        INode* node = pb->GetINode(kSnowRegions, t, j);
+        if (!node) continue;
+        const ObjectState& os = node->EvalWorldState(t);
+        if (!os.obj) continue;
+        Box3 box;
+        os.obj->GetDeformBBox(t, box, nullptr);
+        if (box.IsEmpty()) continue;
+        const Matrix3 toObject = Inverse(node->GetObjectTM(t));
+        SnowRegion r;
+        for (int row = 0; row < 4; ++row) {
+            const Point3 p = toObject.GetRow(row);
+            r.objectFromWorld[row] = {p.x, p.y, p.z};
+        }
+        const Point3 centre = box.Center(), half = (box.pmax - box.pmin) * 0.5f;
+        r.centre = {centre.x, centre.y, centre.z};
+        r.halfExtent = {half.x, half.y, half.z};
+        Object* base = node->GetObjectRef() ? node->GetObjectRef()->FindBaseObject() : nullptr;
+        r.isSphere = base && base->ClassID() == kStandardSphere ? 1 : 0;
+        regions.push_back(r);
+    }
+}
+
+void narrowOutputChannels(Object* obj, Interval valid) {
+    for (int chan : {TOPO_CHAN_NUM, GEOM_CHAN_NUM, TEXMAP_CHAN_NUM, VERT_COLOR_CHAN_NUM}) obj->UpdateValidity(chan, valid);
+}
+
+// What a failed build tells the user, within the status text's length.
+std::wstring buildFailureText(const char* what) {
+    std::wstring reason;
+    for (const char* c = what; *c && reason.size() < 120; ++c) reason += wchar_t(static_cast<unsigned char>(*c));
+    return L"Snow could not be built (" + reason +
+           L"). The object is shown without snow. Try a smaller Max triangles or a coarser Detail, or close other "
+           L"programs and press Update shelter.";
+}
+
+SnowMod* gEdited = nullptr;
+HWND gToolsRollout = nullptr;
+
+}  // namespace
+
+SnowMod::SnowMod() {
+    GetSnowModDesc()->MakeAutoParamBlocks(this);
+    registerSnowMod(this);
+}
+
+SnowMod::~SnowMod() {
+    unregisterSnowMod(this);
+    if (gEdited == this) {
+        gEdited = nullptr;
+        gToolsRollout = nullptr;
+    }
+}
+
+void SnowMod::GetClassName(MSTR& s, bool) const { s = L"TarnwickSnow"; }
+const MCHAR* SnowMod::GetObjectName(bool) { return L"Tarnwick Snow"; }
+ChannelMask SnowMod::ChannelsUsed() { return 0x87; }
+ChannelMask SnowMod::ChannelsChanged() { return 0xB7; }
+
+RefTargetHandle SnowMod::GetReference(int i) {
+    if (i == 0) return pblock_;
+    return nullptr;
+}
+
+void SnowMod::SetReference(int i, RefTargetHandle t) {
+    if (i == 0) pblock_ = static_cast<IParamBlock2*>(t);
+}
+
+Animatable* SnowMod::SubAnim(int i) { return i == 0 ? pblock_ : nullptr; }
+
+IParamBlock2* SnowMod::GetParamBlockByID(BlockID id) { return pblock_ && pblock_->ID() == id ? pblock_ : nullptr; }
+
+RefTargetHandle SnowMod::Clone(RemapDir& remap) {
+    auto* copy = new SnowMod();
+    copy->ReplaceReference(0, remap.CloneRef(pblock_));
+    BaseClone(this, copy, remap);
+    return copy;
+}
+
+Interval SnowMod::LocalValidity(TimeValue t) {
+    Interval valid = FOREVER;
+    if (!pblock_) return valid;
+    for (int index = 0; index < pblock_->NumParams(); ++index) {
+        const ParamID id = pblock_->IndextoID(index);
+        const ParamDef& def = pblock_->GetParamDef(id);
+        if (IsTabType(def.type)) continue;
+        if (ValueKindOf(def.type) == PBValueKind::Float) {
+            float v;
+            pblock_->GetValue(id, t, v, valid);
+        } else if (ValueKindOf(def.type) == PBValueKind::Int) {
+            int v;
+            pblock_->GetValue(id, t, v, valid);
+        }
+    }
+    return valid;
+}
+
+void SnowMod::publish(const std::wstring& text) {
+    {
+        std::lock_guard<std::recursive_mutex> hold(lock_);
+        status_ = text.substr(0, kSnowStatusMaxChars);
+    }
+    if (gToolsRollout && gEdited == this) SetDlgItemTextW(gToolsRollout, kSnowToolsStatus, status_.c_str());
+}
+
+const ShelterBVH* SnowMod::ownShelter(const Evaluation& e) {
+    uint64_t key = fnv1a64(e.positions.data(), e.positions.size() * sizeof(V3));
+    key = fnv1a64(e.indices.data(), e.indices.size() * sizeof(int32_t), key);
+    if (key != ownBVHKey_ || ownBVHKey_ == 0) {
+        std::vector<V3> soup;
+        soup.reserve(e.indices.size());
+        for (int32_t index : e.indices) soup.push_back(e.positions[size_t(index)]);
+        buildBVH(soup, ownBVH_);
+        ownBVHKey_ = key;
+    }
+    return &ownBVH_;
+}
+
+void SnowMod::build(Evaluation& e) {
+    std::shared_ptr<const ShelterBVH> scene;  // kept alive for the whole build
+    const ShelterBVH* shelter = nullptr;
+    if (e.occluders == kShelterNothing) {
+        shelter = nullptr;
+    } else if (e.occluders == kShelterWholeScene && (scene = currentScene())) {
+        shelter = scene.get();
+        e.sceneShelter = true;
+    } else {
+        if (e.occluders == kShelterWholeScene) {
+            startCaptureTimer();
+            e.gathering = true;
+        }
+        shelter = ownShelter(e);
+    }
+    ++builds_;
+    buildSnow(e.positions, e.indices, e.mask, shelter, e.settings, shell_, stats_);
+}
+
+void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* node) {
+    if (captureInProgress()) return;
+    if (!pblock_ || !os || !os->obj || !os->obj->IsSubClassOf(triObjectClassID)) return;
+    Interval valid = LocalValidity(t);
+    auto* tri = static_cast<TriObject*>(os->obj);
+    Mesh& mesh = tri->GetMesh();
+
+    if (!pblock_->GetInt(kSnowEnabled, t)) {
+        publish(L"Snow is off.");
+        narrowOutputChannels(tri, valid);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+
+    // World space. The host moves a mesh's points into world space before its world-space
+    // modifiers run; a mirroring transform then leaves the faces wound inside out, so they
+    // are re-wound here just as when the transform comes with the object state.
+    if (Matrix3* tm = os->GetTM()) {
+        const Matrix3 toWorld = *tm;
+        for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * toWorld;
+        if (toWorld.Parity()) reverseWinding(mesh);
+        mesh.InvalidateGeomCache();
+        valid &= os->tmValid();
+        tri->UpdateValidity(GEOM_CHAN_NUM, valid);
+        os->SetTM(nullptr, FOREVER);
+    } else if (node) {
+        Interval tmValid = FOREVER;
+        if (node->GetObjTMBeforeWSM(t, &tmValid).Parity()) {
+            reverseWinding(mesh);
+            valid &= tmValid;
+        }
+    }
+
+    Evaluation e;
+    e.t = t;
+    e.settings = readSettings(pblock_, t, valid);
+    e.viewport = !hostRendering() && pblock_->GetInt(kSnowVpCoarse, t) == 1;
+    if (e.viewport) coarsenForViewport(e.settings);
+    readRegions(pblock_, t, e.settings.regions);
+    if (!e.settings.regions.empty()) valid &= Interval(t, t);
+    if (pblock_->GetInt(kSnowUsePaint, t)) {
+        e.weights = paintWeights(mesh, pblock_->GetInt(kSnowPaintChannel, t));
+        if (!e.weights.empty()) e.settings.paintWeights = &e.weights;
+    }
+    e.settings.regionMode = pblock_->GetInt(kSnowRegionMode, t);
+    e.settings.regionFalloff = pblock_->GetFloat(kSnowRegionFalloff, t);
+    e.settings.regionStrength = pblock_->GetFloat(kSnowRegionStrength, t);
+    e.occluders = pblock_->GetInt(kSnowOccluders, t);
+    const MCHAR* excludeText = pblock_->GetStr(kSnowExcludeIDs, t);
+    e.excluded = parseExcludeIDs(excludeText ? excludeText : L"");
+    highestMatID_ = highestMaterialID(mesh);
+
+    KeyHasher k;
+    k.value(uint64_t(mesh.numVerts));
+    k.value(uint64_t(mesh.numFaces));
+    k.bytes(mesh.verts, size_t(mesh.numVerts) * sizeof(Point3));
+    for (int f = 0; f < mesh.numFaces; ++f) {
+        const Face& face = mesh.faces[f];
+        k.bytes(face.v, sizeof face.v);
+        k.value(uint64_t(face.getMatID()));
+    }
+    hashSettings(k, e.settings);
+    k.value(e.viewport);
+    k.value(int32_t(e.occluders));
+    for (const SnowRegion& r : e.settings.regions) k.bytes(&r, sizeof r);
+    k.value(int32_t(e.settings.regionMode));
+    k.value(e.settings.regionFalloff);
+    k.value(e.settings.regionStrength);
+    if (!e.weights.empty()) k.bytes(e.weights.data(), e.weights.size() * sizeof(float));
+    for (int id : e.excluded) k.value(int32_t(id));
+    if (e.occluders == kShelterWholeScene) k.value(sceneGeneration());
+    e.key = k.key();
+
+    if (e.key != cacheKey_) {
+        e.positions.resize(size_t(mesh.numVerts));
+        for (int v = 0; v < mesh.numVerts; ++v) e.positions[size_t(v)] = {mesh.verts[v].x, mesh.verts[v].y, mesh.verts[v].z};
+        // Faces with a corner past the vertex array are left out of the build.
+        e.indices.reserve(size_t(mesh.numFaces) * 3);
+        std::vector<int> faceOf;
+        for (int f = 0; f < mesh.numFaces; ++f) {
+            const DWORD* v = mesh.faces[f].v;
+            if (v[0] >= DWORD(mesh.numVerts) || v[1] >= DWORD(mesh.numVerts) || v[2] >= DWORD(mesh.numVerts)) continue;
+            e.indices.insert(e.indices.end(), {int32_t(v[0]), int32_t(v[1]), int32_t(v[2])});
+            faceOf.push_back(f);
+        }
+        if (!e.excluded.empty()) {
+            std::vector<bool> excluded(65537, false);
+            for (int id : e.excluded)
+                if (id >= 0 && id <= 65536) excluded[size_t(id)] = true;
+            e.mask.assign(faceOf.size(), 1);
+            for (size_t i = 0; i < faceOf.size(); ++i)
+                if (excluded[mesh.faces[faceOf[i]].getMatID() + 1u]) e.mask[i] = 0;
+        }
+        std::wstring status;
+        try {
+            build(e);
+            SnowStatusContext context;
+            context.viewportDetail = e.viewport;
+            context.shelter = e.occluders == kShelterNothing ? L"off" : e.sceneShelter ? L"whole scene" : L"this object";
+            context.gatheringScene = e.gathering;
+            context.slopeMax = e.settings.slopeMax;
+            status = snowStatusText(stats_, context);
+        } catch (const std::bad_alloc&) {
+            shell_.clear();
+            status = buildFailureText("out of memory");
+        } catch (const std::system_error& error) {
+            shell_.clear();
+            status = buildFailureText(error.code() == std::errc::resource_unavailable_try_again
+                                          ? "a worker thread could not start"
+                                          : error.what());
+        } catch (const std::exception& error) {
+            shell_.clear();
+            status = buildFailureText(error.what());
+        }
+        cacheKey_ = e.key;
+        viewportDetail_ = e.viewport;
+        publish(status);
+    } else {
+        publish(status_);
+    }
+
+    const bool snowOnly = pblock_->GetInt(kSnowOutput, t) == 1;
+    if (!shell_.indices.empty() || snowOnly)
+        writeSnowShell(mesh, shell_, snowOnly, MtlID(pblock_->GetInt(kSnowMatID, t) - 1));
+    narrowOutputChannels(tri, valid);
+}
+
+void SnowMod::invalidateShelter() {
+    {
+        std::lock_guard<std::recursive_mutex> hold(lock_);
+        cacheKey_ = 0;
+    }
+    NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+}
+
+std::wstring SnowMod::statusText() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return status_;
+}
+
+SnowStats SnowMod::lastStats() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return stats_;
+}
+
+int SnowMod::highestInputMatID() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return highestMatID_;
+}
+
+int SnowMod::buildCount() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return builds_;
+}
+
+bool SnowMod::builtViewportDetail() const {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return viewportDetail_;
+}
+
+SnowMod* editedSnowMod() { return gEdited; }
+HWND snowToolsRollout() { return gToolsRollout; }
+
+// The tools rollout lives in snow_mod_tools.cpp; these hooks let it reach the edited state.
+void setSnowToolsState(SnowMod* edited, HWND rollout) {
+    gEdited = edited;
+    gToolsRollout = rollout;
+}
+
+}  // namespace wx

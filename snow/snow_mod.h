@@ -1,0 +1,142 @@
+// SnowMod: the world-space modifier that settles a snow shell on whatever mesh it is
+// stacked on. Each evaluation takes the mesh into world space, keys its inputs, rebuilds
+// the shell through buildSnow only when the key changed, writes the cached shell into the
+// mesh (beside the object or instead of it) and publishes a status text. Evaluations of
+// one modifier are serialised by its lock; the registry, the tools rollout and the edited
+// modifier are main-thread only.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "max/class_desc.h"
+#include "max/object.h"
+#include "shelter/bvh.h"
+#include "snow/snow_mod_registry.h"
+#include "snow/snow_types.h"
+
+namespace wx {
+
+inline constexpr Class_ID kSnowModClassID{0xF9ACCCC3, 0x6D42BD1F};
+
+// Parameter ids, as scene files store them.
+enum SnowParam : ParamID {
+    kSnowDepth = 0,
+    kSnowSlopeMax = 1,
+    kSnowSlopeSoft = 2,
+    kSnowEdgeRound = 3,
+    kSnowCoverage = 4,
+    kSnowPatchScale = 5,
+    kSnowNoiseAmount = 6,
+    kSnowNoiseScale = 7,
+    kSnowResolution = 8,
+    kSnowMaxTris = 9,
+    kSnowOcclusion = 10,
+    kSnowOccRays = 11,
+    kSnowSpread = 12,
+    kSnowOccDist = 13,
+    kSnowWindAngle = 14,
+    kSnowDrift = 15,
+    kSnowLeeDist = 16,
+    kSnowSmoothing = 17,
+    kSnowClosed = 18,
+    kSnowUvScale = 19,
+    kSnowSeed = 20,
+    kSnowUseGPU = 21,
+    kSnowMatID = 22,
+    kSnowOutput = 23,
+    kSnowExcludeIDs = 24,
+    kSnowEnabled = 25,
+    kSnowVpCoarse = 26,
+    kSnowOccluders = 27,
+    kSnowRegions = 28,
+    kSnowRegionMode = 29,
+    kSnowRegionFalloff = 30,
+    kSnowRegionStrength = 31,
+    kSnowUsePaint = 32,
+    kSnowPaintChannel = 33,
+    kSnowOverhang = 34,
+    kSnowGroundCover = 35,
+    kSnowGroundBand = 36,
+};
+
+enum SnowShelterFrom : int { kShelterWholeScene = 0, kShelterThisObject = 1, kShelterNothing = 2 };
+
+// The dialog of the "Snow - Tools" rollout and its controls.
+enum SnowToolsControl : int {
+    kSnowToolsDialog = 7550,
+    kSnowToolsStatus = 7552,
+    kSnowToolsUpdateShelter = 7553,
+    kSnowToolsSnowMaterial = 7554,
+    kSnowToolsPaint = 7570,
+};
+
+ClassDesc2* GetSnowModDesc();
+
+class SnowMod : public WSModifier, public LiveSnowMod {
+public:
+    SnowMod();
+    ~SnowMod() override;
+
+    Class_ID ClassID() override { return kSnowModClassID; }
+    SClass_ID SuperClassID() override { return WSM_CLASS_ID; }
+    void GetClassName(MSTR& s, bool localized = true) const override;
+    const MCHAR* GetObjectName(bool localized = true) override;
+    ChannelMask ChannelsUsed() override;
+    ChannelMask ChannelsChanged() override;
+    Class_ID InputType() override { return triObjectClassID; }
+    Interval LocalValidity(TimeValue t) override;
+    void ModifyObject(TimeValue t, ModContext& mc, ObjectState* os, INode* node) override;
+    void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
+    void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
+
+    int NumRefs() override { return 1; }
+    RefTargetHandle GetReference(int i) override;
+    void SetReference(int i, RefTargetHandle t) override;
+    int NumSubs() override { return 1; }
+    Animatable* SubAnim(int i) override;
+    int NumParamBlocks() override { return 1; }
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock_ : nullptr; }
+    IParamBlock2* GetParamBlockByID(BlockID id) override;
+    RefTargetHandle Clone(RemapDir& remap) override;
+
+    void invalidateShelter() override;
+
+    // What the last evaluation left, for the panels, the CLI and tests.
+    std::wstring statusText() const;
+    SnowStats lastStats() const;
+    int highestInputMatID() const;
+    int buildCount() const;  // builds since creation (the cache's test hook)
+    bool builtViewportDetail() const;
+
+    // The tools rollout's buttons.
+    void updateShelterCommand();
+    std::wstring snowMaterialCommand();
+    std::wstring paintCommand();
+
+private:
+    struct Evaluation;
+    void publish(const std::wstring& text);
+    const ShelterBVH* ownShelter(const Evaluation& e);
+    void build(Evaluation& e);
+
+    IParamBlock2* pblock_ = nullptr;
+    mutable std::recursive_mutex lock_;
+    uint64_t cacheKey_ = 0;
+    SnowShell shell_;
+    SnowStats stats_;
+    ShelterBVH ownBVH_;
+    uint64_t ownBVHKey_ = 0;
+    int highestMatID_ = 1;
+    std::wstring status_ = L"Not evaluated yet.";
+    int builds_ = 0;
+    bool viewportDetail_ = false;
+};
+
+// The modifier whose rollouts are open, or null.
+SnowMod* editedSnowMod();
+// The open tools rollout, or null.
+HWND snowToolsRollout();
+
+}  // namespace wx
