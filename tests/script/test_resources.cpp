@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <span>
 #include <string>
@@ -119,6 +120,134 @@ const CommandControl kSnowCommands[] = {
     {7550, 7552, ControlKind::Static, L""},
 };
 
+const ParamUi kFallParams[] = {
+    {"type", 2200, L"Type", Shape::Combo, 2401, 0, 3401, L"Falling", {4301, 4302, 4303}},
+    {"count", 2200, L"Type", Shape::Spinner, 2402, 2403, 3402, L"Count"},
+    {"seed", 2200, L"Type", Shape::Spinner, 2404, 2405, 3403, L"Seed"},
+    {"width", 2200, L"Volume", Shape::Spinner, 2406, 2407, 3404, L"Width"},
+    {"length", 2200, L"Volume", Shape::Spinner, 2408, 2409, 3405, L"Length"},
+    {"height", 2200, L"Volume", Shape::Spinner, 2410, 2411, 3406, L"Height"},
+    {"vpPercent", 2200, L"Display", Shape::Spinner, 2412, 2413, 3407, L"Viewport %"},
+    {"speed", 2201, L"Fall", Shape::Spinner, 2414, 2415, 3408, L"Fall speed (/s)"},
+    {"speedVar", 2201, L"Fall", Shape::Spinner, 2416, 2417, 3409, L"Speed random"},
+    {"windAngle", 2201, L"Wind", Shape::Spinner, 2418, 2419, 3410, L"Blows toward (deg)"},
+    {"windSpeed", 2201, L"Wind", Shape::Spinner, 2420, 2421, 3411, L"Wind speed (/s)"},
+    {"gust", 2201, L"Wind", Shape::Spinner, 2422, 2423, 3412, L"Gusts"},
+    {"turbulence", 2201, L"Turbulence", Shape::Spinner, 2424, 2425, 3413, L"Sway"},
+    {"turbFreq", 2201, L"Turbulence", Shape::Spinner, 2426, 2427, 3414, L"Sway frequency (Hz)"},
+    {"size", 2202, L"Flakes / drops", Shape::Spinner, 2428, 2429, 3415, L"Size"},
+    {"sizeVar", 2202, L"Flakes / drops", Shape::Spinner, 2430, 2431, 3416, L"Size random"},
+    {"tumble", 2202, L"Flakes / drops", Shape::Check, 2432, 0, 3417, L"Flakes tumble"},
+    {"matID", 2202, L"Flakes / drops", Shape::Spinner, 2433, 2434, 3418, L"Material ID"},
+    {"streak", 2202, L"Rain", Shape::Spinner, 2435, 2436, 3419, L"Streak (s of motion)"},
+    {"dropWidth", 2202, L"Rain", Shape::Spinner, 2437, 2438, 3420, L"Streak width"},
+    {"renderMode", 2203, L"Render", Shape::Combo, 2439, 0, 3421, L"Render as", {4304, 4305}},
+    {"color", 2203, L"Render", Shape::Swatch, 2440, 0, 3422, L"Colour"},
+    {"opacity", 2203, L"Render", Shape::Spinner, 2441, 2442, 3423, L"Opacity"},
+    {"brightness", 2203, L"Render", Shape::Spinner, 2443, 2444, 3424, L"Brightness"},
+    {"shutter", 2203, L"Render", Shape::Spinner, 2445, 2446, 3425, L"Snow motion smear (s)"},
+    {"hiddenByScene", 2203, L"Render", Shape::Check, 2447, 0, 3426, L"Hidden behind scene objects"},
+    {"vpMax", 2200, L"Display", Shape::Spinner, 2448, 2449, 3427, L"Viewport max"},
+    {"collide", 2204, L"Collisions", Shape::Check, 2450, 0, 3428, L"Stop at the scene (roofs, cars, ground)"},
+    {"splashHeight", 2204, L"Collisions", Shape::Spinner, 2451, 2452, 3429, L"Splash height"},
+    {"splashAmount", 2204, L"Collisions", Shape::Spinner, 2453, 2454, 3430, L"Splashes"},
+    {"dripAmount", 2204, L"Collisions", Shape::Spinner, 2455, 2456, 3431, L"Run-off from edges"},
+    {"fogDensity", 2204, L"Fog", Shape::Spinner, 2457, 2458, 3432, L"Fog (per km)"},
+    {"fogColor", 2204, L"Fog", Shape::Swatch, 2459, 0, 3433, L"Fog colour"},
+    {"fogFar", 2204, L"Fog", Shape::Spinner, 2460, 2461, 3434, L"Sky distance"},
+    {"lightGlow", 2204, L"Lights in the rain", Shape::Spinner, 2462, 2463, 3435, L"Lamp glow in the haze"},
+    {"glowRadius", 2204, L"Lights in the rain", Shape::Spinner, 2464, 2465, 3436, L"Glow size"},
+    {"rainGlint", 2204, L"Lights in the rain", Shape::Spinner, 2466, 2467, 3437, L"Drops lit by lamps"},
+    {"tornadoNode", 2205, L"Tarnwick Tornado", Shape::PickButton, 2468, 0, 3438, L"Tornado"},
+    {"tornadoFile", 2205, L"Tarnwick Tornado", Shape::Edit, 2469, 0, 3439, L"or wind file (.ttw)"},
+    {"tornadoInfluence", 2205, L"Tarnwick Tornado", Shape::Spinner, 2470, 2471, 3440, L"Influence"},
+    {"tornadoWindow", 2205, L"Tarnwick Tornado", Shape::Spinner, 2472, 2473, 3441, L"Carried for (s)"},
+    {"tornadoReach", 2205, L"Tarnwick Tornado", Shape::Spinner, 2474, 2475, 3442, L"Reach from the funnel"},
+};
+
+const StringText kFallItems[] = {
+    {4301, L"Snow"},
+    {4302, L"Rain"},
+    {4303, L"Sand / dust"},
+    {4304, L"GPU splats (fast, over the image)"},
+    {4305, L"Geometry (inside any renderer)"},
+};
+
+const DialogTitle kFallTitles[] = {
+    {2200, 2300, L"Tarnwick Weather Fall"},
+    {2201, 2301, L"Motion"},
+    {2202, 2302, L"Look"},
+    {2203, 2303, L"Render"},
+    {2204, 2304, L"Collisions, splashes & fog"},
+    {2205, 2305, L"Tornado wind"},
+};
+
+const CommandControl kFallCommands[] = {
+    {2205, 2468, ControlKind::Button, L"None"},  // the pick button's caption until a node is picked
+    {7560, 7561, ControlKind::Button, L"Add to the last render"},
+    {7560, 7562, ControlKind::Button, L"Render this frame alone..."},
+    {7560, 7563, ControlKind::Button, L"Over a sequence..."},
+    {7560, 7573, ControlKind::Button, L"Snow / wet / sand on everything inside this volume"},
+    {7560, 7564, ControlKind::Static, L""},
+};
+
+const ParamUi kMapParams[] = {
+    {"mode", 2600, L"Mode", Shape::Combo, 2801, 0, 3801, L"Output", {3901, 3902, 3903, 3904, 3905}},
+    {"seed", 2600, L"Mode", Shape::Spinner, 2802, 2803, 3802, L"Seed"},
+    {"invert", 2600, L"Mode", Shape::Check, 2804, 0, 3803, L"Invert"},
+    {"animSpeed", 2600, L"Mode", Shape::Spinner, 2805, 2806, 3804, L"Animation speed"},
+    {"usePaint", 2600, L"Mode", Shape::Check, 2807, 0, 3805, L"Use painted colour (white = full)"},
+    {"paintChannel", 2600, L"Mode", Shape::Spinner, 2808, 2809, 3806, L"Map channel (0 = vertex colour)"},
+    {"wetness", 2601, L"Wetness", Shape::Spinner, 2810, 2811, 3807, L"Wetness"},
+    {"upFacing", 2601, L"Wetness", Shape::Spinner, 2812, 2813, 3808, L"Mostly on upward faces"},
+    {"breakup", 2601, L"Wetness", Shape::Spinner, 2814, 2815, 3809, L"Dry patches"},
+    {"breakupScale", 2601, L"Wetness", Shape::Spinner, 2816, 2817, 3810, L"Patch size"},
+    {"sheltered", 2601, L"Wetness", Shape::Check, 2818, 0, 3811, L"Under cover stays dry"},
+    {"puddleAmount", 2601, L"Puddles", Shape::Spinner, 2819, 2820, 3812, L"Puddle cover"},
+    {"puddleScale", 2601, L"Puddles", Shape::Spinner, 2821, 2822, 3813, L"Puddle size"},
+    {"puddleEdge", 2601, L"Puddles", Shape::Spinner, 2823, 2824, 3814, L"Edge softness"},
+    {"flatOnly", 2601, L"Puddles", Shape::Spinner, 2825, 2826, 3815, L"Only flatter than (cos)"},
+    {"rippleScale", 2602, L"Ripples", Shape::Spinner, 2827, 2828, 3816, L"Ring spacing cell"},
+    {"rippleSpeed", 2602, L"Ripples", Shape::Spinner, 2829, 2830, 3817, L"Drops per second"},
+    {"rippleDensity", 2602, L"Ripples", Shape::Spinner, 2831, 2832, 3818, L"Ring strength"},
+    {"dropScale", 2602, L"Glass", Shape::Spinner, 2833, 2834, 3819, L"Drop size"},
+    {"dropSpeed", 2602, L"Glass", Shape::Spinner, 2835, 2836, 3820, L"Run speed (/s)"},
+    {"dropDensity", 2602, L"Glass", Shape::Spinner, 2837, 2838, 3821, L"Drops"},
+    {"sparkleDensity", 2602, L"Sparkle", Shape::Spinner, 2839, 2840, 3822, L"Sparkle amount"},
+    {"sparkleScale", 2602, L"Sparkle", Shape::Spinner, 2841, 2842, 3823, L"Sparkle size"},
+};
+
+const StringText kMapItems[] = {
+    {3901, L"Wetness (mask)"},        {3902, L"Puddles (mask)"},      {3903, L"Rain ripples (bump)"},
+    {3904, L"Drops on glass (bump)"}, {3905, L"Snow sparkle (mask)"},
+};
+
+const DialogTitle kMapTitles[] = {
+    {2600, 2700, L"Tarnwick Weather Map"},
+    {2601, 2701, L"Wetness & Puddles"},
+    {2602, 2702, L"Ripples, Drops, Sparkle"},
+};
+
+// The utility panel fills its two lists itself (preset names, apply-to entries).
+const CommandControl kUtilityControls[] = {
+    {7500, 7502, ControlKind::ComboBox, L""},
+    {7500, 7503, ControlKind::Static, L""},
+    {7500, 7504, ControlKind::ComboBox, L""},
+    {7500, 7505, ControlKind::CheckBox, L"Snow / wetness on the objects"},
+    {7500, 7506, ControlKind::CheckBox, L"Falling snow / rain over them"},
+    {7500, 7507, ControlKind::CheckBox, L"Materials (snow, wet, puddles)"},
+    {7500, 7508, ControlKind::Button, L"MAKE WEATHER"},
+    {7500, 7509, ControlKind::Button, L"Remove"},
+    {7500, 7510, ControlKind::Button, L"Update shelter (scene moved)"},
+    {7500, 7511, ControlKind::Button, L"Bake snow to a mesh"},
+    {7500, 7571, ControlKind::Button, L"Weather Material (snow, sand, moss...)"},
+    {7500, 7572, ControlKind::Button, L"Paint (brush)"},
+    {7500, 7512, ControlKind::Static, L""},
+    {7701, 7706, ControlKind::Static, L""},
+    {7701, 7704, ControlKind::Button, L"User guide / Help"},
+    {7701, 7705, ControlKind::Button, L""},
+};
+
 std::wstring stringText(UINT id) {
     const std::wstring* s = host::ui::findString(id);
     return s ? *s : L"<missing string " + std::to_wstring(id) + L">";
@@ -196,7 +325,8 @@ void checkDialogsHoldOnly(const std::vector<int>& dialogs, std::span<const Param
     for (int id : dialogs) {
         const DialogResource* d = host::ui::findDialogResource(id);
         ASSERT_NE(d, nullptr) << "dialog " << id;
-        std::multiset<int> expected, found;
+        std::set<int> expected;  // a pick button is both a parameter's control and a captioned command
+        std::multiset<int> found;
         for (const ParamUi& p : params)
             if (p.dialog == id) {
                 expected.insert(p.control);
@@ -208,7 +338,7 @@ void checkDialogsHoldOnly(const std::vector<int>& dialogs, std::span<const Param
             if (c.id != host::ui::kStaticId) found.insert(c.id);
             EXPECT_EQ(c.items.size(), c.itemIds.size());
         }
-        EXPECT_EQ(found, expected) << "dialog " << id;
+        EXPECT_EQ(found, std::multiset<int>(expected.begin(), expected.end())) << "dialog " << id;
     }
 }
 
@@ -254,6 +384,64 @@ TEST_F(ResourceFile, SnowModifier) {
     checkStrings(kSnowItems);
     ASSERT_NE(host::ui::findDialogResource(7550), nullptr);
     EXPECT_EQ(host::ui::findDialogResource(7550)->title, L"Snow - Tools");
+}
+
+TEST_F(ResourceFile, FallObject) {
+    ASSERT_NO_FATAL_FAILURE(load("weather_fall.json"));
+    for (const ParamUi& p : kFallParams) checkParam(p);
+    checkDialogsHoldOnly({2200, 2201, 2202, 2203, 2204, 2205, 7560}, kFallParams, kFallCommands);
+    checkCommands(kFallCommands);
+    checkTitles(kFallTitles);
+    checkStrings(kFallItems);
+    EXPECT_EQ(stringText(2306), L"About / Help");  // its map 6, the shared About rollout
+    EXPECT_EQ(host::ui::findDialogResource(7560)->title, L"Fall - GPU render");
+}
+
+TEST_F(ResourceFile, WeatherMap) {
+    ASSERT_NO_FATAL_FAILURE(load("weather_map.json"));
+    for (const ParamUi& p : kMapParams) checkParam(p);
+    checkDialogsHoldOnly({2600, 2601, 2602}, kMapParams, {});
+    checkTitles(kMapTitles);
+    checkStrings(kMapItems);
+}
+
+TEST_F(ResourceFile, UtilityPanel) {
+    ASSERT_NO_FATAL_FAILURE(load("weather_utility.json"));
+    checkDialogsHoldOnly({7500, 7701}, {}, kUtilityControls);
+    checkCommands(kUtilityControls);
+    const DialogResource* panel = host::ui::findDialogResource(7500);
+    std::vector<std::wstring> groups;
+    for (const ControlResource& c : panel->controls)
+        if (c.kind == ControlKind::Group) groups.push_back(c.label);
+    EXPECT_EQ(groups, (std::vector<std::wstring>{L"Weather", L"Scene"}));
+    EXPECT_EQ(panel->controls.front().kind, ControlKind::Group) << "every control sits in a group box";
+}
+
+// Every file together, in any order, as the module loader loads them: no file takes a string id
+// that another file gives a different text, and a rollout made from a parameter dialog lists its
+// combo box's entries before its procedure runs.
+TEST_F(ResourceFile, AllFilesTogether) {
+    const char* files[] = {"snow_mod.json", "weather_fall.json", "weather_map.json", "weather_utility.json"};
+    std::map<UINT, std::wstring> seen;
+    for (const char* name : files) {
+        ASSERT_NO_FATAL_FAILURE(load(name));
+        for (UINT id = 1; id < 0x10000; ++id)
+            if (const std::wstring* s = host::ui::findString(id)) {
+                auto [it, added] = seen.emplace(id, *s);
+                EXPECT_TRUE(added || it->second == *s) << "string " << id << " differs in " << name;
+            }
+    }
+    host::ui::resetUi();
+    std::string error;
+    for (const char* name : files) ASSERT_TRUE(host::ui::loadResources(resourcePath(name), error)) << error;
+    DLGPROC proc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return TRUE; };
+    HWND r = host::ui::addRollout(1802, proc, L"", 0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(host::ui::rollouts().back().title, L"Shelter & Wind");
+    EXPECT_EQ(host::ui::listItems(r, 2033),
+              (std::vector<std::wstring>{L"Whole scene", L"This object only", L"Nothing"}));
+    EXPECT_TRUE(host::ui::selectItem(r, 2033, 2));
+    EXPECT_NE(host::ui::findDialogResource(7702), nullptr);
 }
 
 }  // namespace
