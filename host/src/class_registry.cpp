@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/utility_panel.h"
+
 namespace host {
 
 bool ClassRegistry::add(ClassDesc* desc) {
@@ -11,6 +13,8 @@ bool ClassRegistry::add(ClassDesc* desc) {
 }
 
 void ClassRegistry::remove(ClassDesc* desc) {
+    // A utility must not stay open once its class (and soon its module's code) is gone.
+    if (desc && openUtilityClass() == desc) closeUtility();
     descs_.erase(std::remove(descs_.begin(), descs_.end(), desc), descs_.end());
 }
 

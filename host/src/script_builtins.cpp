@@ -7,6 +7,7 @@
 #include "host/script/interpreter.h"
 #include "host/script/scene_values.h"
 #include "host/text.h"
+#include "host/utility_panel.h"
 #include "max/interface.h"
 
 namespace host::script {
@@ -125,19 +126,24 @@ Value runMacro(Interpreter& in, const CallArgs& args) {
     return Value::ok();
 }
 
-ClassDesc* gOpenedUtility = nullptr;
-
+// The argument is a class value, as scripts name plug-in classes; a name that no loaded class
+// answers to arrives as undefined.
 Value openUtility(Interpreter&, const CallArgs& args) {
     const Value& v = argument(args, 0, L"OpenUtility");
+    if (v.kind == Kind::Undefined)
+        runtimeError(
+            L"OpenUtility: that utility class is not loaded (got undefined). Load the plug-in that "
+            L"defines it, or check the class name.");
     auto* cls = v.kind == Kind::Object ? dynamic_cast<ClassValue*>(v.object.get()) : nullptr;
     if (!cls || cls->desc()->SuperClassID() != UTILITY_CLASS_ID)
         runtimeError(L"OpenUtility needs a utility plug-in class, got: " + toPrinted(v));
-    gOpenedUtility = cls->desc();
+    std::wstring error;
+    if (!host::openUtility(cls->desc(), error)) runtimeError(L"OpenUtility: " + error);
     return Value::boolean(true);
 }
 
 Value closeUtility(Interpreter&, const CallArgs&) {
-    gOpenedUtility = nullptr;
+    host::closeUtility();
     return Value::ok();
 }
 
@@ -185,7 +191,7 @@ void registerSceneBuiltins(Interpreter& in) {
 }
 
 ClassDesc* openedUtility() {
-    return gOpenedUtility;
+    return host::openUtilityClass();
 }
 
 std::wstring ClassValue::printed() const {

@@ -118,7 +118,7 @@ Value Interpreter::eval(const Ast& a) {
             return getMember(*this, eval(*a.kids[0]), a.name);
         case Op::Index: {
             Value target = eval(*a.kids[0]);
-            return getIndex(target, eval(*a.kids[1]));
+            return getIndex(*this, target, eval(*a.kids[1]));
         }
         case Op::Binary: {
             Value left = eval(*a.kids[0]);
@@ -220,7 +220,7 @@ Value Interpreter::evalAssign(const Ast& a) {
         case Op::Index: {
             Value target = eval(*dest.kids[0]);
             Value index = eval(*dest.kids[1]);
-            if (a.text != L"=") v = combine(getIndex(target, index));
+            if (a.text != L"=") v = combine(getIndex(*this, target, index));
             setIndex(target, index, v);
             return v;
         }

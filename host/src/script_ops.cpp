@@ -178,16 +178,24 @@ void setMember(Interpreter& in, Value& target, const std::wstring& name, const V
     throw ScriptError(L"-- Unknown property: \"" + name + L"\" in " + toPrinted(target));
 }
 
-Value getIndex(const Value& target, const Value& index) {
+Value getIndex(Interpreter& in, const Value& target, const Value& index) {
     if (target.kind == Kind::Array) {
         int64_t i = indexOf(index);
-        return i <= int64_t(target.array->size()) ? (*target.array)[size_t(i - 1)] : Value::undefined();
+        if (i > int64_t(target.array->size()))
+            runtimeError(L"Array index out of range: " + toDisplay(index) + L" (count " +
+                         std::to_wstring(target.array->size()) + L")");
+        return (*target.array)[size_t(i - 1)];
     }
     if (target.kind == Kind::String) {
         int64_t i = indexOf(index);
         if (i > int64_t(target.s.size())) runtimeError(L"Index out of range: " + toDisplay(index));
         return Value::string(target.s.substr(size_t(i - 1), 1));
     }
+    // Collections (the selection) index their snapshot, so `selection[1]` is
+    // `(selection as array)[1]`.
+    Value items;
+    if (target.kind == Kind::Object && target.object->asArray(in, items) && items.kind == Kind::Array)
+        return getIndex(in, items, index);
     throw ScriptError(L"-- No \"get\" function for " + toPrinted(target));
 }
 

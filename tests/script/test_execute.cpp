@@ -205,5 +205,30 @@ TEST_F(ScriptTest, NodeLookupAndSelection) {
     EXPECT_EQ(eval(L"selection.count"), L"0");
 }
 
+// The selection indexes like the array it converts to: 1-based, in selection order, live.
+TEST_F(ScriptTest, SelectionIndexing) {
+    INode* other = ip->CreateObjectNode(host::createSphere(5));
+    other->SetName(L"my sphere");
+    EXPECT_EQ(eval(L"selection[1]"), L"ERROR -- Runtime error: Array index out of range: 1 (count 0)");
+    ip->SelectNode(other);
+    ip->SelectNode(box, 0);
+    struct Row {
+        std::wstring text, result;
+    } rows[] = {
+        {L"selection[1]", L"$'my sphere'"},
+        {L"selection[2].name", L"\"Box01\""},
+        {L"selection[selection.count]", L"$Box01"},
+        {L"(selection as array)[2]", L"$Box01"},
+        {L"(selection as array).count", L"2"},
+        {L"selection[3]", L"ERROR -- Runtime error: Array index out of range: 3 (count 2)"},
+        {L"selection[0]", L"ERROR -- Runtime error: Array index must be positive: 0"},
+        {L"selection[1] = 5", L"ERROR -- No \"put\" function for $selection"},
+    };
+    for (auto& r : rows) EXPECT_EQ(eval(r.text), r.result) << r.text;
+    ip->ClearNodeSelection();
+    ip->SelectNode(box);
+    EXPECT_EQ(eval(L"selection[1]"), L"$Box01");
+}
+
 }  // namespace
 }  // namespace scripttest

@@ -1,22 +1,32 @@
 // Script files and action items: fileIn, macroScript definitions, macros.run, and the
 // utility panel opened by a macro's handler.
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-
-#include <unistd.h>
 
 #include "host/class_registry.h"
 #include "host/script/scene_values.h"
 #include "host/text.h"
+#include "max/utility_obj.h"
 #include "script_fixture.h"
 
 namespace scripttest {
 namespace {
 
+// A utility with no rollouts: this file checks how macros reach it, test_utility_panel.cpp what
+// opening it does.
+struct SilentUtility : UtilityObj {
+    void BeginEditParams(Interface*, IUtil*) override {}
+    void EndEditParams(Interface*, IUtil*) override {}
+    void DeleteThis() override {}
+};
+
 class UtilityDesc : public ClassDesc2 {
 public:
+    SilentUtility instance;
     int IsPublic() override { return TRUE; }
-    void* Create(BOOL) override { return nullptr; }
+    void* Create(BOOL) override { return &instance; }
     const MCHAR* ClassName() override { return L"Tarnwick Weather"; }
     const MCHAR* NonLocalizedClassName() override { return L"Tarnwick Weather"; }
     const MCHAR* InternalName() override { return L"TarnwickWeather"; }

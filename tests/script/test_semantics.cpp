@@ -65,11 +65,28 @@ INSTANTIATE_TEST_SUITE_P(
     MembersAndIndexes, Evaluates,
     ::testing::Values(Row{L"p = [1,2,3]; p.y", L"2.0"}, Row{L"p = [1,2,3]; p.z = 9; p", L"[1,2,9]"},
                       Row{L"c = (color 10 20 30); c.g", L"20.0"}, Row{L"#(4,5,6)[2]", L"5"},
-                      Row{L"#(4,5,6)[4]", L"undefined"}, Row{L"a = #(1); a[3] = 3; a", L"#(1, undefined, 3)"},
+                      Row{L"a = #(7,8,9); i = 3; a[i]", L"9"}, Row{L"a = #(7,8,9); a[a.count]", L"9"},
+                      Row{L"#(4,5,6)[2.0]", L"5"}, Row{L"a = #(1); a[3] = 3; a", L"#(1, undefined, 3)"},
                       Row{L"a = #(1,2); a[1] += 10; a", L"#(11, 2)"}, Row{L"#(1,2,3).count", L"3"},
                       Row{L"\"abc\".count", L"3"}, Row{L"\"abc\"[2]", L"\"b\""}, Row{L"a = #(#(1,2)); a[1][2]", L"2"},
                       Row{L"p = [1,2]; p.z", L"ERROR -- Unknown property: \"z\" in [1,2]"},
                       Row{L"undefined.x", L"ERROR -- Unknown property: \"x\" in undefined"}));
+
+// Reading past the end is an error at the read, where the script went wrong, rather than an
+// undefined that fails somewhere later; assignment still grows the array.
+INSTANTIATE_TEST_SUITE_P(
+    IndexOutOfRange, Evaluates,
+    ::testing::Values(Row{L"#(4,5,6)[4]", L"ERROR -- Runtime error: Array index out of range: 4 (count 3)"},
+                      Row{L"#()[1]", L"ERROR -- Runtime error: Array index out of range: 1 (count 0)"},
+                      Row{L"#(1,2)[1e300]", L"ERROR -- Runtime error: Array index out of range: 1e+300 (count 2)"},
+                      Row{L"#(1,2)[0]", L"ERROR -- Runtime error: Array index must be positive: 0"},
+                      Row{L"#(1,2)[-1]", L"ERROR -- Runtime error: Array index must be positive: -1"},
+                      Row{L"#(1,2)[1.5]", L"ERROR -- Unable to convert: 1.5 to type: Integer"},
+                      Row{L"#(1,2)[\"1\"]", L"ERROR -- Unable to convert: \"1\" to type: Integer"},
+                      Row{L"a = #(1,2); a[3] += 1", L"ERROR -- Runtime error: Array index out of range: 3 (count 2)"},
+                      Row{L"a = #(1,2); try (a[3]) catch (\"caught: \" + getCurrentException())",
+                          L"\"caught: -- Runtime error: Array index out of range: 3 (count 2)\""},
+                      Row{L"5[1]", L"ERROR -- No \"get\" function for 5"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, Evaluates,

@@ -87,7 +87,8 @@ bool truth(const Value& v);  // conditions must be booleans
 Value convertAs(Interpreter& in, const Value& v, const std::wstring& lowerClass);
 Value getMember(Interpreter& in, const Value& target, const std::wstring& lowerName);
 void setMember(Interpreter& in, Value& target, const std::wstring& lowerName, const Value& v);
-Value getIndex(const Value& target, const Value& index);
+// 1-based; an index past the end is a runtime error (assignment grows arrays instead).
+Value getIndex(Interpreter& in, const Value& target, const Value& index);
 void setIndex(Value& target, const Value& index, const Value& v);
 
 // Registers format, print, color, throw, getCurrentException, fileIn and macros; and the

@@ -56,8 +56,8 @@ private:
     ClassDesc* desc_;
 };
 
-// The utility the command panel shows (UtilityPanel.OpenUtility); null when none. The
-// stand-in records the request; the rollouts themselves belong to the UI model.
+// The utility the command panel shows (UtilityPanel.OpenUtility opens it through
+// host/utility_panel.h); null when none.
 ClassDesc* openedUtility();
 
 // Reading and writing a parameter of `holder` by internal name (any case); false when it
