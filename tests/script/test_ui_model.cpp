@@ -160,12 +160,42 @@ TEST_F(UiTest, ResourceFiles) {
         {"{\"dialogs\": [{\"id\": 1, \"controls\": [{\"id\": 2, \"kind\": \"slider\"}]}]}", "control kind slider"},
         {"{\"strings\": {\"12x\": \"a\"}}", "string id 12x"},
         {"{\"dialogs\": [{\"controls\": []}]}", "bad entry"},
+        {"{\"dialogs\": [{\"id\": 5, \"controls\": [{\"id\": 2, \"kind\": \"edit\"}, {\"id\": 2, \"kind\": "
+         "\"spinner\"}]}]}",
+         "dialog 5: control id 2 repeated"},
+        {"{\"dialogs\": [{\"id\": 5, \"controls\": [{\"id\": 3, \"kind\": \"spinner\", \"buddy\": 4}, {\"id\": 4, "
+         "\"kind\": \"static\"}]}]}",
+         "spinner 3: buddy 4 is not an edit box"},
+        {"{\"dialogs\": [{\"id\": 5, \"controls\": [{\"id\": 3, \"kind\": \"button\", \"items\": [3031]}]}]}",
+         "control 3: items on a control that is no combo or list box"},
+        {"{\"strings\": {\"3031\": \"x\"}, \"dialogs\": [{\"id\": 5, \"controls\": [{\"id\": 3, \"kind\": "
+         "\"combobox\", \"items\": [3031, 3032]}]}]}",
+         "control 3: string 3032 is not in the string table"},
+        {"{\"dialogs\": [{\"id\": 5, \"titleId\": 77, \"controls\": []}]}", "dialog 5: string 77 is not"},
+        {"{\"dialogs\": [{\"id\": 5, \"controls\": [{\"id\": 3, \"kind\": \"checkbox\", \"label\": \"a\", "
+         "\"labelId\": 3031}]}]}",
+         "both label and labelId"},
+        {"{\"dialogs\": [{\"id\": 5, \"controls\": []}, {\"id\": 5, \"controls\": []}]}", "dialog 5 repeated"},
     };
     for (auto& b : bad) {
         EXPECT_FALSE(host::ui::loadResources(write("bad.json", b.text), error)) << b.text;
         EXPECT_NE(error.find(b.message), std::string::npos) << error;
     }
     EXPECT_FALSE(host::ui::loadResources((dir / "missing.json").string(), error));
+    EXPECT_EQ(host::ui::findDialogResource(5), nullptr) << "a bad file added its dialogs";
+
+    // A later file may use the strings of one loaded before it; a rollout shows the texts.
+    std::string later = write("later.json",
+                              "{\"dialogs\": [{\"id\": 1801, \"titleId\": 3031, \"controls\": ["
+                              "{\"id\": -1, \"kind\": \"static\", \"labelId\": 3031},"
+                              "{\"id\": -1, \"kind\": \"static\", \"label\": \"another static\"},"
+                              "{\"id\": 7, \"kind\": \"combobox\", \"items\": [3031, 3031]}]}]}");
+    ASSERT_TRUE(host::ui::loadResources(later, error)) << error;
+    HWND r = host::ui::addRollout(1801, nullptr, L"", 0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(host::ui::rollouts().back().title, L"Use painted colour (white = snow)");
+    EXPECT_EQ(host::ui::listItems(r, 7).size(), 2u);
+    EXPECT_EQ(host::ui::listItems(r, 7)[1], L"Use painted colour (white = snow)");
     std::filesystem::remove_all(dir);
 }
 
