@@ -1,5 +1,5 @@
-// `tweather example`: writes the built-in example scene, a small generated town, as OBJ
-// in centimetres with +Z up, ready for `tweather snow`.
+// `tweather example OUT`: writes the built-in example town (see demo_town.h) as a scene
+// file (.scene, .json) or as a mesh export (.obj, .gltf, .glb).
 #pragma once
 
 #include <string>
@@ -7,6 +7,6 @@
 namespace tweather {
 
 // Returns the exit code: 0 success, 1 the file could not be written, 2 bad usage.
-int runExampleCommand(const std::string& output, int triangles);
+int runExampleCommand(const std::string& output);
 
 }  // namespace tweather

@@ -1,148 +1,299 @@
 #include "app/cmd_snow.h"
 
-#include <cmath>
-#include <cstdio>
-#include <exception>
+#include <unistd.h>
 
-#include "app/obj_io.h"
-#include "app/snow_params.h"
-#include "shelter/bvh.h"
-#include "snow/snow_builder.h"
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "app/param_assign.h"
+#include "app/scene_cmd.h"
+#include "app/weather_module.h"
+#include "host/class_registry.h"
+#include "host/host_app.h"
+#include "host/scene.h"
+#include "host/scene_file.h"
+#include "host/scene_io.h"
+#include "host/text.h"
+#include "host/ui_model.h"
+#include "max/interface.h"
+#include "max/timer.h"
+#include "max/units.h"
 
 namespace tweather {
 namespace {
 
 constexpr int kExitIo = 1;
 constexpr int kExitUsage = 2;
+constexpr const wchar_t* kSnowClass = L"TarnwickSnow";
+constexpr int kSnowToolsDialog = 7550, kSnowToolsStatus = 7552;
+constexpr uint64_t kCaptureWaitMs = 10000;  // the capture timer is due after 30 ms
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char buffer[8];
-                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                    out += buffer;
-                } else {
-                    out += char(c);
-                }
+void fail(const std::string& message) { std::fprintf(stderr, "tweather snow: %s\n", message.c_str()); }
+
+// The host runs from the first call to the end of the command.
+struct HostSession {
+    ~HostSession() { host::shutDown(); }
+};
+
+bool isMeshNode(INode* node) {
+    Object* obj = node->GetObjectRef();
+    return obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && obj->CanConvertToType(triObjectClassID);
+}
+
+int faceCount(const ObjectState& os) {
+    if (!os.obj || !os.obj->CanConvertToType(triObjectClassID)) return 0;
+    auto* tri = static_cast<TriObject*>(os.obj->ConvertToType(0, triObjectClassID));
+    const int faces = tri ? tri->GetMesh().numFaces : 0;
+    if (tri && tri != os.obj) tri->MaybeAutoDelete();
+    return faces;
+}
+
+// A mesh that shelters without snow: its world-space triangles, kept across the import
+// of the input, which replaces the scene.
+struct Occluder {
+    std::wstring name;
+    Mesh mesh;
+};
+
+bool readOccluders(const SnowCommand& c, std::vector<Occluder>& out) {
+    for (const std::string& file : c.occluderFiles) {
+        std::string error;
+        std::vector<std::string> warnings;
+        if (!loadAnyScene(file, c.objYUp, error, warnings)) {
+            fail(error);
+            return false;
+        }
+        for (INode* node : host::currentScene().allNodes()) {
+            if (!isMeshNode(node)) continue;
+            const ObjectState& os = node->EvalWorldState(0);
+            auto* tri = static_cast<TriObject*>(os.obj->ConvertToType(0, triObjectClassID));
+            if (!tri) continue;
+            Occluder o{node->GetName(), tri->GetMesh()};
+            const Matrix3 tm = node->GetObjTMAfterWSM(0);
+            for (int v = 0; v < o.mesh.numVerts; ++v) o.mesh.verts[v] = o.mesh.verts[v] * tm;
+            if (tri != os.obj) tri->MaybeAutoDelete();
+            out.push_back(std::move(o));
         }
     }
-    return out + "\"";
+    return true;
 }
 
-std::string jsonNumber(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.9g", v);
-    return buffer;
-}
-
-std::string statsJson(const wx::SnowStats& s, const std::string& status) {
-    std::string j = "{\n";
-    auto field = [&](const char* name, const std::string& value, bool last = false) {
-        j += "  \"" + std::string(name) + "\": " + value + (last ? "\n" : ",\n");
-    };
-    field("facesIn", std::to_string(s.facesIn));
-    field("upFacing", std::to_string(s.upFacing));
-    field("trianglesOut", std::to_string(s.trianglesOut));
-    field("verticesOut", std::to_string(s.verticesOut));
-    field("sceneTriangles", std::to_string(s.sceneTriangles));
-    field("detail", jsonNumber(s.detail));
-    field("buildMs", jsonNumber(s.buildMs));
-    field("refineMs", jsonNumber(s.refineMs));
-    field("shelterMs", jsonNumber(s.shelterMs));
-    field("usedGPU", s.usedGPU ? "true" : "false");
-    field("openSky", jsonNumber(s.openSky));
-    field("meanAmount", jsonNumber(s.meanAmount));
-    field("thickest", jsonNumber(s.thickest));
-    field("status", jsonString(status), true);
-    return j + "}\n";
-}
-
-// Three world positions per triangle, the hierarchy's input. A corner with a non-finite
-// coordinate would spoil the boxes, so such triangles are left out.
-void appendTriangleSoup(const ObjMesh& mesh, std::vector<wx::V3>& soup) {
-    for (size_t i = 0; i + 2 < mesh.faces.size(); i += 3) {
-        const wx::V3 a = mesh.positions[size_t(mesh.faces[i])], b = mesh.positions[size_t(mesh.faces[i + 1])],
-                     c = mesh.positions[size_t(mesh.faces[i + 2])];
-        if (std::isfinite(a.x + a.y + a.z + b.x + b.y + b.z + c.x + c.y + c.z)) soup.insert(soup.end(), {a, b, c});
+void addOccluders(std::vector<Occluder>& occluders) {
+    for (Occluder& o : occluders) {
+        TriObject* tri = CreateNewTriObject();
+        tri->GetMesh() = o.mesh;
+        INode* node = GetCOREInterface()->CreateObjectNode(tri);
+        node->SetName((o.name + L" (occluder)").c_str());
     }
+}
+
+// The node names a user gave with --on, or every mesh node.
+bool pickTargets(const SnowCommand& c, std::vector<INode*>& targets) {
+    std::vector<INode*> meshes;
+    for (INode* node : host::currentScene().allNodes())
+        if (isMeshNode(node) && std::wstring(node->GetName()).find(L" (occluder)") == std::wstring::npos)
+            meshes.push_back(node);
+    if (c.onNodes.empty()) {
+        targets = meshes;
+        return true;
+    }
+    for (const std::string& name : c.onNodes) {
+        INode* found = nullptr;
+        for (INode* node : meshes)
+            if (host::toUtf8(node->GetName()) == name) found = node;
+        if (!found) {
+            std::string names;
+            for (INode* node : meshes) names += (names.empty() ? "" : ", ") + host::toUtf8(node->GetName());
+            fail("--on '" + name + "': no mesh node has that name; the mesh nodes are: " +
+                 (names.empty() ? "(none)" : names));
+            return false;
+        }
+        targets.push_back(found);
+    }
+    return true;
+}
+
+// The snow lengths' defaults are centimetres; a scene in other units gets the same sizes.
+void scaleLengthDefaults(IParamBlock2* pb, const std::vector<Assignment>& sets, double unitsPerCentimetre) {
+    for (int i = 0; i < pb->NumParams(); ++i) {
+        const ParamDef& def = pb->GetDesc()->paramdefs(i);
+        if (def.type != TYPE_WORLD) continue;
+        bool named = false;
+        for (const Assignment& a : sets) named = named || findParameter(pb, a.name) == i;
+        if (!named) pb->SetValue(def.ID, 0, float(def.def_f * unitsPerCentimetre));
+    }
+}
+
+// The modifier's status text, read from its tools rollout as a user would see it.
+std::wstring statusOf(Modifier* mod) {
+    Interface* ip = GetCOREInterface();
+    mod->BeginEditParams(ip, 0, nullptr);
+    HWND tools = host::ui::findRollout(kSnowToolsDialog);
+    std::wstring text = tools ? host::ui::controlText(tools, kSnowToolsStatus) : L"";
+    mod->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
+    return text;
+}
+
+void evaluateAll(const std::vector<INode*>& nodes, const char* pass) {
+    const bool terminal = isatty(STDERR_FILENO);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        if (terminal)
+            std::fprintf(stderr, "\r\033[Ksnow: %s %zu/%zu %s", pass, i + 1, nodes.size(),
+                         host::toUtf8(nodes[i]->GetName()).c_str());
+        nodes[i]->EvalWorldState(0);
+    }
+    if (terminal) std::fprintf(stderr, "\r\033[K");
 }
 
 bool writeText(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return (std::fclose(f) == 0) && ok;
+    std::string error;
+    if (host::writeFileAtomically(path, text, error)) return true;
+    fail(error);
+    return false;
+}
+
+bool checkExtensions(const SnowCommand& c) {
+    if (c.outputs.empty()) {
+        fail("name an output with -o (.obj, .gltf or .glb)");
+        return false;
+    }
+    for (const std::string& out : c.outputs) {
+        const std::string ext = host::extensionOf(out);
+        if (ext != ".obj" && ext != ".gltf" && ext != ".glb") {
+            fail("'" + out + "': the output must be .obj, .gltf or .glb");
+            return false;
+        }
+    }
+    const std::string saveExt = host::extensionOf(c.savePath);
+    if (!c.savePath.empty() && saveExt != ".scene" && saveExt != ".json") {
+        fail("'" + c.savePath + "': --save writes a scene file (.scene or .json)");
+        return false;
+    }
+    if (c.shelter != "whole-scene" && c.shelter != "this-object" && c.shelter != "nothing") {
+        fail("--shelter must be whole-scene, this-object or nothing, not '" + c.shelter + "'");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
-int runSnowCommand(const SnowCommand& command) {
-    SnowParamValues values;
-    for (const std::string& set : command.sets) {
-        std::string warning, error;
-        if (!applySnowSet(set, values, warning, error)) {
-            std::fprintf(stderr, "tweather snow: %s\n", error.c_str());
+int runSnowCommand(const SnowCommand& c) {
+    if (!checkExtensions(c)) return kExitUsage;
+    std::vector<Assignment> sets;
+    for (const std::string& text : c.sets) {
+        Assignment a;
+        std::string error;
+        if (!splitAssignment(text, a, error)) {
+            fail(error);
             return kExitUsage;
         }
-        if (!warning.empty()) std::fprintf(stderr, "tweather snow: warning: %s\n", warning.c_str());
+        sets.push_back(a);
     }
 
-    ObjMesh mesh;
+    std::string warning;
+    const std::vector<std::string> modules = modulesToLoad(c.plugins, warning);
+    if (!warning.empty()) {
+        fail(warning);
+        return kExitIo;
+    }
+    HostSession session;
+    std::vector<std::string> errors;
+    host::startUp(modules, errors);
+    for (const std::string& e : errors) fail(e);
+    ClassDesc* snowClass = host::classRegistry().findByName(kSnowClass);
+    if (!snowClass) {
+        fail("the weather plug-in did not load, so there is no snow modifier");
+        return kExitIo;
+    }
+
+    std::vector<Occluder> occluders;
+    if (!readOccluders(c, occluders)) return kExitIo;
     std::string error;
-    if (!readObj(command.input, mesh, error)) {
-        std::fprintf(stderr, "tweather snow: %s\n", error.c_str());
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(c.input, c.objYUp, error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    addOccluders(occluders);
+
+    std::vector<INode*> targets;
+    if (!pickTargets(c, targets)) return kExitUsage;
+    if (targets.empty()) {
+        fail("'" + c.input + "' holds no mesh to put snow on");
         return kExitIo;
     }
 
-    // Occluders: meshes that cast shelter but get no snow of their own.
-    std::vector<ObjMesh> occluders(command.occluderFiles.size());
-    for (size_t i = 0; i < occluders.size(); ++i) {
-        if (!readObj(command.occluderFiles[i], occluders[i], error)) {
-            std::fprintf(stderr, "tweather snow: %s\n", error.c_str());
-            return kExitIo;
+    const double unitsPerCentimetre = 0.01 / GetSystemUnitScale(UNITS_METERS);
+    const int shelterFrom = c.shelter == "whole-scene" ? 0 : c.shelter == "this-object" ? 1 : 2;
+    std::vector<Modifier*> mods;
+    for (INode* node : targets) {
+        auto* mod = static_cast<Modifier*>(snowClass->Create(FALSE));
+        node->AddWSModifier(mod);
+        IParamBlock2* pb = mod->GetParamBlock(0);
+        if (unitsPerCentimetre != 1.0) scaleLengthDefaults(pb, sets, unitsPerCentimetre);
+        pb->SetValue(pb->GetDesc()->paramdefs(findParameter(pb, "occluders")).ID, 0, shelterFrom);
+        for (const Assignment& a : sets) {
+            std::string setWarning, setError;
+            if (!assignParameter(pb, a, setWarning, setError)) {
+                fail(setError);
+                return kExitUsage;
+            }
+            if (!setWarning.empty() && node == targets.front()) fail("warning: " + setWarning);
+        }
+        mods.push_back(mod);
+    }
+    if (unitsPerCentimetre != 1.0)
+        std::printf("scene units are %g m: the snow's lengths keep their centimetre sizes (depth %g units)\n",
+                    GetSystemUnitScale(UNITS_METERS), 10.0 * unitsPerCentimetre);
+
+    // The modifiers gather the shelter scene through the host's message loop; a render
+    // captures it itself on the way in.
+    if (c.renderDetail) {
+        host::beginRender(0);
+    } else {
+        evaluateAll(targets, "building");
+        host::pumpUntilIdle(kCaptureWaitMs);
+    }
+    evaluateAll(targets, c.renderDetail ? "rendering" : "rebuilding");
+
+    int rc = 0;
+    for (const std::string& out : c.outputs) {
+        if (!host::exportScene(out, 0, error)) {
+            fail(error);
+            rc = kExitIo;
         }
     }
-    const bool sheltered = command.shelter != "nothing";
+    nlohmann::json stats = nlohmann::json::object();
+    stats["detail"] = c.renderDetail ? "render" : "viewport";
+    nlohmann::json nodes = nlohmann::json::object();
+    for (size_t i = 0; i < targets.size(); ++i) {
+        INode* node = targets[i];
+        const std::wstring status = statusOf(mods[i]);
+        const int in = faceCount(node->GetObjectRef()->Eval(0)), out = faceCount(node->EvalWorldState(0));
+        std::string name = host::toUtf8(node->GetName());
+        if (nodes.contains(name)) name += " #" + std::to_string(node->GetHandle());
+        nodes[name] = {{"handle", node->GetHandle()}, {"status", host::toUtf8(status)}, {"inputFaces", in},
+                       {"outputFaces", out}};
+        std::string shown = host::toUtf8(status);
+        for (size_t p; (p = shown.find("\r\n")) != std::string::npos;) shown.replace(p, 2, "\n    ");
+        std::printf("%s: %s\n", name.c_str(), shown.c_str());
+    }
+    stats["nodes"] = nodes;
+    if (c.renderDetail) host::endRender();
 
-    const wx::SnowSettings settings = toSnowSettings(values);
-    wx::SnowShell shell;
-    wx::SnowStats stats;
-    try {
-        wx::ShelterBVH shelter;
-        if (sheltered) {
-            std::vector<wx::V3> soup;
-            appendTriangleSoup(mesh, soup);
-            for (const ObjMesh& occluder : occluders) appendTriangleSoup(occluder, soup);
-            wx::buildBVH(soup, shelter);
-        }
-        wx::buildSnow(mesh.positions, mesh.faces, {}, sheltered ? &shelter : nullptr, settings, shell, stats);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "tweather snow: the build failed: %s (try a smaller maxTris)\n", e.what());
-        return kExitIo;
+    if (!c.statsPath.empty() && !writeText(c.statsPath, stats.dump(2) + "\n")) rc = kExitIo;
+    if (!c.savePath.empty() && !host::saveScene(c.savePath, error)) {
+        fail(error);
+        rc = kExitIo;
     }
-
-    const std::string status = snowStatusText(stats, settings, sheltered ? "this object" : "off");
-    const bool snowOnly = values.get("output") != 0.0;
-    if (!writeSnowObj(command.output, snowOnly ? nullptr : &mesh, shell, error)) {
-        std::fprintf(stderr, "tweather snow: %s\n", error.c_str());
-        return kExitIo;
-    }
-    if (!command.statsPath.empty() && !writeText(command.statsPath, statsJson(stats, status))) {
-        std::fprintf(stderr, "tweather snow: cannot write the statistics '%s' (check the folder exists and is writable)\n",
-                     command.statsPath.c_str());
-        return kExitIo;
-    }
-    std::printf("%s\nwrote %s\n", status.c_str(), command.output.c_str());
-    return 0;
+    if (rc == 0)
+        for (const std::string& out : c.outputs) std::printf("wrote %s\n", out.c_str());
+    return rc;
 }
 
 }  // namespace tweather

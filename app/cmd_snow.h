@@ -1,7 +1,9 @@
-// `tweather snow`: build a snow shell on an OBJ file's faces and write the object with its
-// snow as OBJ, optionally with the build statistics as JSON. The whole file is one object;
-// it shelters itself ("this-object"), together with any occluder files (a roof above, say),
-// or nothing shelters it.
+// `tweather snow`: snows a scene through the host and the weather plug-in, as an artist
+// would in the host. INPUT (OBJ, glTF or a scene file) becomes the open scene; every mesh
+// node (or those named with --on) gets a snow modifier with the --set values; --occluders
+// files join the scene as meshes without snow; the host's message loop runs until the
+// shelter scene has been gathered and every modifier has rebuilt; the evaluated scene is
+// exported to each OUTPUT (OBJ or glTF by extension).
 #pragma once
 
 #include <string>
@@ -10,16 +12,21 @@
 namespace tweather {
 
 struct SnowCommand {
-    std::string input;              // OBJ file
-    std::string output;             // OBJ file
-    std::vector<std::string> sets;  // NAME=VALUE, applied in order
-    std::string statsPath;          // JSON file, or empty
-    std::string shelter = "this-object";      // "this-object" or "nothing"
-    std::vector<std::string> occluderFiles;  // OBJ files that shelter but get no snow
+    std::string input;
+    std::vector<std::string> outputs;        // .obj, .gltf or .glb
+    std::vector<std::string> sets;           // NAME=VALUE by internal name, applied in order
+    std::vector<std::string> onNodes;        // node names; empty = every mesh node
+    std::string shelter = "whole-scene";     // whole-scene, this-object or nothing
+    std::vector<std::string> occluderFiles;  // meshes that shelter but get no snow
+    std::string statsPath;                   // JSON: each node's figures and status text
+    std::string savePath;                    // scene file of the snowed scene
+    bool renderDetail = false;               // evaluate as during a render
+    bool objYUp = false;                     // OBJ inputs are +Y up
+    std::vector<std::string> plugins;        // further plug-in modules
 };
 
 // Runs the command; messages go to stdout and stderr. Returns the exit code: 0 success,
-// 1 a file could not be read or written, 2 bad usage.
+// 1 a file could not be read or written (or the plug-in is missing), 2 bad usage.
 int runSnowCommand(const SnowCommand& command);
 
 }  // namespace tweather

@@ -10,7 +10,6 @@
 #include "app/png_test_card.h"
 #include "app/scene_cmd.h"
 #include "app/script_cmd.h"
-#include "app/snow_params.h"
 #include "render/png_writer.h"
 
 namespace {
@@ -58,28 +57,36 @@ int main(int argc, char** argv) {
     pngTest->add_option("--size", pngSize, "Image size as WxH")->capture_default_str();
 
     tweather::SnowCommand snowCommand;
-    CLI::App* snow = app.add_subcommand("snow", "Build a snow shell on the up-facing faces of an OBJ file");
-    snow->add_option("input", snowCommand.input, "OBJ file: all its faces form one object")->required();
-    snow->add_option("-o,--output", snowCommand.output, "OBJ file to write: the object and its snow shell")->required();
-    snow->add_option("--set", snowCommand.sets, "Snow parameter NAME=VALUE, repeatable; names: " + tweather::snowParamNames())
+    CLI::App* snow = app.add_subcommand("snow", "Put snow on a scene's meshes through the host and write the result");
+    snow->add_option("input", snowCommand.input, "Scene to snow: .obj, .gltf, .glb, .scene or .json")->required();
+    snow->add_option("-o,--output", snowCommand.outputs, "File to write the snowed scene to (.obj, .gltf, .glb), repeatable")
+        ->required()
         ->allow_extra_args(false);
-    snow->add_option("--stats", snowCommand.statsPath, "JSON file for the build statistics and status text");
+    snow->add_option("--set", snowCommand.sets,
+                     "Snow parameter NAME=VALUE by its internal name (depth, slopeMax, coverage, maxTris, ...), "
+                     "repeatable; an unknown name lists them all")
+        ->allow_extra_args(false);
+    snow->add_option("--on", snowCommand.onNodes, "Snow only the mesh node with this name, repeatable (default: every mesh)")
+        ->allow_extra_args(false);
     snow->add_option("--shelter", snowCommand.shelter,
-                     "What keeps snow off: this-object (the object itself plus any --occluders) or nothing")
-        ->check(CLI::IsMember({"this-object", "nothing"}))
+                     "What keeps snow off: whole-scene (every object), this-object or nothing")
         ->capture_default_str();
     snow->add_option("--occluders", snowCommand.occluderFiles,
-                     "OBJ file of meshes that shelter the object but get no snow (a roof above), repeatable")
+                     "File of meshes that shelter the scene but get no snow (a roof above), repeatable")
         ->allow_extra_args(false);
+    snow->add_option("--stats", snowCommand.statsPath, "JSON file for each node's figures and status text");
+    snow->add_option("--save", snowCommand.savePath, "Also save the snowed scene as a scene file (.scene or .json)");
+    snow->add_flag("--render-detail", snowCommand.renderDetail,
+                   "Build at render detail, as during a render (default: the modifier's viewport detail)");
+    snow->add_flag("--obj-y-up", snowCommand.objYUp, "OBJ inputs are +Y up (default +Z up)");
+    snow->add_option("--plugin", snowCommand.plugins, "Further plug-in module to load, repeatable")->allow_extra_args(false);
 
     tweather::SceneCli sceneCli(app);
     tweather::ScriptCli scriptCli(app);
 
     std::string exampleOut;
-    int exampleTriangles = 8000;
-    CLI::App* example = app.add_subcommand("example", "Write the built-in example scene (a small town, OBJ in centimetres)");
-    example->add_option("output", exampleOut, "OBJ file to write")->required();
-    example->add_option("--triangles", exampleTriangles, "About how many triangles")->capture_default_str();
+    CLI::App* example = app.add_subcommand("example", "Write the built-in example: a small town in centimetres");
+    example->add_option("output", exampleOut, "File to write: .scene, .json, .obj, .gltf or .glb")->required();
 
     try {
         app.parse(argc, argv);
@@ -90,7 +97,7 @@ int main(int argc, char** argv) {
 
     if (*pngTest) return runPngTest(pngOut, pngSize);
     if (*snow) return tweather::runSnowCommand(snowCommand);
-    if (*example) return tweather::runExampleCommand(exampleOut, exampleTriangles);
+    if (*example) return tweather::runExampleCommand(exampleOut);
     if (sceneCli.chosen()) return sceneCli.run();
     if (scriptCli.chosen()) return scriptCli.run();
     std::fprintf(stderr, "%s", app.help().c_str());

@@ -1,5 +1,7 @@
 #include "app/scene_cmd.h"
 
+#include "app/weather_module.h"
+
 #include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -175,7 +177,9 @@ void nodeText(const Json& n, int depth, std::string& out) {
 // Starts the host with the given plug-in modules; their failures are reported, not fatal.
 void startHost(const std::vector<std::string>& plugins) {
     std::vector<std::string> errors;
-    host::startUp(plugins, errors);
+    std::string missing;
+    host::startUp(modulesToLoad(plugins, missing), errors);
+    if (!missing.empty()) std::fprintf(stderr, "tweather scene: warning: %s\n", missing.c_str());
     for (const std::string& e : errors) std::fprintf(stderr, "tweather scene: %s\n", e.c_str());
 }
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/scene_cmd.h"
+#include "app/weather_module.h"
 #include "host/host_app.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"
@@ -99,7 +100,9 @@ bool evalForListener(const std::wstring& text, std::wstring& written, std::wstri
 
 int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
     std::vector<std::string> errors;
-    host::startUp(o.plugins, errors);
+    std::string missing;
+    host::startUp(modulesToLoad(o.plugins, missing), errors);
+    if (!missing.empty()) err << "tweather script: warning: " << missing << "\n";
     for (const std::string& e : errors) err << "tweather script: " << e << "\n";
     int rc = 0;
     auto finish = [&](int code) {

@@ -42,5 +42,7 @@ WX_PLUGIN_EXPORT int LibInitialize() {
 
 WX_PLUGIN_EXPORT int LibShutdown() {
     wx::unregisterModuleHandlers();
+    wx::uninstallMaterialsLibrary();
+    wx::resetMaterialsScript();
     return TRUE;
 }

@@ -355,4 +355,9 @@ void resetMaterialsLibrary() {
     gLayerKind = L"Snow";
 }
 
+void uninstallMaterialsLibrary() {
+    host::scriptEngine().setGlobal(L"TWeatherMtl", Value());
+    resetMaterialsLibrary();
+}
+
 }  // namespace wx

@@ -12,5 +12,8 @@ namespace wx {
 void installMaterialsLibrary();
 // Forgets the kept materials (a new scene).
 void resetMaterialsLibrary();
+// Takes TWeatherMtl out of the interpreter and forgets the kept materials: the module is
+// about to be unloaded, and the interpreter must hold none of its code.
+void uninstallMaterialsLibrary();
 
 }  // namespace wx

@@ -62,7 +62,7 @@ bool materialsScriptInstalled() {
 void setMaterialsInstaller(std::function<void()> f) {
     installer() = std::move(f);
 }
-void resetMaterialsScriptForTests() {
+void resetMaterialsScript() {
     gInstalled = false;
 }
 

@@ -26,8 +26,8 @@ void installMaterialsScript();
 bool materialsScriptInstalled();
 // The materials library supplies its installer (it registers TWeatherMtl with the host).
 void setMaterialsInstaller(std::function<void()> installer);
-// Forgets the installed flag (a new run of the host, in tests).
-void resetMaterialsScriptForTests();
+// Forgets the installed flag (the module is unloaded, or a new run of the host in tests).
+void resetMaterialsScript();
 
 // "(maxOps.getNodeByHandle N)"; "undefined" for no node.
 std::wstring nodeRef(INode* node);

@@ -17,7 +17,7 @@ struct BridgeTest : ScriptTest {
     int installs = 0;
     void SetUp() override {
         ScriptTest::SetUp();
-        wx::resetMaterialsScriptForTests();
+        wx::resetMaterialsScript();
         // Stands in for the materials library: echo answers its argument, as a text.
         wx::setMaterialsInstaller([this] {
             ++installs;
@@ -29,7 +29,7 @@ struct BridgeTest : ScriptTest {
     }
     void TearDown() override {
         wx::setMaterialsInstaller(nullptr);
-        wx::resetMaterialsScriptForTests();
+        wx::resetMaterialsScript();
         ScriptTest::TearDown();
     }
 };

@@ -56,13 +56,13 @@ struct LibraryTest : ScriptTest {
         ScriptTest::SetUp();
         host::scriptEngine().setGlobal(L"TWeatherMtl", Value::undefined());  // the real library, not the recorder
         host::classRegistry().add(&gSnowDesc);
-        wx::resetMaterialsScriptForTests();
+        wx::resetMaterialsScript();
         wx::resetMaterialsLibrary();
         wx::setMaterialsInstaller(wx::installMaterialsLibrary);
     }
     void TearDown() override {
         wx::setMaterialsInstaller(nullptr);
-        wx::resetMaterialsScriptForTests();
+        wx::resetMaterialsScript();
         wx::resetMaterialsLibrary();
         host::classRegistry().remove(&gSnowDesc);
         ScriptTest::TearDown();

@@ -1,0 +1,30 @@
+// Sets a plug-in object's parameters from "NAME=VALUE" texts the way a user types them on
+// the command line: the internal name in any letter case, numbers for float and integer
+// parameters, 0/1/true/false/on/off for switches, any text for text parameters. A value
+// outside the parameter's range is clamped by the block, and the warning says so.
+#pragma once
+
+#include <string>
+
+class IParamBlock2;
+
+namespace tweather {
+
+struct Assignment {
+    std::string name, value;
+};
+
+// Splits "NAME=VALUE"; false with `error` when there is no name or no '='.
+bool splitAssignment(const std::string& text, Assignment& out, std::string& error);
+
+// Applies one assignment at time 0. False with `error` for an unknown name (listing the
+// names there are), a value that does not parse, or a parameter that text cannot set.
+bool assignParameter(IParamBlock2* block, const Assignment& a, std::string& warning, std::string& error);
+
+// The block's internal names, comma separated, in declaration order.
+std::string parameterNames(IParamBlock2* block);
+
+// The index of the parameter with this internal name (any letter case), or -1.
+int findParameter(IParamBlock2* block, const std::string& name);
+
+}  // namespace tweather
