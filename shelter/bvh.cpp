@@ -62,6 +62,7 @@ void buildNode(BuildInput& in, std::vector<BVHNode>& nodes, int32_t nodeIndex, i
 void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
     bvh.nodes.clear();
     bvh.tris.clear();
+    bvh.source.clear();
     const size_t n = soup.size() / 3;
     if (n == 0) return;
 
@@ -88,6 +89,7 @@ void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
     buildNode(in, bvh.nodes, 0, 0, static_cast<int32_t>(in.index.size()), 0);
 
     bvh.tris.resize(in.index.size());
+    bvh.source = in.index;
     for (size_t j = 0; j < in.index.size(); ++j) {
         const size_t t = static_cast<size_t>(in.index[j]);
         const V3 p0 = soup[3 * t];

@@ -49,6 +49,7 @@ struct WideBVH;
 struct ShelterBVH {
     std::vector<BVHNode> nodes;  // node 0 is the root
     std::vector<BVHTri> tris;    // every leaf's triangles are contiguous
+    std::vector<int32_t> source;  // source[j]: the soup triangle that tris[j] came from
     // The same tree collapsed for the CPU's SIMD traversal, made by buildBVH alongside
     // the binary form; immutable, so copies of the hierarchy share it.
     std::shared_ptr<const WideBVH> wide;
@@ -125,6 +126,39 @@ WX_HOSTDEV inline float castRay(const BVHView& view, V3 origin, V3 dir, float ma
         }
     }
     return best;
+}
+
+// The closest hit and which triangle it is: tri indexes view.tris (-1 and t == maxDist
+// when nothing is hit closer than maxDist). The same traversal and tests as castRay, so t
+// equals castRay's distance.
+struct RayHit {
+    float t;
+    int32_t tri;
+};
+
+WX_HOSTDEV inline RayHit castRayHit(const BVHView& view, V3 origin, V3 dir, float maxDist) {
+    RayHit hit{maxDist, -1};
+    if (view.nodeCount == 0) return hit;
+    const V3 inv = safeInverse(dir);
+    int32_t stack[kBVHStackSize];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+        const BVHNode& node = view.nodes[stack[--top]];
+        if (!slabOverlaps(node.bmin, node.bmax, origin, inv, hit.t)) continue;
+        if (node.count == 0) {
+            if (top < kBVHPushGuard) {
+                stack[top++] = node.leftOrFirst;
+                stack[top++] = node.leftOrFirst + 1;
+            }
+            continue;
+        }
+        for (int32_t i = 0; i < node.count; ++i) {
+            float t = intersectTri(view.tris[node.leftOrFirst + i], origin, dir);
+            if (t > 0.0f && t < hit.t) hit = {t, node.leftOrFirst + i};
+        }
+    }
+    return hit;
 }
 
 }  // namespace wx

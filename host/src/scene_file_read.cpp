@@ -98,6 +98,11 @@ private:
         TimeValue b = TimeValue(integer(range[1], "settings.animRange[1]", a, INT_MAX));
         out.animRange = Interval(a, b);
         out.time = TimeValue(integer(member(j, "time", "settings"), "settings.time", INT_MIN + 1, INT_MAX));
+        // Files from before the renderer keep the default output size.
+        if (auto it = j.find("renderWidth"); it != j.end())
+            out.renderWidth = int(integer(*it, "settings.renderWidth", 1, 32768));
+        if (auto it = j.find("renderHeight"); it != j.end())
+            out.renderHeight = int(integer(*it, "settings.renderHeight", 1, 32768));
         s = out;
     }
 

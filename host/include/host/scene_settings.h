@@ -16,6 +16,8 @@ struct SceneSettings {
     TimeValue time = 0;
     bool animateMode = false;   // Auto Key: SetValue on animatable parameters creates keys
     bool renderHidden = false;  // the renderer also draws hidden nodes
+    int renderWidth = 640;      // renderer output size, pixels
+    int renderHeight = 480;
 };
 
 SceneSettings& sceneSettings();

@@ -54,6 +54,12 @@ public:
                        DWORD flags = 0, int category = 0);
     void DeleteRollupPage(HWND hRollup);
     HWND GetMAXHWnd() { return nullptr; }
+    // The renderer's output size in pixels (640 x 480 in a new scene; saved with it).
+    // Values outside 1..32768 are ignored.
+    int GetRendWidth();
+    int GetRendHeight();
+    void SetRendWidth(int width);
+    void SetRendHeight(int height);
 
     // Stand-in: redraw requests so far, and folder overrides.
     int RedrawCount() const { return redraws_; }
@@ -64,9 +70,14 @@ private:
     std::vector<std::pair<int, std::wstring>> dirs_;
 };
 
+class Bitmap;
+
 class Interface7 : public Interface {
 public:
     void GetSelNodeTab(INodeTab& nodes);
+    // The image of the last finished render, owned by the host (never delete it); null
+    // before the first render. The next render replaces it.
+    Bitmap* GetLastRenderedImage();
 };
 
 Interface* GetCOREInterface();
