@@ -8,6 +8,7 @@
 #include "app/cmd_example.h"
 #include "app/cmd_snow.h"
 #include "app/png_test_card.h"
+#include "app/render_cmd.h"
 #include "app/scene_cmd.h"
 #include "app/script_cmd.h"
 #include "render/png_writer.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
 
     tweather::SceneCli sceneCli(app);
     tweather::ScriptCli scriptCli(app);
+    tweather::RenderCli renderCli(app);
 
     std::string exampleOut;
     CLI::App* example = app.add_subcommand("example", "Write the built-in example: a small town in centimetres");
@@ -100,6 +102,7 @@ int main(int argc, char** argv) {
     if (*example) return tweather::runExampleCommand(exampleOut);
     if (sceneCli.chosen()) return sceneCli.run();
     if (scriptCli.chosen()) return scriptCli.run();
+    if (renderCli.chosen()) return renderCli.run();
     std::fprintf(stderr, "%s", app.help().c_str());
     std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;

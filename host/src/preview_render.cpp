@@ -191,11 +191,13 @@ void renderPixels(const preview::Scene& scene, const preview::Camera& camera, co
 
 }  // namespace
 
-bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error) {
+bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error, bool* refused) {
     int width = 0, height = 0;
-    if (!checkSettings(settings, width, height, error)) return false;
     INode* cameraNode = nullptr;
-    if (!preview::findCameraNode(settings, cameraNode, error)) return false;
+    const bool accepted =
+        checkSettings(settings, width, height, error) && preview::findCameraNode(settings, cameraNode, error);
+    if (refused) *refused = !accepted;
+    if (!accepted) return false;
 
     PreviewImage out;
     out.width = width;

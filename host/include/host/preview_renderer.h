@@ -48,10 +48,11 @@ struct PreviewImage {
     double seconds = 0.0;  // the pixel loop alone
 };
 
-// False with a message (and no notifications fired) when the size, the sample count or the
-// camera is wrong; false with a message after the post-render notification when the
-// render itself fails.
-bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error);
+// False with a message (and no notifications fired, *refused set) when the size, the
+// sample count or the camera is wrong; false with a message after the post-render
+// notification when the render itself fails.
+bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error,
+                   bool* refused = nullptr);
 
 struct DepthBuffer {
     int width = 0, height = 0;

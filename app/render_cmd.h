@@ -1,0 +1,48 @@
+// tweather render: a picture of a scene through the host's preview renderer.
+//   render SCENE -o OUT.png [--camera NAME] [--size WxH] [--spp N] [--time FRAME]
+//                [--depth OUT.exr] [--plugin MODULE]... [--up y|z]
+// SCENE is a scene file (.scene/.json) or an imported glTF/OBJ. OUT.png is a 16-bit PNG
+// from our own writer (OUT.exr gives float RGBA); --depth writes the camera depth as a
+// one-channel EXR. Exit codes: 0 success, 1 a file could not be read or written, 2 bad usage.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
+
+namespace tweather {
+
+struct RenderOptions {
+    std::string scene;        // file to load (renderScene only)
+    std::string output;       // .png or .exr
+    std::string depthOutput;  // .exr, or empty for none
+    std::string camera;       // node name; empty: the scene's first camera, else the default view
+    std::string size;         // "WxH"; empty: the scene's renderer output size
+    int samplesPerPixel = 1;
+    double frame = 0.0;  // scene frames
+    bool objYUp = false;
+    std::vector<std::string> plugins;
+};
+
+// Renders the host's open scene and writes the files; the host must be started. Messages go
+// to stderr prefixed with `command` (as "tweather snow --preview" would name itself); one
+// summary line goes to stdout. Returns the exit code.
+int renderOpenScene(const RenderOptions& o, const std::string& command = "tweather render");
+
+// Starts the host with the weather plug-in and o.plugins, loads o.scene, renders it, writes
+// the files and shuts the host down. Returns the exit code.
+int renderScene(const RenderOptions& o);
+
+// Registers the "render" subcommand on app; run() dispatches when it was chosen.
+class RenderCli {
+public:
+    explicit RenderCli(CLI::App& app);
+    bool chosen() const { return cmd_->parsed(); }
+    int run() { return renderScene(options_); }
+
+private:
+    CLI::App* cmd_;
+    RenderOptions options_;
+};
+
+}  // namespace tweather
