@@ -240,6 +240,25 @@ float castRayWith(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     return best;
 }
 
+template <class Slab>
+RayHit castRayHitWith(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
+    const RaySetup ray(origin, dir);
+    RayHit hit{maxDist, -1};
+    traverse<Slab, true>(wide, ray, hit.t, [&](int32_t block, int32_t count, float& bestSoFar) {
+        for (int32_t b = 0; b * 4 < count; ++b) {
+            alignas(16) float t[4];
+            _mm_store_ps(t, intersect4(wide.blocks[size_t(block + b)], ray.o, ray.d));
+            for (int lane = 0; lane < 4; ++lane)
+                if (t[lane] > 0.0f && t[lane] < bestSoFar) {
+                    bestSoFar = t[lane];
+                    hit.tri = wide.blockTri[size_t(block + b)] + lane;
+                }
+        }
+        return false;
+    });
+    return hit;
+}
+
 }  // namespace
 
 bool wideTraversalUsesAvx2() {
@@ -252,6 +271,7 @@ void setWideTraversalAvx2(bool allowed) { gAvx2Allowed.store(allowed, std::memor
 void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
     wide.nodes.clear();
     wide.blocks.clear();
+    wide.blockTri.clear();
     if (bvh.nodes.empty()) return;
     // Each leaf's triangles go to consecutive blocks of four.
     std::vector<int32_t> leafBlock(bvh.nodes.size(), 0);
@@ -272,6 +292,7 @@ void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
                 }
             }
             wide.blocks.push_back(block);
+            wide.blockTri.push_back(n.leftOrFirst + first);
         }
     }
     wide.nodes.reserve(bvh.nodes.size() / 6 + 1);
@@ -288,6 +309,12 @@ float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return maxDist;
     return wideTraversalUsesAvx2() ? castRayWith<SlabAvx2>(wide, origin, dir, maxDist)
                                    : castRayWith<SlabSse>(wide, origin, dir, maxDist);
+}
+
+RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
+    if (wide.empty()) return {maxDist, -1};
+    return wideTraversalUsesAvx2() ? castRayHitWith<SlabAvx2>(wide, origin, dir, maxDist)
+                                   : castRayHitWith<SlabSse>(wide, origin, dir, maxDist);
 }
 
 }  // namespace wx

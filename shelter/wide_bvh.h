@@ -34,6 +34,7 @@ struct alignas(16) TriBlock {
 struct WideBVH {
     std::vector<WideNode> nodes;  // node 0 is the root
     std::vector<TriBlock> blocks;
+    std::vector<int32_t> blockTri;  // blockTri[b] + lane: the ShelterBVH triangle in that lane
     bool empty() const { return nodes.empty(); }
 };
 
@@ -45,6 +46,11 @@ bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 
 // The nearest hit at 0 < t < maxDist, or maxDist; the same value as castRay.
 float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
+
+// The nearest hit and its triangle (an index into the ShelterBVH's tris); {maxDist, -1}
+// when nothing is hit. t equals castRay's; of two triangles hit at exactly the same
+// distance either may be named.
+RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 
 // Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
 // it off to check the SSE form; it is process-wide.
