@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -179,10 +180,27 @@ bool checkExtensions(const SnowCommand& c) {
     return true;
 }
 
+// A missing output folder fails at once, not after the build.
+bool checkOutputFolders(const SnowCommand& c) {
+    std::vector<std::string> files = c.outputs;
+    for (const std::string* extra : {&c.statsPath, &c.savePath})
+        if (!extra->empty()) files.push_back(*extra);
+    for (const std::string& file : files) {
+        const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec)) {
+            fail("cannot write '" + file + "': the folder '" + folder.string() + "' does not exist");
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int runSnowCommand(const SnowCommand& c) {
     if (!checkExtensions(c)) return kExitUsage;
+    if (!checkOutputFolders(c)) return kExitIo;
     std::vector<Assignment> sets;
     for (const std::string& text : c.sets) {
         Assignment a;

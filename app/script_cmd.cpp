@@ -101,7 +101,7 @@ bool evalForListener(const std::wstring& text, std::wstring& written, std::wstri
 int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
     std::vector<std::string> errors;
     std::string missing;
-    host::startUp(modulesToLoad(o.plugins, missing), errors);
+    host::startUp(o.weatherPlugin ? modulesToLoad(o.plugins, missing) : o.plugins, errors);
     if (!missing.empty()) err << "tweather script: warning: " << missing << "\n";
     for (const std::string& e : errors) err << "tweather script: " << e << "\n";
     int rc = 0;

@@ -20,6 +20,7 @@ struct ScriptOptions {
     std::string save;
     std::vector<std::string> plugins;
     bool objYUp = false;
+    bool weatherPlugin = true;  // load the weather plug-in before the --plugin modules
 };
 
 // Runs the command over streams (the prompt reads `in`); the host must not be started yet.

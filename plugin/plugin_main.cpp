@@ -5,6 +5,7 @@
 #include "max/plugin_api.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_events.h"
+#include "shelter/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
@@ -35,6 +36,9 @@ WX_PLUGIN_EXPORT ULONG LibVersion() { return VERSION_3DSMAX; }
 
 WX_PLUGIN_EXPORT int LibInitialize() {
     wx::setModuleInstance(ownHandle());
+    // A module kept loaded from an earlier run of the host in this process starts over
+    // without that run's shelter scene.
+    wx::discardScene();
     wx::setMaterialsInstaller(wx::installMaterialsLibrary);
     wx::registerModuleHandlers();
     return TRUE;

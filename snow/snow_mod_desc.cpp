@@ -42,12 +42,12 @@ ParamBlockDesc2 gSnowParams(0, L"params", 0, &gSnowModDesc, P_AUTO_CONSTRUCT | P
 
 const bool gSnowParamsBuilt = [] {
     ParamBlockDesc2& b = gSnowParams;
-    b.AddRollout(kMain, 1800, 0, L"Tarnwick Snow");
-    b.AddRollout(kShape, 1801, 0, L"Shape & Edges", 0, APPENDROLL_CLOSED);
-    b.AddRollout(kShelter, 1802, 0, L"Shelter & Wind", 0, APPENDROLL_CLOSED);
-    b.AddRollout(kRegions, 1803, 0, L"Regions (gizmos)", 0, APPENDROLL_CLOSED);
-    b.AddRollout(kOutput, 1804, 0, L"Output", 0, APPENDROLL_CLOSED);
-    b.AddRollout(kAbout, 7702, 0, L"About / Help", 0, APPENDROLL_CLOSED);
+    b.AddRollout(kMain, 1800, 1900, L"Tarnwick Snow");
+    b.AddRollout(kShape, 1801, 1901, L"Shape & Edges", 0, APPENDROLL_CLOSED);
+    b.AddRollout(kShelter, 1802, 1902, L"Shelter & Wind", 0, APPENDROLL_CLOSED);
+    b.AddRollout(kRegions, 1803, 1903, L"Regions (gizmos)", 0, APPENDROLL_CLOSED);
+    b.AddRollout(kOutput, 1804, 1904, L"Output", 0, APPENDROLL_CLOSED);
+    b.AddRollout(kAbout, 7702, 1905, L"About / Help", 0, APPENDROLL_CLOSED);
     const int A = P_ANIMATABLE;
 
     b.AddParam(kSnowEnabled, L"enabled", TYPE_BOOL, 0, 3001).Label(L"Snow on").Default(1)

@@ -44,6 +44,7 @@ struct ScriptCmdTest : ::testing::Test {
 TEST_F(ScriptCmdTest, ExpressionsThenFileThenSave) {
     std::ofstream(dir + "/edit.ms") << "global seen = " << node() << ".name\nformat \"file saw %\\n\" seen\nseen";
     tweather::ScriptOptions o;
+    o.weatherPlugin = false;  // this program carries the plug-in's code itself
     o.scene = dir + "/in.scene";
     o.expressions = {node() + ".height = 75", "undefined + 1", node() + ".height"};
     o.file = dir + "/edit.ms";
@@ -62,6 +63,7 @@ TEST_F(ScriptCmdTest, ExpressionsThenFileThenSave) {
 TEST_F(ScriptCmdTest, PromptJoinsIncompleteLines) {
     in.str("x = 1 +\n  2\n\n#(x,\n x * 2)\ntry (\n throw \"no\"\n)\ncatch (getCurrentException())\nprint \"p\"\n(");
     tweather::ScriptOptions o;
+    o.weatherPlugin = false;  // this program carries the plug-in's code itself
     o.scene = dir + "/in.scene";
     EXPECT_EQ(tweather::runScriptCommand(o, in, out, err), 3);  // the unclosed '(' at the end
     EXPECT_EQ(out.str(), "3\n#(3, 6)\n\"-- Runtime error: no\"\n\"p\"\n\"p\"\n");
@@ -70,6 +72,7 @@ TEST_F(ScriptCmdTest, PromptJoinsIncompleteLines) {
 
 TEST_F(ScriptCmdTest, UnreadableInputs) {
     tweather::ScriptOptions o;
+    o.weatherPlugin = false;  // this program carries the plug-in's code itself
     o.scene = dir + "/missing.scene";
     EXPECT_EQ(tweather::runScriptCommand(o, in, out, err), 1);
     o.scene.clear();
