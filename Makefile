@@ -20,13 +20,16 @@ build: bootstrap $(BUILD_DIR)/build.ninja
 demo: build
 	@mkdir -p out
 	@$(BUILD_DIR)/app/tweather png-test out/test-card.png --size 1024x512
-	@$(BUILD_DIR)/app/tweather example out/town.obj
-	@$(BUILD_DIR)/app/tweather snow out/town.obj -o out/town-snow.obj --set maxTris=100000 --stats out/town-snow.json
+	@$(BUILD_DIR)/app/tweather example out/town.scene
+	@$(BUILD_DIR)/app/tweather snow out/town.scene --render-detail -o out/town-snow.glb -o out/town-snow.obj \
+		--stats out/town-snow.json --save out/town-snow.scene
 	@echo "demo outputs are in $(CURDIR)/out/:"
-	@echo "  town.obj         the built-in example, a small town (centimetres, Z up)"
-	@echo "  town-snow.obj    the town with its snow shell (groups 'object' and 'snow'), for any 3D viewer"
-	@echo "  town-snow.json   the build statistics and status text"
-	@echo "  test-card.png    the 16-bit PNG writer's test card"
+	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
+	@echo "  town-snow.glb     the town with its snow at render detail, glTF for any 3D viewer (Blender, three.js)"
+	@echo "  town-snow.obj     the same as OBJ (+Z up, centimetres)"
+	@echo "  town-snow.scene   the town with its snow modifiers, to change and snow again"
+	@echo "  town-snow.json    each object's snow figures and status text"
+	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
