@@ -6,6 +6,7 @@
 #include "host/scene.h"
 #include "host/scene_settings.h"
 #include "max/notify.h"
+#include "max/param_map2.h"
 
 INode* Interface::GetRootNode() {
     return host::currentScene().root();
@@ -15,6 +16,7 @@ TimeValue Interface::GetTime() {
 }
 void Interface::SetTime(TimeValue t, BOOL redraw) {
     host::sceneSettings().time = t;
+    host::refreshParamMaps();  // open rollouts show animated values at the new time
     if (redraw) RedrawViews(t);
 }
 Interval Interface::GetAnimRange() {

@@ -6,6 +6,7 @@
 #include "host/scene_settings.h"
 #include "max/inode.h"
 #include "max/material.h"
+#include "max/param_map2.h"
 
 namespace {
 
@@ -78,6 +79,8 @@ IParamBlock2::IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner) : desc_
 }
 
 IParamBlock2::~IParamBlock2() {
+    // Copy: each map removes itself from maps_ as it lets go.
+    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->SetParamBlock(nullptr);
     for (Store& st : stores_)
         for (PB2Slot& s : st.slots)
             if (s.ref) {
@@ -111,9 +114,21 @@ ParamDef& IParamBlock2::GetParamDef(ParamID id) {
     return d ? *d : none;
 }
 
+// Maps first: an owner's change handler may drop this block, after which it must not be touched.
 void IParamBlock2::notifyChanged(ParamID id) {
+    showInMaps(id);
     lastNotify_ = id;
     NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+}
+
+void IParamBlock2::showInMaps(ParamID id) {
+    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->Invalidate(id);
+}
+
+IParamMap2* IParamBlock2::GetMap(MapID map) {
+    for (IParamMap2* m : maps_)
+        if (m->GetMapID() == map) return m;
+    return nullptr;
 }
 
 BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, int tabIndex) {
@@ -428,6 +443,7 @@ void IParamBlock2::RestoreSlots(ParamID id, std::vector<PB2Slot> slots) {
         stores_[index].slots.push_back(std::move(s));
         setRef(stores_[index].slots.back(), r, d);
     }
+    showInMaps(id);
 }
 
 void IParamBlock2::DropDeletedTarget(ReferenceTarget* target) {
@@ -435,6 +451,7 @@ void IParamBlock2::DropDeletedTarget(ReferenceTarget* target) {
         for (PB2Slot& s : stores_[i].slots)
             if (s.ref == target) {
                 s.ref = nullptr;
+                showInMaps(desc_->paramdefs(i).ID);
                 lastNotify_ = desc_->paramdefs(i).ID;
                 NotifyDependents(FOREVER, PART_ALL,
                                  IsTabType(desc_->paramdefs(i).type) ? REFMSG_TAB_ELEMENT_NULLED : REFMSG_CHANGE);

@@ -128,6 +128,11 @@ ParamBlockDesc2& ParamBlockDesc2::AddRollout(MapID map, int dialogId, StringResI
     return *this;
 }
 
+void ParamBlockDesc2::SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc) {
+    for (ParamRollout& r : rollouts)
+        if (r.map == map) r.proc = proc;
+}
+
 int ParamBlockDesc2::IDtoIndex(ParamID id) const {
     for (int i = 0; i < Count(); ++i)
         if (params_[i].ID == id) return i;

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "max/interface.h"
+#include "max/param_block2.h"
 
 namespace host::ui {
 
@@ -31,6 +32,7 @@ struct RolloutRec {
     std::vector<std::unique_ptr<Window>> controls;
     int dialogId = 0;
     DLGPROC proc = nullptr;
+    bool rolledUp = false;
 };
 
 struct State {
@@ -101,12 +103,13 @@ const std::wstring* findString(UINT id) {
     return it == state().strings.end() ? nullptr : &it->second;
 }
 
-HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM param) {
+HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM param, bool rolledUp) {
     const DialogResource* res = findDialogResource(dialogId);
     if (!res) return nullptr;
     auto r = std::make_unique<RolloutRec>();
     r->dialogId = dialogId;
     r->proc = proc;
+    r->rolledUp = rolledUp;
     r->dialog.owner = r.get();
     r->dialog.text = title.empty() ? res->title : title;
     r->dialog.kind = ControlKind::Custom;
@@ -143,7 +146,7 @@ bool deleteRollout(HWND rollout) {
 
 std::vector<Rollout> rollouts() {
     std::vector<Rollout> out;
-    for (auto& r : state().rollouts) out.push_back({&r->dialog, r->dialogId, r->dialog.text});
+    for (auto& r : state().rollouts) out.push_back({&r->dialog, r->dialogId, r->dialog.text, r->rolledUp});
     return out;
 }
 
@@ -342,10 +345,10 @@ HINSTANCE ShellExecuteW(HWND, const MCHAR* operation, const MCHAR* file, const M
 }
 
 HWND Interface::AddRollupPage(HINSTANCE, const MCHAR* dlgTemplate, DLGPROC proc, const MCHAR* title, LPARAM param,
-                              DWORD, int) {
+                              DWORD flags, int) {
     auto id = reinterpret_cast<uintptr_t>(dlgTemplate);
     if (id > 0xFFFF) return nullptr;  // named templates are not modelled; resources have ids
-    return host::ui::addRollout(int(id), proc, title ? title : L"", param);
+    return host::ui::addRollout(int(id), proc, title ? title : L"", param, (flags & APPENDROLL_CLOSED) != 0);
 }
 
 void Interface::DeleteRollupPage(HWND hRollup) {

@@ -69,9 +69,11 @@ struct Rollout {
     HWND hwnd;
     int dialogId;
     std::wstring title;
+    bool rolledUp = false;  // added closed (APPENDROLL_CLOSED): only its title bar shows
 };
-HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM param);  // null if no resource
-bool deleteRollout(HWND rollout);                                                      // sends WM_DESTROY first
+// Null if there is no such resource.
+HWND addRollout(int dialogId, DLGPROC proc, const std::wstring& title, LPARAM param, bool rolledUp = false);
+bool deleteRollout(HWND rollout);  // sends WM_DESTROY first
 std::vector<Rollout> rollouts();
 HWND findRollout(int dialogId);  // the first open rollout made from that dialog
 

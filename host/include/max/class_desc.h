@@ -38,11 +38,16 @@ public:
     virtual void ResetClassParams(BOOL) {}
 };
 
-// An automatic rollout that BeginEditParams opened (the stand-in's UI model).
+class IParamMap2;
+
+// An automatic rollout that BeginEditParams opened. hwnd and map are null when the dialog
+// resource is missing (the rollout is listed, nothing is shown).
 struct OpenRollout {
     ParamBlockDesc2* desc = nullptr;
     ReferenceMaker* owner = nullptr;
     ParamRollout rollout;
+    HWND hwnd = nullptr;
+    IParamMap2* map = nullptr;
 };
 
 class ClassDesc2 : public ClassDesc {
@@ -50,18 +55,27 @@ public:
     // Builds every P_AUTO_CONSTRUCT block with its defaults and installs it as the owner's
     // reference ref_no.
     void MakeAutoParamBlocks(ReferenceMaker* owner);
-    // Opens the P_AUTO_UI rollouts of obj's blocks whose flag mask matches `flags`.
+    // Opens the P_AUTO_UI rollouts of obj's blocks whose flag mask matches `flags`, each with
+    // a parameter map over obj's block. Rollouts still open for another object of the class
+    // (EndEditParams without END_EDIT_REMOVEUI) are kept and shown obj's block instead; those
+    // that `flags` no longer asks for are closed.
     void BeginEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* prev);
+    // Closes obj's rollouts and frees their maps when flags has END_EDIT_REMOVEUI.
     void EndEditParams(IObjParam* ip, ReferenceMaker* obj, ULONG flags, Animatable* next);
     int NumParamBlockDescs() const { return int(descs_.size()); }
     ParamBlockDesc2* GetParamBlockDesc(int i) { return i >= 0 && i < NumParamBlockDescs() ? descs_[i] : nullptr; }
     ParamBlockDesc2* GetParamBlockDescByID(BlockID id);
     ParamBlockDesc2* GetParamBlockDescByName(const MCHAR* name);
     void AddParamBlockDesc(ParamBlockDesc2* pbd) { descs_.push_back(pbd); }
-    void InvalidateUI(ParamBlockDesc2*, ParamID = -1, int = -1) {}
+    // Shows the block's values again in the open rollouts of `pbd` (all descriptors when null).
+    void InvalidateUI(ParamBlockDesc2* pbd, ParamID id = -1, int tabIndex = -1);
+    // The open map `map` of `pbd`, or null when its rollout is not open.
+    IParamMap2* GetParamMap(ParamBlockDesc2* pbd, MapID map = 0);
     const std::vector<OpenRollout>& OpenRollouts() const { return open_; }
 
 private:
+    void closeRollout(OpenRollout& r);
+
     std::vector<ParamBlockDesc2*> descs_;
     std::vector<OpenRollout> open_;
 };

@@ -14,6 +14,7 @@
 #include "max/reference.h"
 
 class ClassDesc2;
+class IParamMap2;
 class INode;
 class Mtl;
 class Texmap;
@@ -98,14 +99,17 @@ inline bool IsTabType(int type) {
     return (type & TYPE_TAB) != 0;
 }
 
+class ParamMap2UserDlgProc;
+
 // One rollout of an automatic user interface.
 struct ParamRollout {
     MapID map = 0;
     int dialogId = 0;
     StringResID titleId = 0;
     std::wstring title;
-    int flagMask = 0;     // shown only for BeginEditParams flags with one of these bits; 0 = always
-    int rollupFlags = 0;  // APPENDROLL_CLOSED starts it rolled up
+    int flagMask = 0;                      // shown only for BeginEditParams flags with one of these bits; 0 = always
+    int rollupFlags = 0;                   // APPENDROLL_CLOSED starts it rolled up
+    ParamMap2UserDlgProc* proc = nullptr;  // the plug-in's own handling; not owned
 };
 
 struct ParamDef {
@@ -180,6 +184,8 @@ public:
     ParamDef& AddParam(ParamID id, const MCHAR* internalName, int type, int flags, StringResID localName);
     ParamBlockDesc2& AddRollout(MapID map, int dialogId, StringResID titleId, const MCHAR* title, int flagMask = 0,
                                 int rollupFlags = 0);
+    // Gives the rollout of map `map` the plug-in's own dialog procedure (no-op for an unknown map).
+    void SetUserDlgProc(MapID map, ParamMap2UserDlgProc* proc);
 
     int Count() const { return int(params_.size()); }
     ParamDef& paramdefs(int index) { return params_[index]; }
@@ -290,12 +296,18 @@ public:
     void RestoreSlots(ParamID id, std::vector<PB2Slot> slots);
     void DropDeletedTarget(ReferenceTarget* target) override;
 
+    // The open rollout map showing map `map` of this block; null when none is open. Open maps
+    // are shown every change before the owner hears of it, and detached when the block dies.
+    IParamMap2* GetMap(MapID map = 0);
+
 private:
+    friend class IParamMap2;
     struct Store {
         std::vector<PB2Slot> slots;
     };
     Store* find(ParamID id, int tabIndex, const ParamDef** def);
     void notifyChanged(ParamID id);
+    void showInMaps(ParamID id);
     void setRef(PB2Slot& slot, ReferenceTarget* target, const ParamDef& def);
     BOOL setScalar(ParamID id, TimeValue t, float f, int i, bool isInt, int tabIndex);
     BOOL setRefValue(ParamID id, ReferenceTarget* v, int tabIndex, int wantedBase);
@@ -306,6 +318,7 @@ private:
     ReferenceMaker* owner_;
     std::vector<Store> stores_;  // in declaration order
     ParamID lastNotify_ = -1;
+    std::vector<IParamMap2*> maps_;  // not owned; each map removes itself when it closes
 };
 
 IParamBlock2* CreateParameterBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner);
