@@ -23,7 +23,10 @@ namespace {
 constexpr int kExitIo = 1;
 constexpr int kExitUsage = 2;
 
-void fail(const std::string& command, const std::string& message) {
+// One line on stderr (messages from libraries may end in their own line breaks).
+void fail(const std::string& command, std::string message) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
     std::fprintf(stderr, "%s: %s\n", command.c_str(), message.c_str());
 }
 

@@ -214,15 +214,21 @@ Camera cameraFromNode(INode* node, TimeValue t) {
 Camera defaultCamera(const Box3& bounds, float aspect) {
     Box3 box = bounds.IsEmpty() ? Box3(Point3(-1, -1, -1), Point3(1, 1, 1)) : bounds;
     const Point3 centre = box.Center();
-    const float radius = std::max(0.5f * box.Width().Length(), 1e-3f);
+    const float size = std::max(box.Width().Length(), 1e-3f);
     Camera cam;
     cam.tanHalfX = std::tan(0.5f * 45.0f * kDegToRad);
     const float tanHalfY = cam.tanHalfX / std::max(aspect, 1e-3f);
-    const float halfAngle = std::atan(std::min(cam.tanHalfX, tanHalfY));
-    const float distance = 1.05f * radius / std::sin(halfAngle);  // the bounding sphere fits
     const Point3 back = Point3(0.55f, -0.75f, 0.6f).Normalize();  // from the box toward the eye
     const Point3 right = (Point3(0, 0, 1) ^ back).Normalize();
     const Point3 up = back ^ right;
+    // Back away from the centre until every corner of the box is inside the frame, with a
+    // margin of 5% of the view on each side.
+    float distance = 0.0f;
+    for (int i = 0; i < 8; ++i) {
+        const Point3 c = box[i] - centre;
+        const float x = std::fabs(c % right), y = std::fabs(c % up), z = c % back;
+        distance = std::max({distance, z + x / (0.9f * cam.tanHalfX), z + y / (0.9f * tanHalfY), z + 0.01f * size});
+    }
     cam.worldFromCamera = Matrix3(right, up, back, centre + back * distance);
     cam.cameraFromWorld = Inverse(cam.worldFromCamera);
     return cam;

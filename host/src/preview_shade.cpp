@@ -189,7 +189,7 @@ namespace host {
 Point3 previewSkyColor(const Point3& dir) {
     constexpr Point3 kZenith{0.20f, 0.36f, 0.70f}, kHorizon{0.68f, 0.76f, 0.86f}, kGround{0.28f, 0.26f, 0.24f};
     if (dir.z >= 0.0f) return kHorizon + (kZenith - kHorizon) * std::sqrt(std::min(dir.z, 1.0f));
-    return kHorizon + (kGround - kHorizon) * std::min(1.0f, -4.0f * dir.z);
+    return kHorizon + (kGround - kHorizon) * std::min(1.0f, -2.0f * dir.z);
 }
 
 Point3 previewSkyAmbient(const Point3& normal) {
