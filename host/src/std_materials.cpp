@@ -1,6 +1,12 @@
 #include "host/std_materials.h"
 
+#include <cmath>
+#include <memory>
+
 #include "host/class_registry.h"
+#include "host/image_files.h"
+#include "host/text.h"
+#include "max/shade_context.h"
 #include "pb_object.h"
 
 namespace host {
@@ -55,19 +61,54 @@ public:
     }
 };
 
-// Names an image; evaluation answers mid grey (the stand-in draws no images).
+// Names an image, read on Update (so before a render, on the main thread) and sampled
+// bilinearly at map channel 1, tiled in both directions, v = 0 at the image's bottom row.
+// Until an Update has read it, or when the file cannot be read, it answers mid grey.
 class BitmapTex : public PBHolder<Texmap> {
 public:
     BitmapTex() { bitmapDesc()->MakeAutoParamBlocks(this); }
     Class_ID ClassID() override { return kBitmapTexClassID; }
     void GetClassName(MSTR& s, bool) const override { s = L"Bitmap"; }
-    AColor EvalColor(ShadeContext&) override { return AColor(0.5f, 0.5f, 0.5f, 1.0f); }
+    void Update(TimeValue t, Interval&) override {
+        const MCHAR* name = pblock->GetStr(kBitmapFile, t);
+        const std::wstring file = name ? name : L"";
+        if (file == loaded_) return;
+        loaded_ = file;
+        auto img = std::make_shared<ImageFile>();
+        std::string error;
+        image_ = readImageFile(toUtf8(file), *img, true, error) == BMMRES_SUCCESS ? std::move(img) : nullptr;
+    }
+    AColor EvalColor(ShadeContext& sc) override {
+        const ImageFile* img = image_.get();
+        if (!img) return AColor(0.5f, 0.5f, 0.5f, 1.0f);
+        const Point3 uvw = sc.UVW(1);
+        const float x = (uvw.x - std::floor(uvw.x)) * float(img->width) - 0.5f;
+        const float y = (1.0f - (uvw.y - std::floor(uvw.y))) * float(img->height) - 0.5f;
+        const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+        const float fx = x - float(x0), fy = y - float(y0);
+        auto at = [&](int px, int py, int c) {
+            px = ((px % img->width) + img->width) % img->width;
+            py = ((py % img->height) + img->height) % img->height;
+            return img->rgba[(size_t(py) * size_t(img->width) + size_t(px)) * 4 + size_t(c)];
+        };
+        float out[4];
+        for (int c = 0; c < 4; ++c) {
+            const float top = at(x0, y0, c) * (1.0f - fx) + at(x0 + 1, y0, c) * fx;
+            const float bottom = at(x0, y0 + 1, c) * (1.0f - fx) + at(x0 + 1, y0 + 1, c) * fx;
+            out[c] = top * (1.0f - fy) + bottom * fy;
+        }
+        return AColor(out[0], out[1], out[2], out[3]);
+    }
     RefTargetHandle Clone(RemapDir& remap) override {
         auto* c = new BitmapTex();
         copyBlockTo(*c, remap);
         remap.AddEntry(this, c);
         return c;
     }
+
+private:
+    std::wstring loaded_;                       // the file name image_ was read from
+    std::shared_ptr<const ImageFile> image_;  // linear RGBA; null when unread or unreadable
 };
 
 SimpleClassDesc stdClassDesc(L"Standard", L"Standardmaterial", MATERIAL_CLASS_ID, kStdMtlClassID,

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <vector>
@@ -16,6 +20,7 @@
 #include "max/interface.h"
 #include "max/notify.h"
 #include "max/shade_context.h"
+#include "render/png_writer.h"
 
 namespace {
 
@@ -242,6 +247,33 @@ TEST(PreviewRender, TextureSlotsSeeTheSampleThroughARealShadeContext) {
     // The map's colour is the surface's diffuse colour.
     const Point3 light = host::previewSkyAmbient(Point3(0, 0, 1)) + host::kPreviewSunColor * host::kPreviewSunToward.z;
     expectColour(pixel(img, 18, 44), Point3(0.8f, 0.2f, 0.4f) * light, "mapped diffuse");
+}
+
+TEST(PreviewRender, BitmapTextureMapsItsImageAtChannelOne) {
+    AnalyticScene scene;
+    scene.box->Hide(TRUE);
+    // 4 x 4 texels, a colour per 2 x 2 quadrant: red, green over blue, white.
+    const float quadrant[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    std::vector<float> img(4 * 4 * 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            for (int c = 0; c < 4; ++c) img[(y * 4 + x) * 4 + c] = c < 3 ? quadrant[(y / 2) * 2 + x / 2][c] : 1.0f;
+    char path[] = "/tmp/wx_texture_XXXXXX.png";
+    close(mkstemps(path, 4));
+    ASSERT_TRUE(wx::writePng16(path, img.data(), 4, 4));
+    Mtl* mtl = host::createStdMaterial(L"Textured", Color(0, 0, 0), 0.0f);
+    mtl->SetSubTexmap(ID_DI, host::createBitmapTex(std::wstring(path, path + std::strlen(path))));
+    scene.plane->SetMtl(mtl);
+    host::PreviewSettings s;
+    s.camera = scene.camera;
+    host::PreviewImage out = render(s);
+    std::remove(path);
+    // Ground (-29.7, 29.7) is u = 0.25, v = 0.75: the top-left quadrant; and so on.
+    const Point3 light = host::previewSkyAmbient(Point3(0, 0, 1)) + host::kPreviewSunColor * host::kPreviewSunToward.z;
+    expectColour(pixel(out, 22, 22), Point3(light.x, 0, 0), "red");
+    expectColour(pixel(out, 41, 22), Point3(0, light.y, 0), "green");
+    expectColour(pixel(out, 22, 41), Point3(0, 0, light.z), "blue");
+    expectColour(pixel(out, 41, 41), light, "white");
 }
 
 // Evaluates through the per-sample cache, as the Weather Map does, and counts real work.

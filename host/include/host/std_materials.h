@@ -1,7 +1,7 @@
 // The host's own materials: the standard material (name, diffuse colour, glossiness in
 // percent, bump amount in percent and twelve texture-map slots) and the multi/sub-object
 // material (a list of sub-materials, each with the material index it serves), plus a
-// bitmap texture that names an image file. All settings live in parameter blocks, so scene
+// bitmap texture that maps an image file. All settings live in parameter blocks, so scene
 // files keep them. Main thread only.
 #pragma once
 
