@@ -81,9 +81,10 @@ int checkOptions(const RenderOptions& o, const std::string& command, int& width,
 
 std::string summary(const RenderOptions& o, const host::PreviewImage& img) {
     char text[512];
-    const std::string view = img.cameraName.empty() ? "the default view" : "camera '" + host::toUtf8(img.cameraName) + "'";
-    const std::string light = img.defaultLight ? "the default sun"
-                              : std::to_string(img.lights) + (img.lights == 1 ? " light" : " lights");
+    const std::string view =
+        img.cameraName.empty() ? "the default view" : "camera '" + host::toUtf8(img.cameraName) + "'";
+    const std::string light =
+        img.defaultLight ? "the default sun" : std::to_string(img.lights) + (img.lights == 1 ? " light" : " lights");
     const double raysPerSecond = img.seconds > 0.0 ? double(img.primaryRays) / img.seconds : 0.0;
     std::snprintf(text, sizeof text,
                   "wrote %s (%dx%d, %d sample%s per pixel, %s, %lld triangles, %s; %.2f s, %.2f M primary rays/s)",

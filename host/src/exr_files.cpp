@@ -89,8 +89,8 @@ BMMRES readExrFile(const std::string& path, ImageFile& out, bool pixels, std::st
             return BMMRES_INVALIDFORMAT;
         }
         const Imf::ChannelList& list = file.header().channels();
-        const bool grey = !list.findChannel("R") && !list.findChannel("G") && !list.findChannel("B") &&
-                          list.findChannel("Y");
+        const bool grey =
+            !list.findChannel("R") && !list.findChannel("G") && !list.findChannel("B") && list.findChannel("Y");
         out.width = int(w);
         out.height = int(h);
         out.type = BMM_FLOAT_RGBA_32;

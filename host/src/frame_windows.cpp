@@ -34,8 +34,7 @@ void show(FrameWindow& w) {
 // A bitmap lives in at most one window: showing it under a new title moves it there.
 void frameWindowShown(const std::wstring& title, Bitmap* bitmap) {
     auto& all = windows();
-    if (FrameWindow* old = windowOf(bitmap); old && old->title != title)
-        all.erase(all.begin() + (old - all.data()));
+    if (FrameWindow* old = windowOf(bitmap); old && old->title != title) all.erase(all.begin() + (old - all.data()));
     auto it = std::find_if(all.begin(), all.end(), [&](const FrameWindow& w) { return w.title == title; });
     if (it == all.end()) it = all.insert(all.end(), FrameWindow{title, bitmap, 0});
     it->bitmap = bitmap;

@@ -56,8 +56,7 @@ int pixelType(int channels, bool sixteen) {
     return sixteen ? BMM_TRUE_64 : BMM_TRUE_32;
 }
 
-BMMRES readStbFile(const std::string& path, FILE* f, bool knownMagic, ImageFile& out, bool pixels,
-                   std::string& error) {
+BMMRES readStbFile(const std::string& path, FILE* f, bool knownMagic, ImageFile& out, bool pixels, std::string& error) {
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_file(f, &w, &h, &channels)) {
         if (knownMagic) {

@@ -15,6 +15,7 @@
 #include "host/frame_windows.h"
 #include "host/host_app.h"
 #include "host/preview_renderer.h"
+#include "host/scene.h"
 #include "host/scene_settings.h"
 #include "max/bitmap.h"
 #include "max/interface.h"
@@ -127,8 +128,8 @@ bool checkSettings(const PreviewSettings& settings, int& width, int& height, std
     width = settings.width > 0 ? settings.width : GetCOREInterface()->GetRendWidth();
     height = settings.height > 0 ? settings.height : GetCOREInterface()->GetRendHeight();
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
-        error = "the image size must be between 1 and 32768 pixels on each side, not " + std::to_string(width) +
-                "x" + std::to_string(height);
+        error = "the image size must be between 1 and 32768 pixels on each side, not " + std::to_string(width) + "x" +
+                std::to_string(height);
         return false;
     }
     if (int64_t(width) * height > kMaxPixels) {
@@ -174,8 +175,8 @@ void renderPixels(const preview::Scene& scene, const preview::Camera& camera, co
         for (int k = 0; k < spp; ++k) {
             float sx = 0.5f, sy = 0.5f, depthPerDistance = 1.0f, distance = inf;
             samplePosition(k, sx, sy);
-            const preview::Sample sample = cameraRay(camera, float(px) + sx, float(py) + sy, width, height,
-                                                     depthPerDistance);
+            const preview::Sample sample =
+                cameraRay(camera, float(px) + sx, float(py) + sy, width, height, depthPerDistance);
             sum += preview::shadeSample(scene, camera, sample, width, height, settings.time, &globals, sc, distance);
             nearest = std::min(nearest, distance * depthPerDistance);
         }
@@ -210,7 +211,13 @@ bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::st
         return false;
     }
     try {
+        // The pre-render notification may change the scene; the camera is found again after it.
+        const ULONG cameraHandle = cameraNode ? cameraNode->GetHandle() : 0;
         RenderBracket bracket(settings.time);
+        if (cameraNode && !(cameraNode = currentScene().findByHandle(cameraHandle))) {
+            error = "the camera was deleted as the render started";
+            return false;
+        }
         preview::Scene scene;
         preview::Camera camera;
         View view;

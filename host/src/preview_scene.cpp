@@ -148,10 +148,13 @@ void addMesh(INode* node, GeomObject* geom, Object* evalObject, TimeValue t, Vie
     for (int f = 0; f < mesh->getNumFaces(); ++f) {
         const Face& face = mesh->faces[f];
         if (int(face.v[0]) >= nv || int(face.v[1]) >= nv || int(face.v[2]) >= nv) continue;  // broken face
+        Point3 p[3];
+        for (int k = 0; k < 3; ++k) p[k] = mesh->verts[face.v[k]] * rm.worldFromObject;
+        // A non-finite corner would poison the bounds (and so the default view).
+        if (!std::isfinite(p[0].x + p[0].y + p[0].z + p[1].x + p[1].y + p[1].z + p[2].x + p[2].y + p[2].z)) continue;
         for (int k = 0; k < 3; ++k) {
-            const Point3 p = mesh->verts[face.v[k]] * rm.worldFromObject;
-            scene.soup.push_back({p.x, p.y, p.z});
-            scene.bounds += p;
+            scene.soup.push_back({p[k].x, p[k].y, p[k].z});
+            scene.bounds += p[k];
         }
         scene.tris.push_back({meshIndex, f, materials.indexOf(nodeMtl, face.getMatID())});
     }

@@ -48,9 +48,9 @@ struct Material {
 
 struct Light {
     LightType type = OMNI_LGT;
-    Point3 position;   // world
-    Point3 direction;  // unit, the way the light travels (spot and directional)
-    Point3 color;      // colour x multiplier
+    Point3 position;                      // world
+    Point3 direction;                     // unit, the way the light travels (spot and directional)
+    Point3 color;                         // colour x multiplier
     float cosHot = 1.0f, cosFall = 1.0f;  // cosines of the half cone angles (spot)
 };
 
@@ -74,8 +74,8 @@ struct Scene {
     Point3 ambient;  // ambient lights, added to the sky's light
     bool defaultLight = false;
     wx::ShelterBVH bvh;
-    Box3 bounds;            // world box of every triangle
-    float offset = 1e-4f;   // shadow-ray start offset, scene units
+    Box3 bounds;           // world box of every triangle
+    float offset = 1e-4f;  // shadow-ray start offset, scene units
 };
 
 // The camera node the settings ask for, or null for the default view. False with a message

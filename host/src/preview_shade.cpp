@@ -118,8 +118,8 @@ void fillContext(SampleShadeContext& sc, const Camera& camera, const RenderMesh&
     sc.normal = sc.origNormal = camera.cameraFromWorld.VectorTransform(s.normal);
     sc.geomNormal = camera.cameraFromWorld.VectorTransform(s.geomNormal);
     sc.view = camera.cameraFromWorld.VectorTransform(sample.dir);
-    const float footprint = camera.ortho ? 2.0f * camera.orthoHalfWidth / float(width)
-                                         : distance * 2.0f * camera.tanHalfX / float(width);
+    const float footprint =
+        camera.ortho ? 2.0f * camera.orthoHalfWidth / float(width) : distance * 2.0f * camera.tanHalfX / float(width);
     sc.dp = Point3(footprint, footprint, footprint);
     sc.screenUv = Point2(sample.pixelX / float(width), sample.pixelY / float(height));
     sc.screenDuv = Point2(1.0f / float(width), 1.0f / float(height));
@@ -128,8 +128,8 @@ void fillContext(SampleShadeContext& sc, const Camera& camera, const RenderMesh&
 
 }  // namespace
 
-Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sample, int width, int height,
-                   TimeValue t, RenderGlobalContext* globals, SampleShadeContext& sc, float& distance) {
+Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sample, int width, int height, TimeValue t,
+                   RenderGlobalContext* globals, SampleShadeContext& sc, float& distance) {
     const wx::V3 o = toV3(sample.origin), d = toV3(sample.dir);
     const wx::RayHit hit = scene.bvh.wide ? wx::castRayWideHit(*scene.bvh.wide, o, d, kNoHit)
                                           : wx::castRayHit(scene.bvh.view(), o, d, kNoHit);

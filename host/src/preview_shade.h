@@ -10,13 +10,13 @@
 namespace host::preview {
 
 struct Sample {
-    Point3 origin, dir;  // world; dir is unit
+    Point3 origin, dir;                  // world; dir is unit
     float pixelX = 0.0f, pixelY = 0.0f;  // position on the image, pixels from the top left
 };
 
 // The colour seen along the sample's ray, and the hit distance along dir (+infinity for
 // a miss) in `distance`.
-Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sample, int width, int height,
-                   TimeValue t, RenderGlobalContext* globals, SampleShadeContext& sc, float& distance);
+Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sample, int width, int height, TimeValue t,
+                   RenderGlobalContext* globals, SampleShadeContext& sc, float& distance);
 
 }  // namespace host::preview

@@ -27,8 +27,7 @@ Point3 SampleShadeContext::PObjRelBox() {
     Point3 q = PObj();
     Point3 size = objectBox.Width();
     Point3 out;
-    for (int i = 0; i < 3; ++i)
-        out[i] = size[i] > 0.0f ? 2.0f * (q[i] - objectBox.pmin[i]) / size[i] - 1.0f : 0.0f;
+    for (int i = 0; i < 3; ++i) out[i] = size[i] > 0.0f ? 2.0f * (q[i] - objectBox.pmin[i]) / size[i] - 1.0f : 0.0f;
     return out;
 }
 

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <atomic>
@@ -25,7 +24,7 @@
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-constexpr int kSize = 64;           // image side, pixels
+constexpr int kSize = 64;  // image side, pixels
 constexpr float kCameraHeight = 100.0f;
 
 // The analytic scene: a 120 x 120 plane at z = 0, a 20-unit cube standing on its centre,
@@ -340,8 +339,8 @@ TEST(PreviewRender, NotificationsBracketTheRenderInOrder) {
     host::PreviewSettings s;
     s.camera = scene.camera;
     host::PreviewImage img = render(s);
-    EXPECT_EQ(log.codes,
-              (std::vector<int>{NOTIFY_PRE_RENDER, NOTIFY_PRE_RENDERFRAME, NOTIFY_POST_RENDERFRAME, NOTIFY_POST_RENDER}));
+    EXPECT_EQ(log.codes, (std::vector<int>{NOTIFY_PRE_RENDER, NOTIFY_PRE_RENDERFRAME, NOTIFY_POST_RENDERFRAME,
+                                           NOTIFY_POST_RENDER}));
     EXPECT_EQ(log.frameWidth, kSize);
     EXPECT_NEAR(depthAt(img, 32, 32), kCameraHeight - 40.0f, 1e-3);  // rendered what the pre-render set up
     EXPECT_FALSE(host::rendering());
@@ -413,6 +412,14 @@ TEST(PreviewRender, DefaultViewFramesTheSceneAndProgressReachesAHundred) {
     host::resetScene();
     INode* box = GetCOREInterface()->CreateObjectNode(host::createBox(10.0f, 10.0f, 10.0f));
     box->SetPosition(0, Point3(500, 300, 0));
+    // A broken mesh (a corner at NaN) is left out instead of spoiling the framing.
+    TriObject* broken = CreateNewTriObject();
+    broken->GetMesh().setNumVerts(3);
+    broken->GetMesh().setNumFaces(1);
+    broken->GetMesh().verts[1] = Point3(std::nanf(""), 0, 0);
+    broken->GetMesh().verts[2] = Point3(0, 1, 0);
+    broken->GetMesh().faces[0].setVerts(0, 1, 2);
+    GetCOREInterface()->CreateObjectNode(broken);
     std::vector<int> percents;
     std::mutex m;
     host::PreviewSettings s;
@@ -428,6 +435,7 @@ TEST(PreviewRender, DefaultViewFramesTheSceneAndProgressReachesAHundred) {
     EXPECT_TRUE(std::isfinite(depthAt(img, 40, 30)));
     EXPECT_TRUE(std::isinf(depthAt(img, 0, 0)));
     EXPECT_TRUE(std::isinf(depthAt(img, 79, 59)));
+    for (float v : img.rgba) ASSERT_TRUE(std::isfinite(v));
     ASSERT_FALSE(percents.empty());
     EXPECT_EQ(percents.back(), 100);
     for (size_t i = 1; i < percents.size(); ++i) EXPECT_GT(percents[i], percents[i - 1]);

@@ -27,8 +27,8 @@ TEST(ClosestHit, NamesTheTriangleAtTheNearestDistanceInBothTraversals) {
             V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
             float maxDist = r % 3 == 0 ? 1e30f : 3.0f + 9.0f * std::fabs(unit(rng));
             const float reference = castRay(bvh.view(), origin, dir, maxDist);
-            for (RayHit hit : {castRayHit(bvh.view(), origin, dir, maxDist),
-                               castRayWideHit(*bvh.wide, origin, dir, maxDist)}) {
+            for (RayHit hit :
+                 {castRayHit(bvh.view(), origin, dir, maxDist), castRayWideHit(*bvh.wide, origin, dir, maxDist)}) {
                 ASSERT_EQ(hit.t, reference) << "size " << size << " ray " << r;
                 if (reference == maxDist) {
                     ASSERT_EQ(hit.tri, -1);

@@ -51,8 +51,7 @@ struct PreviewImage {
 // False with a message (and no notifications fired, *refused set) when the size, the
 // sample count or the camera is wrong; false with a message after the post-render
 // notification when the render itself fails.
-bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error,
-                   bool* refused = nullptr);
+bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::string& error, bool* refused = nullptr);
 
 struct DepthBuffer {
     int width = 0, height = 0;
@@ -63,8 +62,8 @@ const DepthBuffer& lastRenderedDepth();
 
 // The light model, for callers that composite over or check a render (all linear RGB,
 // world directions, +Z up).
-Point3 previewSkyColor(const Point3& dir);        // the background seen along unit dir
-Point3 previewSkyAmbient(const Point3& normal);   // sky light on a surface with unit normal
+Point3 previewSkyColor(const Point3& dir);                            // the background seen along unit dir
+Point3 previewSkyAmbient(const Point3& normal);                       // sky light on a surface with unit normal
 inline constexpr Point3 kPreviewSunToward{-0.4f, -0.55f, 0.733143f};  // unit, toward the default sun
 inline constexpr Point3 kPreviewSunColor{1.0f, 0.96f, 0.9f};
 inline constexpr Point3 kPreviewDefaultDiffuse{0.5f, 0.5f, 0.5f};  // nodes without a material

@@ -97,7 +97,7 @@ private:
     void put(Texmap* map, Kind kind, const AColor& value);
 
     Entry cache_[kCacheSlots];
-    int cached_ = 0;  // entries in use
+    int cached_ = 0;    // entries in use
     int nextSlot_ = 0;  // the slot a full cache overwrites next
 };
 

@@ -27,9 +27,9 @@ struct IPoint2 {
 class ShadeOutput {
 public:
     ULONG flags = 0;
-    Color c;             // shaded colour
-    Color t;             // transparency
-    float ior = 1.0f;    // index of refraction
+    Color c;           // shaded colour
+    Color t;           // transparency
+    float ior = 1.0f;  // index of refraction
     int gbufId = 0;
     void Reset(int = -1) {
         flags = 0;
