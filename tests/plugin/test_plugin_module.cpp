@@ -1,0 +1,74 @@
+// The weather plug-in as the host sees it: a shared library found through its exports,
+// its classes in the registry, its notification handlers for its whole life, and the
+// start-up install of the toolbar macro.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/class_registry.h"
+#include "host/host_app.h"
+#include "host/module_loader.h"
+#include "host/text.h"
+#include "host/ui_model.h"
+#include "max/interface.h"
+#include "max/notify.h"
+#include "max/plugin_api.h"
+
+namespace {
+
+struct PluginModuleTest : ::testing::Test {
+    std::filesystem::path macros = std::filesystem::temp_directory_path() / "tweather_plugin_macros";
+    void SetUp() override {
+        std::filesystem::remove_all(macros);
+        std::filesystem::create_directories(macros);
+    }
+    void TearDown() override {
+        host::shutDown();
+        GetCOREInterface()->SetDir(APP_USER_MACROS_DIR, L"");
+        std::filesystem::remove_all(macros);
+    }
+};
+
+TEST_F(PluginModuleTest, ExportsItsClassesAndListensWhileLoaded) {
+    const int before = host::notificationCount();
+    GetCOREInterface()->SetDir(APP_USER_MACROS_DIR, host::fromUtf8(macros.string()));
+    std::vector<std::string> errors;
+    host::startUp({WX_WEATHER_MODULE}, errors);
+    ASSERT_TRUE(errors.empty()) << errors.front();
+    ASSERT_EQ(host::moduleLoader().modules().size(), 1u);
+    const host::LoadedModule& m = host::moduleLoader().modules().front();
+    EXPECT_EQ(m.description, L"Tarnwick Weather - snow and rain by TarnwickFX");
+    EXPECT_EQ(m.version, ULONG(VERSION_3DSMAX));
+    EXPECT_EQ(host::notificationCount() - before, 6);
+
+    auto classDesc = reinterpret_cast<LibClassDescFn>(dlsym(m.handle, "LibClassDesc"));
+    ASSERT_NE(classDesc, nullptr);
+    EXPECT_EQ(classDesc(-1), nullptr);
+    EXPECT_EQ(classDesc(4), nullptr);
+    ClassDesc* snow = classDesc(0);
+    ASSERT_NE(snow, nullptr);
+    EXPECT_STREQ(snow->ClassName(), L"Tarnwick Snow");
+    EXPECT_STREQ(snow->InternalName(), L"TarnwickSnow");
+    EXPECT_EQ(snow->SuperClassID(), SClass_ID(WSM_CLASS_ID));
+    EXPECT_EQ(snow->ClassID(), Class_ID(0xF9ACCCC3, 0x6D42BD1F));
+    EXPECT_NE(snow->HInstance(), nullptr);
+    EXPECT_EQ(host::classRegistry().findByName(L"TarnwickSnow"), snow);
+    EXPECT_NE(host::ui::findDialogResource(7550), nullptr) << "its dialogs came with it";
+
+    // Start-up wrote the toolbar macro, byte for byte, and the materials library answers.
+    std::ifstream file(macros / "TarnwickFX-Weather.mcr", std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_EQ(text.str(),
+              "macroScript TarnwickWeather category:\"TarnwickFX\" buttonText:\"Weather\" tooltip:\"Tarnwick Weather - "
+              "snow and rain presets\" (\r\n  on execute do ( UtilityPanel.OpenUtility TarnwickWeather )\r\n)\r\n");
+
+    host::shutDown();
+    EXPECT_EQ(host::notificationCount(), before) << "every handler removed at shutdown";
+    EXPECT_EQ(host::classRegistry().findByName(L"TarnwickSnow"), nullptr);
+}
+
+}  // namespace
