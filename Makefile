@@ -22,9 +22,10 @@ demo: build
 	@$(BUILD_DIR)/app/tweather png-test out/test-card.png --size 1024x512
 	@$(BUILD_DIR)/app/tweather example out/town.scene
 	@$(BUILD_DIR)/app/tweather snow out/town.scene --render-detail -o out/town-snow.glb -o out/town-snow.obj \
-		--stats out/town-snow.json --save out/town-snow.scene
+		--stats out/town-snow.json --save out/town-snow.scene --preview out/town-snow.png
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
+	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
 	@echo "  town-snow.glb     the town with its snow at render detail, glTF for any 3D viewer (Blender, three.js)"
 	@echo "  town-snow.obj     the same as OBJ (+Z up, centimetres)"
 	@echo "  town-snow.scene   the town with its snow modifiers, to change and snow again"

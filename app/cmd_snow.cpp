@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/param_assign.h"
+#include "app/render_cmd.h"
 #include "app/scene_cmd.h"
 #include "app/weather_module.h"
 #include "host/class_registry.h"
@@ -29,7 +30,7 @@ namespace {
 constexpr int kExitIo = 1;
 constexpr int kExitUsage = 2;
 constexpr const wchar_t* kSnowClass = L"TarnwickSnow";
-constexpr int kSnowToolsDialog = 7550, kSnowToolsStatus = 7552;
+constexpr int kSnowToolsDialog = 7550, kSnowToolsStatus = 7552, kSnowToolsSnowMaterial = 7554;
 constexpr uint64_t kCaptureWaitMs = 10000;  // the capture timer is due after 30 ms
 
 void fail(const std::string& message) { std::fprintf(stderr, "tweather snow: %s\n", message.c_str()); }
@@ -138,6 +139,18 @@ std::wstring statusOf(Modifier* mod) {
     return text;
 }
 
+// Presses the modifier's "Snow material" button, as an artist would: the snow faces get the
+// weather's snow material at an id above the object's own. Returns what the button said.
+std::wstring applySnowMaterial(Modifier* mod) {
+    Interface* ip = GetCOREInterface();
+    mod->BeginEditParams(ip, 0, nullptr);
+    HWND tools = host::ui::findRollout(kSnowToolsDialog);
+    std::wstring said;
+    if (tools && host::ui::pressButton(tools, kSnowToolsSnowMaterial)) said = host::ui::controlText(tools, kSnowToolsStatus);
+    mod->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
+    return said;
+}
+
 void evaluateAll(const std::vector<INode*>& nodes, const char* pass) {
     const bool terminal = isatty(STDERR_FILENO);
     for (size_t i = 0; i < nodes.size(); ++i) {
@@ -168,6 +181,11 @@ bool checkExtensions(const SnowCommand& c) {
             return false;
         }
     }
+    if (!c.previewPath.empty() && host::extensionOf(c.previewPath) != ".png" &&
+        host::extensionOf(c.previewPath) != ".exr") {
+        fail("'" + c.previewPath + "': --preview writes a .png or .exr picture");
+        return false;
+    }
     const std::string saveExt = host::extensionOf(c.savePath);
     if (!c.savePath.empty() && saveExt != ".scene" && saveExt != ".json") {
         fail("'" + c.savePath + "': --save writes a scene file (.scene or .json)");
@@ -183,7 +201,7 @@ bool checkExtensions(const SnowCommand& c) {
 // A missing output folder fails at once, not after the build.
 bool checkOutputFolders(const SnowCommand& c) {
     std::vector<std::string> files = c.outputs;
-    for (const std::string* extra : {&c.statsPath, &c.savePath})
+    for (const std::string* extra : {&c.statsPath, &c.savePath, &c.previewPath})
         if (!extra->empty()) files.push_back(*extra);
     for (const std::string& file : files) {
         const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
@@ -278,6 +296,12 @@ int runSnowCommand(const SnowCommand& c) {
         host::pumpUntilIdle(kCaptureWaitMs);
     }
     evaluateAll(targets, c.renderDetail ? "rendering" : "rebuilding");
+    if (c.snowMaterial)
+        for (size_t i = 0; i < mods.size(); ++i) {
+            const std::wstring said = applySnowMaterial(mods[i]);
+            if (said.find(L"ERROR") != std::wstring::npos)
+                fail("warning: the snow material of " + host::toUtf8(targets[i]->GetName()) + ": " + host::toUtf8(said));
+        }
 
     int rc = 0;
     for (const std::string& out : c.outputs) {
@@ -311,6 +335,15 @@ int runSnowCommand(const SnowCommand& c) {
     }
     if (rc == 0)
         for (const std::string& out : c.outputs) std::printf("wrote %s\n", out.c_str());
+    if (rc == 0 && !c.previewPath.empty()) {
+        // The render brackets itself with the render notifications, so the snow is rebuilt
+        // at render detail for the picture whatever detail the export used.
+        RenderOptions preview;
+        preview.output = c.previewPath;
+        preview.size = c.previewSize;
+        preview.samplesPerPixel = c.previewSamples;
+        rc = renderOpenScene(preview, "tweather snow --preview");
+    }
     return rc;
 }
 

@@ -23,6 +23,10 @@ struct SnowCommand {
     bool renderDetail = false;               // evaluate as during a render
     bool objYUp = false;                     // OBJ inputs are +Y up
     std::vector<std::string> plugins;        // further plug-in modules
+    bool snowMaterial = true;                // give the snow faces the snow material
+    std::string previewPath;                 // a rendered picture of the result (.png)
+    std::string previewSize = "1280x720";
+    int previewSamples = 4;                  // per pixel
 };
 
 // Runs the command; messages go to stdout and stderr. Returns the exit code: 0 success,

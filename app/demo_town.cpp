@@ -60,7 +60,7 @@ public:
         for (size_t f = 0; f < faces_.size(); ++f) {
             m.faces[f].setVerts(faces_[f].a, faces_[f].b, faces_[f].c);
             m.faces[f].setMatID(faces_[f].id);
-            m.faces[f].setSmGroup(1);
+            m.faces[f].setSmGroup(0);  // faceted: boxes keep their corners
             m.faces[f].setEdgeVisFlags(EDGE_VIS, EDGE_VIS, EDGE_VIS);
         }
         m.buildNormals();

@@ -81,6 +81,13 @@ int main(int argc, char** argv) {
                    "Build at render detail, as during a render (default: the modifier's viewport detail)");
     snow->add_flag("--obj-y-up", snowCommand.objYUp, "OBJ inputs are +Y up (default +Z up)");
     snow->add_option("--plugin", snowCommand.plugins, "Further plug-in module to load, repeatable")->allow_extra_args(false);
+    snow->add_flag("!--keep-materials", snowCommand.snowMaterial,
+                   "Leave the objects' materials as they are (default: the snow faces get a snow material)");
+    snow->add_option("--preview", snowCommand.previewPath, "Also render a picture of the snowed scene (.png)");
+    snow->add_option("--preview-size", snowCommand.previewSize, "The picture's size as WxH")->capture_default_str();
+    snow->add_option("--preview-spp", snowCommand.previewSamples, "The picture's samples per pixel")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str();
 
     tweather::SceneCli sceneCli(app);
     tweather::ScriptCli scriptCli(app);

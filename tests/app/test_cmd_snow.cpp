@@ -33,7 +33,11 @@ TEST_F(SnowCommandTest, SnowsEveryMeshAndReportsEachNode) {
     SnowCommand c = command(path("scene.obj"));
     c.outputs.push_back(path("out.glb"));
     c.sets = {"resolution=20", "depth=15"};
+    c.previewPath = path("preview.png");
+    c.previewSize = "64x36";
+    c.previewSamples = 1;
     ASSERT_EQ(runSnowCommand(c), 0);
+    EXPECT_GT(std::filesystem::file_size(path("preview.png")), 64u * 36u) << "a 16-bit RGBA picture";
     const nlohmann::json s = stats();
     EXPECT_EQ(s["detail"], "viewport");
     for (const char* name : {"ground", "slab"}) {
