@@ -88,9 +88,8 @@ void writeSnowShell(Mesh& mesh, const SnowShell& shell, bool snowOnly, MtlID sno
         Face& face = mesh.faces[F + i];
         face.setVerts(V + shell.indices[3 * i], V + shell.indices[3 * i + 1], V + shell.indices[3 * i + 2]);
         face.setSmGroup(smoothingGroupOf(size_t(i) < shell.kinds.size() ? shell.kinds[i] : uint8_t(kSnowBottom)));
-        face.flags &= 0xFFFFu;
-        face.setMatID(snowMatIndex);
-        face.setEdgeVisFlags(EDGE_INVIS, EDGE_INVIS, EDGE_INVIS);
+        // The snow material index in the high half of the flags; no visible edges.
+        face.flags = DWORD(snowMatIndex) << FACE_MATID_SHIFT;
     }
     if (!mesh.mapSupport(1)) {
         mesh.setMapSupport(1, TRUE);

@@ -209,20 +209,30 @@ Point3 Mesh::FaceNormal(DWORD fi, BOOL normalize) const {
 void Mesh::buildNormals() {
     faceNormals_.resize(numFaces);
     cornerNormals_.assign(size_t(numFaces) * 3, Point3());
-    std::vector<std::vector<int>> facesOfVert(numVerts);
+    // The faces around each vertex as one flat list (offsets per vertex), built in two
+    // passes so a mesh of millions of faces costs no allocation per vertex.
+    std::vector<int> first(size_t(numVerts) + 1, 0);
     for (int fi = 0; fi < numFaces; ++fi) {
         faceNormals_[fi] = FaceNormal(DWORD(fi), TRUE);
         for (int c = 0; c < 3; ++c)
-            if (faces[fi].v[c] < DWORD(numVerts)) facesOfVert[faces[fi].v[c]].push_back(fi);
+            if (faces[fi].v[c] < DWORD(numVerts)) ++first[faces[fi].v[c] + 1];
     }
+    for (int v = 0; v < numVerts; ++v) first[v + 1] += first[v];
+    std::vector<int> around(size_t(first[numVerts]));
+    std::vector<int> fill(first.begin(), first.end() - 1);
+    for (int fi = 0; fi < numFaces; ++fi)
+        for (int c = 0; c < 3; ++c)
+            if (faces[fi].v[c] < DWORD(numVerts)) around[fill[faces[fi].v[c]]++] = fi;
     for (int fi = 0; fi < numFaces; ++fi)
         for (int c = 0; c < 3; ++c) {
             DWORD v = faces[fi].v[c];
             Point3 n = faceNormals_[fi];
             if (faces[fi].smGroup != 0 && v < DWORD(numVerts)) {
                 n = Point3();
-                for (int other : facesOfVert[v])
+                for (int k = first[v]; k < first[v + 1]; ++k) {
+                    const int other = around[k];
                     if (other == fi || (faces[other].smGroup & faces[fi].smGroup)) n += faceNormals_[other];
+                }
                 n = n.Normalize();
             }
             cornerNormals_[size_t(fi) * 3 + c] = n;
