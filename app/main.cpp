@@ -18,20 +18,9 @@ namespace {
 constexpr int kExitIo = 1;
 constexpr int kExitUsage = 2;
 
-// Parses "WxH" into positive dimensions of at most 32768 each.
-bool parseSize(const std::string& text, int& width, int& height) {
-    int w = 0, h = 0;
-    char x = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X')) return false;
-    if (w <= 0 || h <= 0 || w > 32768 || h > 32768) return false;
-    width = w;
-    height = h;
-    return true;
-}
-
 int runPngTest(const std::string& output, const std::string& sizeText) {
     int width = 0, height = 0;
-    if (!parseSize(sizeText, width, height)) {
+    if (!tweather::parseSize(sizeText, width, height)) {
         std::fprintf(stderr, "tweather png-test: --size must be WxH with both between 1 and 32768, not '%s'\n",
                      sizeText.c_str());
         return kExitUsage;

@@ -30,17 +30,6 @@ void fail(const std::string& command, std::string message) {
     std::fprintf(stderr, "%s: %s\n", command.c_str(), message.c_str());
 }
 
-// "WxH" with both sides between 1 and 32768.
-bool parseSize(const std::string& text, int& width, int& height) {
-    int w = 0, h = 0;
-    char x = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X')) return false;
-    if (w <= 0 || h <= 0 || w > 32768 || h > 32768) return false;
-    width = w;
-    height = h;
-    return true;
-}
-
 bool folderWritable(const std::string& file) {
     std::filesystem::path folder = std::filesystem::path(file).parent_path();
     if (folder.empty()) folder = ".";
@@ -96,6 +85,16 @@ std::string summary(const RenderOptions& o, const host::PreviewImage& img) {
 }
 
 }  // namespace
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    int w = 0, h = 0;
+    char x = 0, extra = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X')) return false;
+    if (w <= 0 || h <= 0 || w > 32768 || h > 32768) return false;
+    width = w;
+    height = h;
+    return true;
+}
 
 int renderOpenScene(const RenderOptions& o, const std::string& command) {
     int width = 0, height = 0;

@@ -24,6 +24,9 @@ struct RenderOptions {
     std::vector<std::string> plugins;
 };
 
+// Parses "WxH" into picture dimensions between 1 and 32768 each.
+bool parseSize(const std::string& text, int& width, int& height);
+
 // Renders the host's open scene and writes the files; the host must be started. Messages go
 // to stderr prefixed with `command` (as "tweather snow --preview" would name itself); one
 // summary line goes to stdout. Returns the exit code.
