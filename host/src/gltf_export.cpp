@@ -10,6 +10,7 @@
 #include "host/std_materials.h"
 #include "host/text.h"
 #include "max/units.h"
+#include "shared_corners.h"
 
 namespace host {
 
@@ -49,6 +50,25 @@ int addAccessor(tinygltf::Model& model, const std::vector<float>& values, int ty
     return int(model.accessors.size()) - 1;
 }
 
+// 16-bit indices while every index fits below 65535 (each type's largest value is reserved).
+int addIndices(tinygltf::Model& model, const std::vector<uint32_t>& indices, size_t vertexCount) {
+    tinygltf::Accessor a;
+    if (vertexCount <= 65535) {
+        std::vector<uint16_t> narrow(indices.begin(), indices.end());
+        a.bufferView =
+            addView(model, narrow.data(), narrow.size() * sizeof(uint16_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        a.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT;
+    } else {
+        a.bufferView =
+            addView(model, indices.data(), indices.size() * sizeof(uint32_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        a.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+    }
+    a.type = TINYGLTF_TYPE_SCALAR;
+    a.count = indices.size();
+    model.accessors.push_back(a);
+    return int(model.accessors.size()) - 1;
+}
+
 int materialFor(tinygltf::Model& model, std::map<Mtl*, int>& done, Mtl* mtl) {
     auto it = done.find(mtl);
     if (it != done.end()) return it->second;
@@ -82,17 +102,23 @@ bool exportGltf(const std::string& path, TimeValue t, std::string& error) {
         std::map<MtlID, std::vector<size_t>> groups;
         for (size_t f = 0; f < e.faceMtl.size(); ++f) groups[e.faceMtl[f]].push_back(f);
         for (const auto& [id, faces] : groups) {
+            // Each primitive indexes its own vertices: corners shared within the group.
+            SharedCorners shared = shareCorners(e, faces);
+            size_t count = shared.vertexCorner.size();
             std::vector<float> pos, nrm, uv;
-            for (size_t f : faces)
-                for (int c = 0; c < 3; ++c) {
-                    const Point3& p = e.corners[3 * f + c];
-                    const Point3& n = e.normals[3 * f + c];
-                    pos.insert(pos.end(), {p.x * metres, p.z * metres, -p.y * metres});
-                    nrm.insert(nrm.end(), {n.x, n.z, -n.y});
-                    if (!e.uvs.empty()) uv.insert(uv.end(), {e.uvs[3 * f + c].x, 1.0f - e.uvs[3 * f + c].y});
-                }
+            pos.reserve(3 * count);
+            nrm.reserve(3 * count);
+            uv.reserve(e.uvs.empty() ? 0 : 2 * count);
+            for (uint32_t c : shared.vertexCorner) {
+                const Point3& p = e.corners[c];
+                const Point3& n = e.normals[c];
+                pos.insert(pos.end(), {p.x * metres, p.z * metres, -p.y * metres});
+                nrm.insert(nrm.end(), {n.x, n.z, -n.y});
+                if (!e.uvs.empty()) uv.insert(uv.end(), {e.uvs[c].x, 1.0f - e.uvs[c].y});
+            }
             tinygltf::Primitive prim;
             prim.mode = TINYGLTF_MODE_TRIANGLES;
+            prim.indices = addIndices(model, shared.cornerVertex, count);
             prim.attributes["POSITION"] = addAccessor(model, pos, TINYGLTF_TYPE_VEC3, 3, true);
             prim.attributes["NORMAL"] = addAccessor(model, nrm, TINYGLTF_TYPE_VEC3, 3, false);
             if (!uv.empty()) prim.attributes["TEXCOORD_0"] = addAccessor(model, uv, TINYGLTF_TYPE_VEC2, 2, false);

@@ -13,6 +13,7 @@
 #include "host/scene_settings.h"
 #include "host/std_materials.h"
 #include "host/text.h"
+#include "shared_corners.h"
 
 namespace host {
 
@@ -55,27 +56,42 @@ bool exportObj(const std::string& path, TimeValue t, std::string& error) {
     size_t vbase = 1, tbase = 1;
     for (const ExportMesh& e : gatherExportMeshes(t)) {
         obj << "o " << objName(e.name, "object") << "\n";
-        for (const Point3& p : e.corners) obj << "v " << p.x << " " << p.y << " " << p.z << "\n";
-        for (const Point3& n : e.normals) obj << "vn " << n.x << " " << n.y << " " << n.z << "\n";
-        for (const Point3& uv : e.uvs) obj << "vt " << uv.x << " " << uv.y << "\n";
+        // Triangles by material index, in index order. Indices are global in OBJ, so a node's
+        // groups share one vertex list: v, vn and vt lines run in step, one per shared corner.
         std::map<MtlID, std::vector<size_t>> groups;
         for (size_t f = 0; f < e.faceMtl.size(); ++f) groups[e.faceMtl[f]].push_back(f);
+        std::vector<size_t> order;
+        order.reserve(e.faceMtl.size());
+        for (const auto& [id, faces] : groups) order.insert(order.end(), faces.begin(), faces.end());
+        SharedCorners shared = shareCorners(e, order);
+        for (uint32_t c : shared.vertexCorner) {
+            const Point3& p = e.corners[c];
+            obj << "v " << p.x << " " << p.y << " " << p.z << "\n";
+        }
+        for (uint32_t c : shared.vertexCorner) {
+            const Point3& n = e.normals[c];
+            obj << "vn " << n.x << " " << n.y << " " << n.z << "\n";
+        }
+        if (!e.uvs.empty())
+            for (uint32_t c : shared.vertexCorner) obj << "vt " << e.uvs[c].x << " " << e.uvs[c].y << "\n";
+        size_t corner = 0;
         for (const auto& [id, faces] : groups) {
             obj << "usemtl " << nameFor(materialForIndex(e.mtl, id)) << "\n";
-            for (size_t f : faces) {
+            for (size_t f = 0; f < faces.size(); ++f) {
                 obj << "f";
                 for (int c = 0; c < 3; ++c) {
-                    size_t v = vbase + 3 * f + c;
+                    uint32_t k = shared.cornerVertex[corner++];
+                    size_t v = vbase + k;
                     if (e.uvs.empty())
                         obj << " " << v << "//" << v;
                     else
-                        obj << " " << v << "/" << (tbase + 3 * f + c) << "/" << v;
+                        obj << " " << v << "/" << (tbase + k) << "/" << v;
                 }
                 obj << "\n";
             }
         }
-        vbase += e.corners.size();
-        tbase += e.uvs.size();
+        vbase += shared.vertexCorner.size();
+        if (!e.uvs.empty()) tbase += shared.vertexCorner.size();
     }
     return writeFileAtomically(mtlPath, mtl.str(), error) && writeFileAtomically(path, obj.str(), error);
 }
