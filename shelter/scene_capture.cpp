@@ -179,7 +179,9 @@ void captureScene(TimeValue t) {
 
 void discardScene() {
     CaptureState& s = state();
-    s.previous = s.current.exchange(nullptr);
+    // Both go: a reader still working on either holds its own reference.
+    s.current.store(nullptr);
+    s.previous = nullptr;
     s.triangles = 0;
     ++s.generation;
 }

@@ -116,12 +116,39 @@ void coarsenForViewport(SnowSettings& s) {
     s.closed = false;
 }
 
-// Region gizmos from the node table; deleted nodes and empty boxes are skipped.
+// Nodes whose snow is being evaluated right now, innermost last. A region node among them
+// (the snowed object itself, or two snowed objects that are each other's regions) would
+// evaluate again from inside its own evaluation, without end; it is skipped instead.
+thread_local std::vector<INode*> gNodesInEvaluation;
+
+struct EvaluationMark {
+    explicit EvaluationMark(INode* node) { gNodesInEvaluation.push_back(node); }
+    ~EvaluationMark() { gNodesInEvaluation.pop_back(); }
+};
+
+bool inEvaluation(INode* node) {
+    return std::find(gNodesInEvaluation.begin(), gNodesInEvaluation.end(), node) != gNodesInEvaluation.end();
+}
+
+// Whether another snow modifier sits below `mod` on the node's stack (and so runs first).
+bool snowModBelow(INode* node, Modifier* mod) {
+    IDerivedObject* stack = node->GetWSMDerivedObject();
+    if (!stack) return false;
+    for (int i = stack->NumModifiers() - 1; i >= 0; --i) {
+        Modifier* m = stack->GetModifier(i);
+        if (m == mod) return false;
+        if (m && m->ClassID() == kSnowModClassID) return true;
+    }
+    return false;
+}
+
+// Region gizmos from the node table; deleted nodes, empty boxes and nodes in the middle of
+// their own evaluation are skipped.
 void readRegions(IParamBlock2* pb, TimeValue t, std::vector<SnowRegion>& regions) {
     const int count = pb->Count(kSnowRegions);
     for (int j = 0; j < count; ++j) {
         INode* node = pb->GetINode(kSnowRegions, t, j);
-        if (!node) continue;
+        if (!node || inEvaluation(node)) continue;
         const ObjectState& os = node->EvalWorldState(t);
         if (!os.obj) continue;
         Box3 box;
@@ -281,7 +308,8 @@ void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* nod
         valid &= os->tmValid();
         tri->UpdateValidity(GEOM_CHAN_NUM, valid);
         os->SetTM(nullptr, FOREVER);
-    } else if (node) {
+    } else if (node && !snowModBelow(node, this)) {
+        // The first snow modifier on the stack re-winds; the ones above get its faces.
         Interval tmValid = FOREVER;
         if (node->GetObjTMBeforeWSM(t, &tmValid).Parity()) {
             reverseWinding(mesh);
@@ -289,6 +317,7 @@ void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* nod
         }
     }
 
+    EvaluationMark mark(node);
     Evaluation e;
     e.t = t;
     e.settings = readSettings(pblock_, t, valid);
@@ -372,9 +401,10 @@ void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* nod
         }
         cacheKey_ = e.key;
         viewportDetail_ = e.viewport;
+        builtStatus_ = status;
         publish(status);
     } else {
-        publish(status_);
+        publish(builtStatus_);  // what the cached shell's build said, even after "Snow is off."
     }
 
     const bool snowOnly = pblock_->GetInt(kSnowOutput, t) == 1;

@@ -130,6 +130,7 @@ private:
     uint64_t ownBVHKey_ = 0;
     int highestMatID_ = 1;
     std::wstring status_ = L"Not evaluated yet.";
+    std::wstring builtStatus_;  // the status of the cached shell's build
     int builds_ = 0;
     bool viewportDetail_ = false;
 };

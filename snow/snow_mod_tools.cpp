@@ -39,7 +39,7 @@ INT_PTR toolsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
             if (SnowMod* mod = editedSnowMod()) SetDlgItemTextW(hwnd, kSnowToolsStatus, mod->statusText().c_str());
             return TRUE;
         case WM_DESTROY:
-            setSnowToolsState(editedSnowMod(), nullptr);
+            if (hwnd == snowToolsRollout()) setSnowToolsState(editedSnowMod(), nullptr);
             return TRUE;
         case WM_COMMAND: {
             SnowMod* mod = editedSnowMod();

@@ -143,6 +143,18 @@ TEST_F(SnowModTest, RegionsSkipDeletedAndEmptyNodesAndNarrowValidity) {
     EXPECT_EQ(plane->EvalWorldState(0).obj->ChannelValidity(0, GEOM_CHAN_NUM), Interval(0, 0));
 }
 
+TEST_F(SnowModTest, RegionsThatLeadBackToTheSnowedNodeAreSkipped) {
+    INode* a = addPlane(200);
+    INode* b = addPlane(200, 100);
+    wx::SnowMod* ma = addSnow(a, wx::kShelterNothing);
+    wx::SnowMod* mb = addSnow(b, wx::kShelterNothing);
+    ma->GetParamBlock(0)->Append(wx::kSnowRegions, 1, &a);  // itself
+    ma->GetParamBlock(0)->Append(wx::kSnowRegions, 1, &b);  // and b, whose region is a
+    mb->GetParamBlock(0)->Append(wx::kSnowRegions, 1, &a);
+    EXPECT_GT(evalMesh(a).numFaces, 2);
+    EXPECT_GT(evalMesh(b).numFaces, 2);
+}
+
 TEST_F(SnowModTest, CloneSharesNoCacheAndCopiesParameters) {
     INode* plane = addPlane(200);
     wx::SnowMod* mod = addSnow(plane, wx::kShelterNothing);

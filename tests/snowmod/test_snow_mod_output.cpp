@@ -62,6 +62,16 @@ TEST_F(SnowModTest, MirroredObjectIsRewoundSoItsTopStillGetsSnow) {
     EXPECT_GT(snowFacesFrom(m, 2).highest, 5.0f);
 }
 
+TEST_F(SnowModTest, TwoSnowLayersOnAMirroredObjectAreRewoundOnce) {
+    INode* plane = addPlane(200, 0);
+    plane->SetScale(0, Point3(-1, 1, 1));
+    addSnow(plane, wx::kShelterNothing);
+    wx::SnowMod* top = addSnow(plane, wx::kShelterNothing);
+    const Mesh& m = evalMesh(plane);
+    for (int f = 0; f < 2; ++f) EXPECT_GT(m.FaceNormal(f, TRUE).z, 0.5f) << "not turned inside out again";
+    EXPECT_GT(top->lastStats().upFacing, 0) << "the second layer sees the first one's snow facing up";
+}
+
 TEST_F(SnowModTest, TransformCarriedByTheObjectStateIsAppliedAndRewound) {
     // A pipeline that hands the transform along instead of moving the points.
     INode* plane = addPlane(100, 0);
@@ -98,6 +108,13 @@ TEST_F(SnowModTest, SnowOnlyAndSnowOffAndNothingFlat) {
     pb->SetValue(wx::kSnowEnabled, 0, 0);
     EXPECT_EQ(evalMesh(plane).numFaces, 2);
     EXPECT_EQ(mod->statusText(), L"Snow is off.");
+    // On again with nothing else changed: the cached shell comes back with its own status.
+    const int builds = mod->buildCount();
+    pb->SetValue(wx::kSnowEnabled, 0, 1);
+    EXPECT_GT(evalMesh(plane).numFaces, 0);
+    EXPECT_EQ(mod->buildCount(), builds);
+    EXPECT_EQ(mod->statusText().rfind(L"Viewport snow: ", 0), 0u) << mod->statusText().c_str();
+    pb->SetValue(wx::kSnowEnabled, 0, 0);
 
     // Nothing flat enough: the status says why; "Snow only" leaves an empty mesh.
     pb->SetValue(wx::kSnowEnabled, 0, 1);
