@@ -75,5 +75,26 @@ TEST_F(SnowToolsTest, SnowMaterialRaisesTheIdAboveTheMeshAndAppliesIt) {
     mod->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
 }
 
+TEST_F(SnowToolsTest, TheParameterRolloutsDriveTheModifier) {
+    INode* plane = addPlane(200);
+    wx::SnowMod* mod = addSnow(plane, wx::kShelterNothing);
+    mod->BeginEditParams(ip, 0, nullptr);
+    for (int dialog : {1800, 1801, 1802, 1803, 1804, 7702})
+        EXPECT_NE(host::ui::findRollout(dialog), nullptr) << "rollout " << dialog;
+    HWND main = host::ui::findRollout(1800);
+    ASSERT_NE(main, nullptr);
+    // Depth typed past its range is clamped, as the spinner does; the check box turns snow off.
+    ASSERT_TRUE(host::ui::typeText(main, 2002, L"2000000"));
+    EXPECT_EQ(mod->GetParamBlock(0)->GetFloat(wx::kSnowDepth, 0), 1000000.0f);
+    ASSERT_TRUE(host::ui::pressButton(main, 2001));
+    evalMesh(plane);
+    EXPECT_EQ(host::ui::controlText(tools(), wx::kSnowToolsStatus), L"Snow is off.");
+    ASSERT_TRUE(host::ui::selectItem(host::ui::findRollout(1802), 2033, 1));
+    EXPECT_EQ(mod->GetParamBlock(0)->GetInt(wx::kSnowOccluders, 0), int(wx::kShelterThisObject));
+    mod->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
+    EXPECT_EQ(host::ui::findRollout(1800), nullptr);
+    EXPECT_EQ(tools(), nullptr);
+}
+
 }  // namespace
 }  // namespace snowmodtest
