@@ -1,6 +1,7 @@
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -32,13 +33,33 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The OBJ text: floats as the shortest digits that read back to the same float, written
+// with to_chars (a stream's locale-aware formatting was most of a big export's time).
+struct ObjText {
+    std::string text;
+    ObjText& operator<<(const std::string& s) {
+        text += s;
+        return *this;
+    }
+    ObjText& operator<<(const char* s) {
+        text += s;
+        return *this;
+    }
+    template <class Number>
+    ObjText& operator<<(Number v) {
+        char buf[32];
+        text.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        return *this;
+    }
+};
+
 }  // namespace
 
 bool exportObj(const std::string& path, TimeValue t, std::string& error) {
     std::string mtlPath = path.substr(0, path.size() - extensionOf(path).size()) + ".mtl";
-    std::ostringstream obj, mtl;
-    obj.precision(9);
+    std::ostringstream mtl;
     mtl.precision(6);
+    ObjText obj;
     obj << "# tweather scene export, +Z up, scene units\nmtllib " << baseName(mtlPath) << "\n";
     std::map<Mtl*, std::string> names;
     std::set<std::string> used;
@@ -93,7 +114,7 @@ bool exportObj(const std::string& path, TimeValue t, std::string& error) {
         vbase += shared.vertexCorner.size();
         if (!e.uvs.empty()) tbase += shared.vertexCorner.size();
     }
-    return writeFileAtomically(mtlPath, mtl.str(), error) && writeFileAtomically(path, obj.str(), error);
+    return writeFileAtomically(mtlPath, mtl.str(), error) && writeFileAtomically(path, obj.text, error);
 }
 
 bool importObj(const std::string& path, bool yUp, std::string& error, ImportReport* report) {
