@@ -108,6 +108,9 @@ TEST_F(ScriptTest, RuntimeLimitsAreErrorsNotCrashes) {
     EXPECT_EQ(cyclic.rfind(L"\"#(#(#(", 0), 0u);
     EXPECT_NE(cyclic.find(L"#(...)"), std::wstring::npos);
     EXPECT_LT(cyclic.size(), 400u);
+    // Script values count references, so an array that holds itself lives until the script
+    // lets go of the loop.
+    EXPECT_EQ(eval(L"a[1] = undefined"), L"undefined");
 }
 
 // Seeded mutations of well-formed texts (characters dropped, doubled or swapped for

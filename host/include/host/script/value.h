@@ -3,6 +3,8 @@
 // everything with properties (namespaces, structs, scene nodes, plug-in objects).
 // Runtime errors travel inside the interpreter as ScriptError and never leave it.
 // Values are not thread-safe; the interpreter runs on the main thread only.
+// Arrays are reference counted, not collected: an array that ends up holding itself stays
+// alive until a script breaks the loop (the host collects such garbage; we do not).
 #pragma once
 
 #include <cstdint>
