@@ -101,36 +101,8 @@ WX_HOSTDEV inline bool slabOverlaps(V3 bmin, V3 bmax, V3 origin, V3 inv, float t
     return !(tNear > tFar);
 }
 
-// Closest hit: the distance t of the nearest hit with 0 < t < maxDist, or maxDist when
-// nothing is hit closer. This is the reference traversal that the GPU runs as it is.
-WX_HOSTDEV inline float castRay(const BVHView& view, V3 origin, V3 dir, float maxDist) {
-    if (view.nodeCount == 0) return maxDist;
-    const V3 inv = safeInverse(dir);
-    float best = maxDist;
-    int32_t stack[kBVHStackSize];
-    int top = 0;
-    stack[top++] = 0;
-    while (top > 0) {
-        const BVHNode& node = view.nodes[stack[--top]];
-        if (!slabOverlaps(node.bmin, node.bmax, origin, inv, best)) continue;
-        if (node.count == 0) {
-            if (top < kBVHPushGuard) {
-                stack[top++] = node.leftOrFirst;
-                stack[top++] = node.leftOrFirst + 1;  // the right child is examined first
-            }
-            continue;
-        }
-        for (int32_t i = 0; i < node.count; ++i) {  // a negative count is an empty leaf
-            float t = intersectTri(view.tris[node.leftOrFirst + i], origin, dir);
-            if (t > 0.0f && t < best) best = t;
-        }
-    }
-    return best;
-}
-
 // The closest hit and which triangle it is: tri indexes view.tris (-1 and t == maxDist
-// when nothing is hit closer than maxDist). The same traversal and tests as castRay, so t
-// equals castRay's distance.
+// when nothing is hit closer than maxDist). castRay below is its distance alone.
 struct RayHit {
     float t;
     int32_t tri;
@@ -149,16 +121,22 @@ WX_HOSTDEV inline RayHit castRayHit(const BVHView& view, V3 origin, V3 dir, floa
         if (node.count == 0) {
             if (top < kBVHPushGuard) {
                 stack[top++] = node.leftOrFirst;
-                stack[top++] = node.leftOrFirst + 1;
+                stack[top++] = node.leftOrFirst + 1;  // the right child is examined first
             }
             continue;
         }
-        for (int32_t i = 0; i < node.count; ++i) {
+        for (int32_t i = 0; i < node.count; ++i) {  // a negative count is an empty leaf
             float t = intersectTri(view.tris[node.leftOrFirst + i], origin, dir);
             if (t > 0.0f && t < hit.t) hit = {t, node.leftOrFirst + i};
         }
     }
     return hit;
+}
+
+// Closest hit: the distance t of the nearest hit with 0 < t < maxDist, or maxDist when
+// nothing is hit closer. This is the reference traversal that the GPU runs as it is.
+WX_HOSTDEV inline float castRay(const BVHView& view, V3 origin, V3 dir, float maxDist) {
+    return castRayHit(view, origin, dir, maxDist).t;
 }
 
 }  // namespace wx
