@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "common/example_town.h"
-#include "shelter/parallel_for.h"
+#include "bench/example_town.h"
+#include "common/parallel_for.h"
 #include "shelter/sky_cpu.h"
 #include "shelter/wide_bvh.h"
 

@@ -13,7 +13,7 @@
 #include <new>
 
 #include "bench/bench_yardstick.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 #include "snow/snow_builder.h"
 #include "tests/snow/snow_meshes.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "common/example_town.h"
+#include "bench/example_town.h"
 #include "gpu/sky_gpu.h"
 #include "shelter/sky_cpu.h"
 

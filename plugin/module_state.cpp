@@ -2,7 +2,7 @@
 
 #include "max/interface.h"
 #include "max/timer.h"
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 
 namespace wx {
 namespace {

@@ -3,8 +3,8 @@
 #include "max/interface.h"
 #include "max/notify.h"
 #include "plugin/module_state.h"
-#include "shelter/scene_capture.h"
-#include "snow/snow_mod_registry.h"
+#include "plugin/scene_capture.h"
+#include "plugin/live_modifiers.h"
 #include "utility/startup_install.h"
 
 namespace wx {

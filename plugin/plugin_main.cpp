@@ -5,7 +5,7 @@
 #include "max/plugin_api.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_events.h"
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"

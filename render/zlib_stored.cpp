@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "render/checksum.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 
 namespace wx {
 namespace {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "common/hostdev.h"
@@ -22,7 +23,7 @@ struct BVHNode {
     V3 bmax;              // box maximum
     int32_t count;        // 0 for an interior node, else the triangles in the leaf
 };
-static_assert(sizeof(BVHNode) == 32);
+static_assert(sizeof(BVHNode) == 32 && alignof(BVHNode) == 4);
 static_assert(offsetof(BVHNode, leftOrFirst) == 12 && offsetof(BVHNode, bmax) == 16 && offsetof(BVHNode, count) == 28);
 
 // A triangle as its first corner and the two edges from it, ready for Moller-Trumbore.
@@ -31,7 +32,7 @@ struct BVHTri {
     V3 e1;  // p1 - p0
     V3 e2;  // p2 - p0
 };
-static_assert(sizeof(BVHTri) == 36);
+static_assert(sizeof(BVHTri) == 36 && alignof(BVHTri) == 4);
 static_assert(offsetof(BVHTri, e1) == 12 && offsetof(BVHTri, e2) == 24);
 
 // What a query reads: the two arrays and their lengths. Passed by value to GPU kernels.
@@ -41,8 +42,11 @@ struct BVHView {
     int32_t nodeCount = 0;
     int32_t triCount = 0;
 };
-static_assert(sizeof(BVHView) == 24);
+static_assert(sizeof(BVHView) == 24 && alignof(BVHView) == 8);
 static_assert(offsetof(BVHView, tris) == 8 && offsetof(BVHView, nodeCount) == 16 && offsetof(BVHView, triCount) == 20);
+// The arrays are copied to the device and hashed for the cache as raw bytes.
+static_assert(std::is_trivially_copyable_v<BVHNode> && std::is_trivially_copyable_v<BVHTri> &&
+              std::is_trivially_copyable_v<BVHView>);
 
 struct WideBVH;
 

@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 #include "shelter/wide_bvh.h"
 
 namespace wx {
@@ -54,30 +54,6 @@ struct WideTracer {
 };
 
 }  // namespace
-
-bool occluded(const BVHView& view, V3 origin, V3 dir, float maxDist) {
-    if (view.nodeCount == 0) return false;
-    const V3 inv = safeInverse(dir);
-    int32_t stack[kBVHStackSize];
-    int top = 0;
-    stack[top++] = 0;
-    while (top > 0) {
-        const BVHNode& node = view.nodes[stack[--top]];
-        if (!slabOverlaps(node.bmin, node.bmax, origin, inv, maxDist)) continue;
-        if (node.count == 0) {
-            if (top < kBVHPushGuard) {
-                stack[top++] = node.leftOrFirst;
-                stack[top++] = node.leftOrFirst + 1;
-            }
-            continue;
-        }
-        for (int32_t i = 0; i < node.count; ++i) {
-            float t = intersectTri(view.tris[node.leftOrFirst + i], origin, dir);
-            if (t > 0.0f && t < maxDist) return true;
-        }
-    }
-    return false;
-}
 
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
                    const SkyParams& params, std::span<SkyResult> results) {

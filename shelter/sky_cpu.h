@@ -17,10 +17,6 @@ namespace wx {
 // Indices of the points sorted along a Morton curve over their bounding box.
 std::vector<uint32_t> mortonOrder(std::span<const V3> positions);
 
-// Any-hit query: whether some triangle is hit at 0 < t < maxDist. Agrees with
-// castRay(view, origin, dir, maxDist) < maxDist on every ray.
-bool occluded(const BVHView& view, V3 origin, V3 dir, float maxDist);
-
 // results[i] = skyVisibility(bvh, positions[i], normals[i], i, params) for every i.
 // Throws what parallelFor throws when a worker cannot start.
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,

@@ -6,7 +6,9 @@
 // ShelterBVH (which stays the stored and uploaded form); read-only once built.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "common/v3.h"
@@ -16,20 +18,30 @@ namespace wx {
 
 constexpr int kWideSlots = 8;
 
+// 288 bytes: each axis row of bmin and bmax is 32 bytes on a 32-byte boundary, so the
+// AVX2 box test loads a row with one aligned load and the SSE test with two.
 struct alignas(32) WideNode {
-    float bmin[3][kWideSlots];  // per axis, per child slot
-    float bmax[3][kWideSlots];
+    float bmin[3][kWideSlots];  // per axis, per child slot; bytes 0..95
+    float bmax[3][kWideSlots];  // bytes 96..191
     int32_t child[kWideSlots];  // interior: wide node index; leaf: first triangle block
     int32_t count[kWideSlots];  // 0 interior, > 0 triangles in the leaf, -1 empty slot
     int32_t liveSlots;          // bit s set when slot s holds a child
 };
+static_assert(alignof(WideNode) == 32 && sizeof(WideNode) == 288);
+static_assert(offsetof(WideNode, bmin) == 0 && offsetof(WideNode, bmax) == 96 && offsetof(WideNode, child) == 192 &&
+              offsetof(WideNode, count) == 224 && offsetof(WideNode, liveSlots) == 256);
+static_assert(sizeof(WideNode::bmin[0]) == 32, "one axis row is one AVX2 register");
 
 // Four triangles in structure-of-arrays form; unused lanes have zero edges (never hit).
+// 144 bytes: each row (one coordinate of four triangles) is one aligned SSE load.
 struct alignas(16) TriBlock {
-    float p0[3][4];
-    float e1[3][4];
-    float e2[3][4];
+    float p0[3][4];  // bytes 0..47
+    float e1[3][4];  // bytes 48..95
+    float e2[3][4];  // bytes 96..143
 };
+static_assert(alignof(TriBlock) == 16 && sizeof(TriBlock) == 144);
+static_assert(offsetof(TriBlock, e1) == 48 && offsetof(TriBlock, e2) == 96);
+static_assert(std::is_trivially_copyable_v<WideNode> && std::is_trivially_copyable_v<TriBlock>);
 
 struct WideBVH {
     std::vector<WideNode> nodes;  // node 0 is the root

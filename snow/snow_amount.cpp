@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "common/noise.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 #include "snow/snow_work.h"
 
 namespace wx::snow {

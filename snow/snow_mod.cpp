@@ -15,7 +15,7 @@
 #include "max/param_block2.h"
 #include "max/win_ui.h"
 #include "plugin/module_state.h"
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 #include "snow/exclude_ids.h"
 #include "snow/snow_builder.h"
 #include "snow/snow_mod_mesh.h"

@@ -13,7 +13,7 @@
 #include "max/class_desc.h"
 #include "max/object.h"
 #include "shelter/bvh.h"
-#include "snow/snow_mod_registry.h"
+#include "plugin/live_modifiers.h"
 #include "snow/snow_types.h"
 
 namespace wx {

@@ -6,7 +6,7 @@
 #include "max/hold.h"
 #include "max/interface.h"
 #include "plugin/module_state.h"
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "utility/script_bridge.h"
 

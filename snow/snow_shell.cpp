@@ -6,7 +6,7 @@
 #include <queue>
 
 #include "common/noise.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 #include "snow/snow_work.h"
 
 namespace wx::snow {

@@ -21,7 +21,7 @@
 #include "max/interface.h"
 #include "max/notify.h"
 #include "preview_shade.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 
 namespace host {
 

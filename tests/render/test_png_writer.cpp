@@ -18,7 +18,7 @@
 #include "render/png_writer.h"
 #include "render/srgb16.h"
 #include "render/zlib_stored.h"
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 
 using namespace wx;
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <set>
 
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 #include "tests/snow/snow_test_util.h"
 
 using namespace wx;

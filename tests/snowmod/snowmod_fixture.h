@@ -14,7 +14,7 @@
 #include "max/timer.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_events.h"
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "snow/snow_status.h"
 

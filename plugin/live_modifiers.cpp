@@ -1,4 +1,4 @@
-#include "snow/snow_mod_registry.h"
+#include "plugin/live_modifiers.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "shelter/scene_capture.h"
+#include "plugin/scene_capture.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 #include "max/object.h"
 #include "max/param_block2.h"
 #include "max/units.h"
-#include "snow/snow_mod_registry.h"
+#include "plugin/live_modifiers.h"
 
 namespace wx {
 namespace {

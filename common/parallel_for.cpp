@@ -1,4 +1,4 @@
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 
 #include <algorithm>
 #include <atomic>

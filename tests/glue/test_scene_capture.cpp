@@ -12,8 +12,8 @@
 #include "max/interface.h"
 #include "max/param_block2.h"
 #include "max/units.h"
-#include "shelter/scene_capture.h"
-#include "snow/snow_mod_registry.h"
+#include "plugin/scene_capture.h"
+#include "plugin/live_modifiers.h"
 
 using namespace wx;
 

@@ -1,7 +1,8 @@
 // A generated town: ground, gabled houses, carport roofs on posts and floating slabs,
 // every surface tessellated like a modelled mesh, as a triangle soup (+Z up). Fixed
-// seeds, so every run sees the same triangles. The shelter benchmarks measure on it and
-// the command line's built-in example snows it.
+// seeds, so every run sees the same triangles. Only the benchmarks use it (the shelter,
+// preview and GPU checks measure on it); the command line's built-in example is a
+// different town, built through the host in app/demo_town.cpp.
 #pragma once
 
 #include <cmath>
@@ -12,7 +13,6 @@
 #include "common/v3.h"
 
 namespace wx::example {
-
 
 // Quad a-b-c-d (counter-clockwise seen from its front) cut into nu x nv cells.
 inline void addQuad(std::vector<V3>& soup, V3 a, V3 b, V3 c, V3 d, int nu, int nv) {

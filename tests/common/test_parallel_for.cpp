@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "shelter/parallel_for.h"
+#include "common/parallel_for.h"
 
 using namespace wx;
 
