@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/demo_town.h"
+#include "app/exit_codes.h"
 #include "host/host_app.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
@@ -17,7 +18,7 @@ int runExampleCommand(const std::string& output) {
     if (!sceneFile && ext != ".obj" && ext != ".gltf" && ext != ".glb") {
         std::fprintf(stderr, "tweather example: '%s': write a .scene, .json, .obj, .gltf or .glb file\n",
                      output.c_str());
-        return 2;
+        return kExitUsage;
     }
     std::vector<std::string> errors;
     host::startUp({}, errors);
@@ -28,10 +29,15 @@ int runExampleCommand(const std::string& output) {
     host::shutDown();
     if (!ok) {
         std::fprintf(stderr, "tweather example: %s\n", error.c_str());
-        return 1;
+        return kExitIo;
     }
     std::printf("wrote %s (the example town: %zu nodes)\n", output.c_str(), nodes);
-    return 0;
+    return kExitOk;
+}
+
+ExampleCli::ExampleCli(CLI::App& app) {
+    cmd_ = app.add_subcommand("example", "Write the built-in example: a small town in centimetres");
+    cmd_->add_option("output", output_, "File to write: .scene, .json, .obj, .gltf or .glb")->required();
 }
 
 }  // namespace tweather

@@ -4,9 +4,20 @@
 
 #include <string>
 
+#include "app/subcommand.h"
+
 namespace tweather {
 
-// Returns the exit code: 0 success, 1 the file could not be written, 2 bad usage.
+// Returns the exit code (app/exit_codes.h).
 int runExampleCommand(const std::string& output);
+
+class ExampleCli : public Subcommand {
+public:
+    explicit ExampleCli(CLI::App& app);
+    int run() override { return runExampleCommand(output_); }
+
+private:
+    std::string output_;
+};
 
 }  // namespace tweather

@@ -9,9 +9,10 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "app/exit_codes.h"
 #include "app/param_assign.h"
-#include "app/render_cmd.h"
-#include "app/scene_cmd.h"
+#include "app/cmd_render.h"
+#include "app/cmd_scene.h"
 #include "app/weather_module.h"
 #include "host/class_registry.h"
 #include "host/host_app.h"
@@ -27,8 +28,6 @@
 namespace tweather {
 namespace {
 
-constexpr int kExitIo = 1;
-constexpr int kExitUsage = 2;
 constexpr const wchar_t* kSnowClass = L"TarnwickSnow";
 constexpr int kSnowToolsDialog = 7550, kSnowToolsStatus = 7552, kSnowToolsSnowMaterial = 7554;
 constexpr uint64_t kCaptureWaitMs = 10000;  // the capture timer is due after 30 ms
@@ -345,6 +344,39 @@ int runSnowCommand(const SnowCommand& c) {
         rc = renderOpenScene(preview, "tweather snow --preview");
     }
     return rc;
+}
+
+SnowCli::SnowCli(CLI::App& app) {
+    SnowCommand& c = command_;
+    cmd_ = app.add_subcommand("snow", "Put snow on a scene's meshes through the host and write the result");
+    cmd_->add_option("input", c.input, "Scene to snow: .obj, .gltf, .glb, .scene or .json")->required();
+    cmd_->add_option("-o,--output", c.outputs, "File to write the snowed scene to (.obj, .gltf, .glb), repeatable")
+        ->required()
+        ->allow_extra_args(false);
+    cmd_->add_option("--set", c.sets,
+                     "Snow parameter NAME=VALUE by its internal name (depth, slopeMax, coverage, maxTris, ...), "
+                     "repeatable; an unknown name lists them all")
+        ->allow_extra_args(false);
+    cmd_->add_option("--on", c.onNodes, "Snow only the mesh node with this name, repeatable (default: every mesh)")
+        ->allow_extra_args(false);
+    cmd_->add_option("--shelter", c.shelter, "What keeps snow off: whole-scene (every object), this-object or nothing")
+        ->capture_default_str();
+    cmd_->add_option("--occluders", c.occluderFiles,
+                     "File of meshes that shelter the scene but get no snow (a roof above), repeatable")
+        ->allow_extra_args(false);
+    cmd_->add_option("--stats", c.statsPath, "JSON file for each node's figures and status text");
+    cmd_->add_option("--save", c.savePath, "Also save the snowed scene as a scene file (.scene or .json)");
+    cmd_->add_flag("--render-detail", c.renderDetail,
+                   "Build at render detail, as during a render (default: the modifier's viewport detail)");
+    cmd_->add_flag("--obj-y-up", c.objYUp, "OBJ inputs are +Y up (default +Z up)");
+    cmd_->add_option("--plugin", c.plugins, "Further plug-in module to load, repeatable")->allow_extra_args(false);
+    cmd_->add_flag("!--keep-materials", c.snowMaterial,
+                   "Leave the objects' materials as they are (default: the snow faces get a snow material)");
+    cmd_->add_option("--preview", c.previewPath, "Also render a picture of the snowed scene (.png)");
+    cmd_->add_option("--preview-size", c.previewSize, "The picture's size as WxH")->capture_default_str();
+    cmd_->add_option("--preview-spp", c.previewSamples, "The picture's samples per pixel")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str();
 }
 
 }  // namespace tweather

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/subcommand.h"
+
 namespace tweather {
 
 struct SnowCommand {
@@ -29,8 +31,17 @@ struct SnowCommand {
     int previewSamples = 4;                  // per pixel
 };
 
-// Runs the command; messages go to stdout and stderr. Returns the exit code: 0 success,
-// 1 a file could not be read or written (or the plug-in is missing), 2 bad usage.
+// Runs the command; messages go to stdout and stderr. Returns the exit code
+// (app/exit_codes.h).
 int runSnowCommand(const SnowCommand& command);
+
+class SnowCli : public Subcommand {
+public:
+    explicit SnowCli(CLI::App& app);
+    int run() override { return runSnowCommand(command_); }
+
+private:
+    SnowCommand command_;
+};
 
 }  // namespace tweather

@@ -13,6 +13,7 @@
 #include "max/param_block2.h"
 #include "max/units.h"
 #include "plugin/live_modifiers.h"
+#include "plugin/node_walk.h"
 
 namespace wx {
 namespace {
@@ -32,13 +33,6 @@ struct CaptureState {
 CaptureState& state() {
     static CaptureState s;
     return s;
-}
-
-// Visits every node below root, each after all of its children, in the host's order.
-template <class Visit>
-void visitChildrenFirst(INode* node, Visit&& visit) {
-    for (int i = 0; i < node->NumberOfChildren(); ++i) visitChildrenFirst(node->GetChildNode(i), visit);
-    visit(node);
 }
 
 bool isWeatherFall(INode* node) {
@@ -61,7 +55,7 @@ float floatParam(Object* object, const MCHAR* name, TimeValue t) {
 
 Box3 makeInterestBox(INode* root, TimeValue t) {
     Box3 box;
-    visitChildrenFirst(root, [&](INode* node) {
+    visitNodesChildrenFirst(root, [&](INode* node) {
         if (node->IsRootNode()) return;
         if (isWeatherFall(node)) {
             Object* fall = node->GetObjectRef()->FindBaseObject();
@@ -164,7 +158,7 @@ void captureScene(TimeValue t) {
     INode* root = GetCOREInterface()->GetRootNode();
     s.interest = makeInterestBox(root, t);
     std::vector<V3> soup;
-    visitChildrenFirst(root, [&](INode* node) { captureNode(node, t, s.interest, s.pointCap, soup, s.log); });
+    visitNodesChildrenFirst(root, [&](INode* node) { captureNode(node, t, s.interest, s.pointCap, soup, s.log); });
     s.inProgress = false;
 
     auto scene = std::make_shared<ShelterBVH>();

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/angles.h"
+
 namespace wx {
 
 SkyParams makeSkyParams(const SkyInputs& in) {
-    constexpr float kRadians = 0.017453292f;
-    const float wind = in.windAngleDegrees * kRadians;
+    const float wind = radiansFromDegrees(in.windAngleDegrees);
     SkyParams p{};
     p.rays = std::clamp(in.occRays, 1, 256);
-    p.spread = std::max(in.spreadDegrees * kRadians, 0.02f);
+    p.spread = std::max(radiansFromDegrees(in.spreadDegrees), 0.02f);
     p.maxDist = in.occDist > 0.0f ? in.occDist : 1e30f;
     p.skyDir = normalize({-cosf(wind) * in.drift * 1.2f, -sinf(wind) * in.drift * 1.2f, 1.0f});
     p.windDir = {cosf(wind), sinf(wind), 0.0f};

@@ -4,14 +4,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/angles.h"
 #include "common/noise.h"
 #include "common/parallel_for.h"
 #include "snow/snow_work.h"
 
 namespace wx::snow {
 namespace {
-
-constexpr float kDegrees = 0.017453292f;
 
 float smooth01(float t) {
     t = std::clamp(t, 0.0f, 1.0f);
@@ -49,7 +48,7 @@ std::vector<float> computeAmounts(const Surface& surface, std::span<const SkyRes
     float zMin = INFINITY;
     for (V3 p : surface.position) zMin = std::min(zMin, p.z);
 
-    const float windRadians = s.windAngle * kDegrees;
+    const float windRadians = radiansFromDegrees(s.windAngle);
     const float windX = std::cos(windRadians), windY = std::sin(windRadians);
     const float coverage = std::clamp(s.coverage, 0.0f, 1.0f);
     const float patchScale = std::max(s.patchScale, 1e-6f);

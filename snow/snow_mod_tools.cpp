@@ -6,6 +6,7 @@
 #include "max/hold.h"
 #include "max/interface.h"
 #include "plugin/module_state.h"
+#include "plugin/node_walk.h"
 #include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "utility/script_bridge.h"
@@ -17,12 +18,6 @@ void setSnowToolsState(SnowMod* edited, HWND rollout);
 namespace {
 
 constexpr int kToolsRollupCategory = 4000;
-
-template <class Visit>
-void visitNodes(INode* node, Visit&& visit) {
-    visit(node);
-    for (int i = 0; i < node->NumberOfChildren(); ++i) visitNodes(node->GetChildNode(i), visit);
-}
 
 bool nodeUses(INode* node, Modifier* mod) {
     IDerivedObject* stack = node->GetWSMDerivedObject();
@@ -89,7 +84,7 @@ std::wstring SnowMod::snowMaterialCommand() {
         pb->SetValue(kSnowMatID, 0, matID);
     }
     std::wstring lines;
-    visitNodes(GetCOREInterface()->GetRootNode(), [&](INode* node) {
+    visitNodesParentFirst(GetCOREInterface()->GetRootNode(), [&](INode* node) {
         if (!nodeUses(node, this)) return;
         const std::wstring call = snowOnly ? L"TWeatherMtl.applySnow " + nodeRef(node) + L" 1 1 true"
                                            : L"TWeatherMtl.applySnow " + nodeRef(node) + L" " + std::to_wstring(matID) +

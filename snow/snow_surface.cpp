@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/angles.h"
 #include "snow/snow_work.h"
 
 namespace wx::snow {
 namespace {
-
-constexpr float kDegrees = 0.017453292f;
 
 // Open-addressing map from weld key to unique point; a later point with the same key
 // replaces the entry, so only the newest point of a cell is found.
@@ -112,8 +111,8 @@ void selectUpFacing(std::span<const V3> positions, std::span<const int32_t> face
         }
     }
 
-    const float cosMax = std::cos(std::min(settings.slopeMax, 89.9f) * kDegrees);
-    const float cosSoft = std::cos(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f) * kDegrees);
+    const float cosMax = std::cos(radiansFromDegrees(std::min(settings.slopeMax, 89.9f)));
+    const float cosSoft = std::cos(radiansFromDegrees(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f)));
 
     std::vector<V3> normalSum(unique.size());
     std::vector<float> weightSum(unique.size(), 0.0f), areaSum(unique.size(), 0.0f);

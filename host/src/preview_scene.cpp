@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "common/angles.h"
 #include "host/scene.h"
 #include "host/std_materials.h"
 #include "host/text.h"
@@ -13,7 +14,7 @@ namespace host::preview {
 
 namespace {
 
-constexpr float kDegToRad = 0.017453292519943f;
+using wx::radiansFromDegrees;
 
 std::string quoted(const std::wstring& name) {
     return std::string(1, '\'').append(toUtf8(name)).append(1, '\'');
@@ -119,8 +120,8 @@ void addLight(INode* node, LightObject* light, TimeValue t, Scene& scene) {
     l.direction = (-tm.GetRow(2)).Normalize();  // lights shine along their local -Z
     l.color = color;
     const float hot = std::clamp(ls.hotsize, 0.0f, 180.0f), fall = std::clamp(std::max(ls.fallsize, hot), 0.0f, 180.0f);
-    l.cosHot = std::cos(0.5f * hot * kDegToRad);
-    l.cosFall = std::cos(0.5f * fall * kDegToRad);
+    l.cosHot = std::cos(radiansFromDegrees(0.5f * hot));
+    l.cosFall = std::cos(radiansFromDegrees(0.5f * fall));
     scene.lights.push_back(l);
 }
 
@@ -219,7 +220,7 @@ Camera defaultCamera(const Box3& bounds, float aspect) {
     const Point3 centre = box.Center();
     const float size = std::max(box.Width().Length(), 1e-3f);
     Camera cam;
-    cam.tanHalfX = std::tan(0.5f * 45.0f * kDegToRad);
+    cam.tanHalfX = std::tan(radiansFromDegrees(0.5f * 45.0f));
     const float tanHalfY = cam.tanHalfX / std::max(aspect, 1e-3f);
     const Point3 back = Point3(0.55f, -0.75f, 0.6f).Normalize();  // from the box toward the eye
     const Point3 right = (Point3(0, 0, 1) ^ back).Normalize();

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/scene_cmd.h"
+#include "app/cmd_scene.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/module_loader.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/render_cmd.h"
+#include "app/cmd_render.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/preview_renderer.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/script_cmd.h"
+#include "app/cmd_script.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/scene_file.h"

@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "common/angles.h"
 #include "common/parallel_for.h"
 #include "shelter/sky_cpu.h"
 #include "shelter/sky_visibility.h"
@@ -39,7 +40,7 @@ ShelterBVH build(const std::vector<V3>& soup) {
 
 TEST(SkyParams, DerivedFromTheSnowSettings) {
     SkyParams p = params(60.0f);
-    EXPECT_NEAR(p.spread, 60.0f * 0.017453292f, 1e-7f);
+    EXPECT_NEAR(p.spread, radiansFromDegrees(60.0f), 1e-7f);
     EXPECT_EQ(p.maxDist, 1e30f);   // occDist 0: unlimited
     EXPECT_EQ(p.skyDir.z, 1.0f);   // drift 0: straight up
     EXPECT_EQ(p.leeReach, 0.0f);   // drift 0: no lee rays, whatever leeDist says

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "common/angles.h"
 #include "snow/snow_work.h"
 #include "tests/snow/snow_test_util.h"
 
@@ -84,7 +85,7 @@ class WindExposure : public ::testing::TestWithParam<WindCase> {};
 // A square tilted by `tilt` rising along +Y faces -Y: into a wind blowing toward +Y (90 deg).
 TEST_P(WindExposure, ScalesTheSlopeWeight) {
     const WindCase& c = GetParam();
-    const float cs = std::cos(c.tilt * 0.017453292f) * 100.0f, sn = std::sin(c.tilt * 0.017453292f) * 100.0f;
+    const float cs = std::cos(radiansFromDegrees(c.tilt)) * 100.0f, sn = std::sin(radiansFromDegrees(c.tilt)) * 100.0f;
     Mesh m;
     m.quad(m.add({0, 0, 0}), m.add({100, 0, 0}), m.add({100, cs, sn}), m.add({0, cs, sn}));
     SnowSettings s = plainSettings();
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Snow, WindExposure,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SnowAmount, StrongDriftIntoTheWindLeavesNoSnow) {
-    const float cs = std::cos(40.0f * 0.017453292f) * 100.0f, sn = std::sin(40.0f * 0.017453292f) * 100.0f;
+    const float cs = std::cos(radiansFromDegrees(40.0f)) * 100.0f, sn = std::sin(radiansFromDegrees(40.0f)) * 100.0f;
     Mesh m;
     m.quad(m.add({0, 0, 0}), m.add({100, 0, 0}), m.add({100, cs, sn}), m.add({0, cs, sn}));
     SnowSettings s = plainSettings();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 
+#include "common/angles.h"
 #include "common/parallel_for.h"
 #include "tests/snow/snow_test_util.h"
 
@@ -79,7 +80,7 @@ TEST_P(SnowInvariants, HoldOnTheWholeShell) {
     std::set<int32_t> rim;
     for (size_t t = 0; t < b.shell.kinds.size(); ++t)
         if (b.shell.kinds[t] == kSnowWall) rim.insert(b.shell.indices[t * 3 + 1]);
-    const float cosMax = std::cos(std::min(s.slopeMax, 89.9f) * 0.017453292f);
+    const float cosMax = std::cos(radiansFromDegrees(std::min(s.slopeMax, 89.9f)));
     for (size_t t = 0; t < b.shell.kinds.size(); ++t) {
         if (b.shell.kinds[t] != kSnowTop) continue;
         V3 centroid{};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "common/angles.h"
 #include "tests/snow/snow_test_util.h"
 
 using namespace wx;
@@ -14,7 +15,7 @@ namespace {
 
 // Square of side 100 rising along +Y at `tiltDeg`, counter-clockwise seen from above.
 Mesh tiltedSquare(float tiltDeg) {
-    const float c = std::cos(tiltDeg * 0.017453292f) * 100.0f, s = std::sin(tiltDeg * 0.017453292f) * 100.0f;
+    const float c = std::cos(radiansFromDegrees(tiltDeg)) * 100.0f, s = std::sin(radiansFromDegrees(tiltDeg)) * 100.0f;
     Mesh m;
     m.quad(m.add({0, 0, 0}), m.add({100, 0, 0}), m.add({100, c, s}), m.add({0, c, s}));
     return m;
@@ -29,7 +30,7 @@ float slopeWeightOf(float tiltDeg, float slopeMax, float slopeSoft) {
     const Built b = build(tiltedSquare(tiltDeg), s);
     if (b.shell.kinds.empty()) return -1.0f;
     const float lift = std::max(float(100.0 * std::sqrt(2.0) * 1e-5), s.depth * 0.02f);
-    const float tanTilt = std::tan(tiltDeg * 0.017453292f);
+    const float tanTilt = std::tan(radiansFromDegrees(tiltDeg));
     float weight = -1.0f;
     for (int32_t v : topVertices(b.shell)) {
         const V3 p = b.shell.vertices[size_t(v)];

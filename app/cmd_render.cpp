@@ -1,4 +1,4 @@
-#include "app/render_cmd.h"
+#include "app/cmd_render.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/scene_cmd.h"
+#include "app/cmd_scene.h"
+#include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
 #include "host/image_files.h"
@@ -19,9 +20,6 @@
 namespace tweather {
 
 namespace {
-
-constexpr int kExitIo = 1;
-constexpr int kExitUsage = 2;
 
 // One line on stderr (messages from libraries may end in their own line breaks).
 void fail(const std::string& command, std::string message) {

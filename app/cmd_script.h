@@ -2,14 +2,14 @@
 // the host's listener would, printing each result; a prompt when given nothing to run.
 //   script [--scene FILE] [-e EXPR]... [FILE.ms] [--save OUT] [--plugin MODULE]...
 // Each -e runs on its own, in order, then the file; a failing one is reported and the rest
-// still run. Exit codes: 0 success, 1 a file could not be read or written, 2 bad usage,
-// 3 a script raised an uncaught error.
+// still run. Exit codes as app/exit_codes.h says (3: a script raised an uncaught error).
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "app/subcommand.h"
 
 namespace tweather {
 
@@ -30,14 +30,12 @@ int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out
 // in printed form (or the error text). False on a syntax or uncaught runtime error.
 bool evalForListener(const std::wstring& text, std::wstring& written, std::wstring& value);
 
-class ScriptCli {
+class ScriptCli : public Subcommand {
 public:
     explicit ScriptCli(CLI::App& app);
-    bool chosen() const { return cmd_->parsed(); }
-    int run();
+    int run() override;
 
 private:
-    CLI::App* cmd_;
     ScriptOptions options_;
 };
 

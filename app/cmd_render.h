@@ -3,12 +3,13 @@
 //                [--depth OUT.exr] [--plugin MODULE]... [--up y|z]
 // SCENE is a scene file (.scene/.json) or an imported glTF/OBJ. OUT.png is a 16-bit PNG
 // from our own writer (OUT.exr gives float RGBA); --depth writes the camera depth as a
-// one-channel EXR. Exit codes: 0 success, 1 a file could not be read or written, 2 bad usage.
+// one-channel EXR. Exit codes as app/exit_codes.h says.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
+
+#include "app/subcommand.h"
 
 namespace tweather {
 
@@ -36,15 +37,12 @@ int renderOpenScene(const RenderOptions& o, const std::string& command = "tweath
 // the files and shuts the host down. Returns the exit code.
 int renderScene(const RenderOptions& o);
 
-// Registers the "render" subcommand on app; run() dispatches when it was chosen.
-class RenderCli {
+class RenderCli : public Subcommand {
 public:
     explicit RenderCli(CLI::App& app);
-    bool chosen() const { return cmd_->parsed(); }
-    int run() { return renderScene(options_); }
+    int run() override { return renderScene(options_); }
 
 private:
-    CLI::App* cmd_;
     RenderOptions options_;
 };
 

@@ -1,5 +1,6 @@
-#include "app/scene_cmd.h"
+#include "app/cmd_scene.h"
 
+#include "app/exit_codes.h"
 #include "app/weather_module.h"
 
 #include <cstdio>
@@ -21,8 +22,6 @@ namespace tweather {
 namespace {
 
 using Json = nlohmann::ordered_json;
-constexpr int kExitIo = 1;
-constexpr int kExitUsage = 2;
 
 bool isSceneFile(const std::string& ext) {
     return ext == ".scene" || ext == ".json";
@@ -286,19 +285,18 @@ int runSceneConvert(const SceneOptions& o) {
 }
 
 SceneCli::SceneCli(CLI::App& app) {
-    scene_ = app.add_subcommand("scene", "Show or convert scene files (.scene/.json, .gltf/.glb, .obj)");
-    scene_->require_subcommand(1);
-    scene_->add_option("--plugin", options_.plugins, "Plug-in module to load first (repeatable)");
-    scene_
-        ->add_option_function<std::string>(
+    cmd_ = app.add_subcommand("scene", "Show or convert scene files (.scene/.json, .gltf/.glb, .obj)");
+    cmd_->require_subcommand(1);
+    cmd_->add_option("--plugin", options_.plugins, "Plug-in module to load first (repeatable)");
+    cmd_->add_option_function<std::string>(
             "--up", [this](const std::string& axis) { options_.objYUp = axis == "y"; },
             "Up axis of OBJ input: z (default) or y")
         ->check(CLI::IsMember({"y", "z"}));
-    scene_->add_option("--time", options_.timeSeconds, "Scene time in seconds for transforms and export");
-    info_ = scene_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");
+    cmd_->add_option("--time", options_.timeSeconds, "Scene time in seconds for transforms and export");
+    info_ = cmd_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");
     info_->add_option("file", options_.input, "Scene, glTF or OBJ file")->required();
     info_->add_flag("--json", options_.json, "Print JSON instead of text");
-    convert_ = scene_->add_subcommand("convert", "Read IN and write OUT, formats by extension");
+    convert_ = cmd_->add_subcommand("convert", "Read IN and write OUT, formats by extension");
     convert_->add_option("in", options_.input, "Scene, glTF or OBJ file to read")->required();
     convert_->add_option("out", options_.output, "Scene, glTF or OBJ file to write")->required();
 }

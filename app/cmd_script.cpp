@@ -1,4 +1,4 @@
-#include "app/script_cmd.h"
+#include "app/cmd_script.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/scene_cmd.h"
+#include "app/cmd_scene.h"
+#include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
 #include "host/scene_file.h"
@@ -20,8 +21,6 @@ namespace tweather {
 
 namespace {
 
-constexpr int kExitIo = 1;
-constexpr int kExitScript = 3;
 // A statement typed over more lines than this is abandoned rather than read forever.
 constexpr int kMaxContinuationLines = 1000;
 

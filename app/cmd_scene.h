@@ -3,12 +3,13 @@
 //                                modifier stack and every parameter by internal name
 //   scene convert IN OUT         read IN, write OUT; the formats follow the extensions
 //                                (.scene/.json scene files, .gltf/.glb, .obj)
-// Exit codes: 0 success, 1 a file could not be read or written, 2 bad usage.
+// Exit codes as app/exit_codes.h says.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
+
+#include "app/subcommand.h"
 
 namespace tweather {
 
@@ -28,15 +29,12 @@ std::string describeScene(bool json, int timeTicks);
 int runSceneInfo(const SceneOptions& o);
 int runSceneConvert(const SceneOptions& o);
 
-// Registers the "scene" subcommand on app; run() dispatches when it was chosen.
-class SceneCli {
+class SceneCli : public Subcommand {
 public:
     explicit SceneCli(CLI::App& app);
-    bool chosen() const { return scene_->parsed(); }
-    int run();
+    int run() override;
 
 private:
-    CLI::App* scene_;
     CLI::App* info_;
     CLI::App* convert_;
     SceneOptions options_;
