@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/check.h"
+
 namespace wx {
 namespace {
 
@@ -41,6 +43,7 @@ void setParallelThreadLimit(unsigned limit) { gThreadLimit.store(limit, std::mem
 void failParallelWorkerStartAt(int index) { gFailWorkerStartAt.store(index, std::memory_order_relaxed); }
 
 void parallelFor(size_t count, const std::function<void(size_t)>& body) {
+    WX_CHECK(body != nullptr);
     const unsigned threads = parallelThreadCount();
     if (count < kParallelInlineBelow || threads == 1) {
         for (size_t i = 0; i < count; ++i) body(i);

@@ -21,7 +21,8 @@ unsigned parallelThreadCount();
 // one thread against many.
 void setParallelThreadLimit(unsigned limit);
 
-// Calls body(i) for every i in [0, count) and returns when all calls are done.
+// Calls body(i) for every i in [0, count) and returns when all calls are done; body must
+// not be empty (std::logic_error, see common/check.h).
 // Throws std::system_error (resource_unavailable_try_again) when a worker cannot start,
 // after joining the workers that did; an exception thrown by a body is rethrown here
 // after every worker has been joined (the first one thrown wins, the rest of the work

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "gpu/launch.h"
 #include "shelter/bvh.h"
 #include "shelter/sky_visibility.h"
 
@@ -19,9 +20,10 @@ constexpr uint64_t kGpuMinRays = 200000;              // points x rays below thi
 constexpr uint64_t kGpuReserveBytes = 943718400;      // 900 MiB of device memory left for others
 constexpr int kSkyKernelBlock = 128;                  // threads per block
 
-// results receives one SkyResult per point when true is returned.
+// results receives one SkyResult per point when true is returned. A report, when asked
+// for, gets the kernel's device time, or why the device was not used or failed.
 bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::span<const V3> normals,
-                      const SkyParams& params, std::vector<SkyResult>& results);
+                      const SkyParams& params, std::vector<SkyResult>& results, LaunchReport* report = nullptr);
 
 // The hierarchy's sampled fingerprint: FNV-1a style (basis 0x14650FB0739D0383) over the
 // first and last min(count, 64) nodes, then the first and last min(count, 64) triangles.

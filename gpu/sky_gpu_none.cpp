@@ -4,7 +4,8 @@
 namespace wx {
 
 bool skyVisibilityGpu(const ShelterBVH&, std::span<const V3>, std::span<const V3>, const SkyParams&,
-                      std::vector<SkyResult>&) {
+                      std::vector<SkyResult>&, LaunchReport* report) {
+    if (report) *report = LaunchReport{false, 0.0f, "this build has no CUDA backend"};
     return false;
 }
 

@@ -1,23 +1,17 @@
-// The CUDA backend of the shelter measurement: the kernel (skyVisibility per point, the
-// CPU's own inline function compiled for the device) and its host-side launcher with
-// the device-resident hierarchy cache. Built with fast single-precision maths, so
-// results may differ from the CPU's in the last bits.
+// The CUDA backend of the shelter measurement: SkyPointsKernel (skyVisibility per point,
+// the CPU's own inline function compiled for the device) run through the generic
+// launcher, with the device-resident hierarchy cache. Built with fast single-precision
+// maths, so results may differ from the CPU's in the last bits.
 #include <cuda_runtime.h>
 
 #include <atomic>
 #include <mutex>
 
+#include "gpu/launch.cuh"
 #include "gpu/sky_gpu.h"
+#include "gpu/sky_kernel.h"
 
 namespace wx {
-
-__global__ void SkyKernel(BVHView view, const V3* points, const V3* normals, int count, SkyParams params,
-                          SkyResult* results) {
-    const int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= count) return;
-    results[i] = skyVisibility(view, points[i], normals[i], static_cast<uint32_t>(i), params);
-}
-
 namespace {
 
 // The device copy of one hierarchy and what it was uploaded from. The build serial
@@ -57,18 +51,22 @@ uint64_t skyGpuDeviceAttempts() { return gAttempts.load(); }
 uint64_t skyGpuUploads() { return gUploads.load(); }
 
 bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::span<const V3> normals,
-                      const SkyParams& params, std::vector<SkyResult>& results) {
+                      const SkyParams& params, std::vector<SkyResult>& results, LaunchReport* report) {
+    auto decline = [&](const char* why) {
+        if (report) *report = LaunchReport{false, 0.0f, std::string("SkyKernel: ") + why};
+        return false;
+    };
     const uint64_t n = points.size();
-    if (n == 0 || bvh.nodes.empty() || normals.size() != n) return false;
-    if (n * uint64_t(params.rays > 0 ? params.rays : 0) < kGpuMinRays) return false;
-    if (n > uint64_t(INT32_MAX)) return false;  // the kernel counts points in an int
+    if (n == 0 || bvh.nodes.empty() || normals.size() != n) return decline("no points, no hierarchy or no normals");
+    if (n * uint64_t(params.rays > 0 ? params.rays : 0) < kGpuMinRays) return decline("too few rays for the device");
+    if (n > uint64_t(INT32_MAX)) return decline("more points than a launch counts");  // the kernel counts in an int
 
     std::lock_guard<std::mutex> lock(gGpuMutex);
     ++gAttempts;
     int devices = 0;
     if (cudaGetDeviceCount(&devices) != cudaSuccess || devices < 1) {
         cudaGetLastError();
-        return false;
+        return decline("no CUDA device");
     }
 
     const uint64_t fingerprint = bvhFingerprint(bvh);
@@ -82,10 +80,10 @@ bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::sp
     size_t freeBytes = 0, totalBytes = 0;
     if (cudaMemGetInfo(&freeBytes, &totalBytes) != cudaSuccess) {
         cudaGetLastError();
-        return false;
+        return decline("the device's free memory is unknown");
     }
     const uint64_t required = (cacheValid ? 0 : nodeBytes + triBytes) + 32 * n + kGpuReserveBytes;
-    if (freeBytes < required) return false;
+    if (freeBytes < required) return decline("too little free device memory");
 
     if (!cacheValid) {
         DeviceHierarchy fresh;
@@ -95,7 +93,7 @@ bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::sp
         if (!ok) {
             fresh.release();
             cudaGetLastError();
-            return false;
+            return decline("uploading the hierarchy failed");
         }
         fresh.hostNodes = bvh.nodes.data();
         fresh.nodeCount = nodeCount;
@@ -121,16 +119,13 @@ bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::sp
         freeCall();
         gCache.release();
         cudaGetLastError();
-        return false;
+        return decline("uploading the points failed");
     }
 
-    BVHView view{gCache.nodes, gCache.tris, nodeCount, triCount};
-    int count = int(n);
-    SkyParams p = params;
-    void* args[] = {&view, &dPoints, &dNormals, &count, &p, &dResults};
-    const dim3 block(kSkyKernelBlock), grid(unsigned((n + kSkyKernelBlock - 1) / kSkyKernelBlock));
-    cudaError_t launched = cudaLaunchKernel(reinterpret_cast<const void*>(&SkyKernel), grid, block, args, 0, nullptr);
-    if (launched == cudaSuccess && cudaGetLastError() == cudaSuccess && cudaDeviceSynchronize() == cudaSuccess) {
+    const SkyPointsKernel kernel{BVHView{gCache.nodes, gCache.tris, nodeCount, triCount}, dPoints, dNormals, params,
+                                 dResults};
+    const LaunchReport launched = launchForEach("SkyKernel", int(n), kSkyKernelBlock, kernel);
+    if (launched.ok) {
         results.resize(n);
         const bool copied = cudaMemcpy(results.data(), dResults, 8 * n, cudaMemcpyDeviceToHost) == cudaSuccess;
         freeCall();
@@ -139,11 +134,14 @@ bool skyVisibilityGpu(const ShelterBVH& bvh, std::span<const V3> points, std::sp
             results.clear();
         }
         cudaGetLastError();
-        return copied;
+        if (!copied) return decline("copying the results back failed");
+        if (report) *report = launched;
+        return true;
     }
     freeCall();
     gCache.release();
     cudaGetLastError();
+    if (report) *report = launched;
     return false;
 }
 

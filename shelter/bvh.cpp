@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "common/check.h"
 #include "shelter/wide_bvh.h"
 
 namespace wx {
@@ -100,6 +101,7 @@ void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
 }  // namespace
 
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
+    WX_CHECK(soup.size() / 3 <= size_t(INT32_MAX));  // nodes and leaves index triangles as int32
     static std::atomic<uint64_t> serial{0};
     bvh.buildSerial = ++serial;
     buildBinary(soup, bvh);

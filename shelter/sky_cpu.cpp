@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include "common/check.h"
 #include "common/parallel_for.h"
 #include "shelter/wide_bvh.h"
 
@@ -57,6 +58,9 @@ struct WideTracer {
 
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
                    const SkyParams& params, std::span<SkyResult> results) {
+    WX_CHECK(normals.size() == positions.size());
+    WX_CHECK(results.size() == positions.size());
+    WX_CHECK(positions.size() <= UINT32_MAX);  // the point index seeds the ray spiral as 32 bits
     WideBVH ownWide;  // for a hierarchy filled by hand rather than by buildBVH
     const WideBVH* wide = bvh.wide.get();
     if (!wide || (wide->empty() && !bvh.nodes.empty())) {

@@ -17,7 +17,8 @@ namespace wx {
 // Indices of the points sorted along a Morton curve over their bounding box.
 std::vector<uint32_t> mortonOrder(std::span<const V3> positions);
 
-// results[i] = skyVisibility(bvh, positions[i], normals[i], i, params) for every i.
+// results[i] = skyVisibility(bvh, positions[i], normals[i], i, params) for every i. The
+// three arrays have one entry per point (std::logic_error otherwise, see common/check.h).
 // Throws what parallelFor throws when a worker cannot start.
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
                    const SkyParams& params, std::span<SkyResult> results);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/angles.h"
+#include "common/check.h"
 #include "common/noise.h"
 #include "common/parallel_for.h"
 #include "snow/snow_work.h"
@@ -44,6 +45,7 @@ float regionWeight(const SnowRegion& region, V3 p, float soft) {
 
 std::vector<float> computeAmounts(const Surface& surface, std::span<const SkyResult> sky, const SnowSettings& s) {
     const size_t n = surface.pointCount();
+    WX_DCHECK(sky.empty() || sky.size() == n);
     std::vector<float> amount(n, 0.0f);
     float zMin = INFINITY;
     for (V3 p : surface.position) zMin = std::min(zMin, p.z);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <queue>
 
+#include "common/check.h"
 #include "common/noise.h"
 #include "common/parallel_for.h"
 #include "snow/snow_work.h"
@@ -73,6 +74,7 @@ void lipDistances(const Surface& surface, const Adjacency& adj, float edgeRound,
 void buildShell(const Surface& surface, std::span<const float> amount, const SnowSettings& s,
                 const DetailLengths& lengths, SnowShell& shell, SnowStats& stats) {
     const size_t n = surface.pointCount();
+    WX_DCHECK(amount.size() == n);
     std::vector<int32_t> kept;
     kept.reserve(surface.triangles.size());
     for (size_t t = 0; t < surface.triangles.size(); t += 3) {

@@ -5,7 +5,9 @@
 #include <random>
 #include <vector>
 
+#include "gpu/for_each_cpu.h"
 #include "gpu/sky_gpu.h"
+#include "gpu/sky_kernel.h"
 #include "snow/snow_builder.h"
 #include "shelter/sky_cpu.h"
 
@@ -53,7 +55,10 @@ TEST(SkyGpu, SmallJobsDeclineWithoutTouchingTheDevice) {
     gridPoints(1000, positions, normals);
     std::vector<SkyResult> results;
     const uint64_t before = skyGpuDeviceAttempts();
-    EXPECT_FALSE(skyVisibilityGpu(bvh, positions, normals, defaultParams(24), results));  // 24,000 rays
+    LaunchReport report;
+    EXPECT_FALSE(skyVisibilityGpu(bvh, positions, normals, defaultParams(24), results, &report));  // 24,000 rays
+    EXPECT_FALSE(report.ok);
+    EXPECT_FALSE(report.error.empty());  // says why the device was not used
     EXPECT_FALSE(skyVisibilityGpu(ShelterBVH{}, positions, normals, defaultParams(256), results));  // no nodes
     EXPECT_FALSE(skyVisibilityGpu(bvh, {}, {}, defaultParams(24), results));
     EXPECT_EQ(skyGpuDeviceAttempts(), before);
@@ -147,4 +152,30 @@ TEST(SkyGpu, BuilderFallsBackToTheCpuWithTheSameShell) {
                              withGpu.vertices.size() * sizeof(V3)));
     EXPECT_EQ(withGpu.indices, withoutGpu.indices);
     EXPECT_EQ(statsGpu.openSky, statsCpu.openSky);
+}
+
+// The kernel body on the CPU launcher: every point once, with the answers of the CPU's own
+// batch path (which takes the wide tree in Morton order), so the body the device runs is
+// checked on machines without one.
+TEST(SkyGpu, KernelBodyOnTheCpuLauncherGivesTheCpuPathsAnswers) {
+    ShelterBVH bvh;
+    buildBVH(roofScene(), bvh);
+    std::vector<V3> positions, normals;
+    for (int k = 0; k < 80 * 80; ++k) {  // above parallelFor's inline threshold, a quarter under the roof
+        positions.push_back({0.25f + 0.5f * float(k % 80), 0.25f + 0.5f * float(k / 80), 0.0f});
+        normals.push_back({0, 0, 1});
+    }
+    SkyParams params = defaultParams(24);
+    params.leeReach = 4.0f;
+    std::vector<SkyResult> cpu(positions.size()), twin(positions.size(), SkyResult{-1.0f, -1.0f});
+    measureSkyCpu(bvh, positions, normals, params, cpu);
+    forEachCpu(int(positions.size()),
+               SkyPointsKernel{bvh.view(), positions.data(), normals.data(), params, twin.data()});
+    size_t sheltered = 0;
+    for (size_t i = 0; i < cpu.size(); ++i) {
+        ASSERT_EQ(twin[i].open, cpu[i].open) << i;
+        ASSERT_EQ(twin[i].lee, cpu[i].lee) << i;
+        sheltered += cpu[i].open < 1.0f;
+    }
+    EXPECT_GT(sheltered, 100u);  // the roof covers part of the grid, so the rays were really cast
 }

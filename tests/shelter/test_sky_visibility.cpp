@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "common/angles.h"
@@ -148,4 +150,26 @@ TEST(SkyVisibility, ThreadPoolGivesThePointByPointAnswersOnAnyThreadCount) {
         }
     }
     setParallelThreadLimit(0);
+}
+
+// Arrays of different lengths would read and write past their ends; the batch entry
+// refuses them by name before any ray is cast, so the modifier's status can show it.
+TEST(SkyVisibility, BatchRefusesArraysOfDifferentLengthsByName) {
+    std::vector<V3> soup;
+    addQuad(soup, -10, -10, 10, 10, 5.0f);
+    ShelterBVH bvh = build(soup);
+    const std::vector<V3> positions(3, V3{0, 0, 0}), twoNormals(2, V3{0, 0, 1}), normals(3, V3{0, 0, 1});
+    std::vector<SkyResult> results(3), tooFew(2);
+    auto refusal = [&](std::span<const V3> n, std::span<SkyResult> r) -> std::string {
+        try {
+            measureSkyCpu(bvh, positions, n, params(60.0f), r);
+        } catch (const std::logic_error& e) {
+            return e.what();
+        }
+        return "accepted";
+    };
+    EXPECT_EQ(refusal(twoNormals, results), "measureSkyCpu: normals.size() == positions.size()");
+    EXPECT_EQ(refusal(normals, tooFew), "measureSkyCpu: results.size() == positions.size()");
+    EXPECT_EQ(refusal(normals, results), "accepted");
+    EXPECT_EQ(results[0].open, 0.0f);  // under the roof
 }
