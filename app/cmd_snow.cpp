@@ -9,10 +9,10 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "app/exit_codes.h"
-#include "app/param_assign.h"
 #include "app/cmd_render.h"
 #include "app/cmd_scene.h"
+#include "app/exit_codes.h"
+#include "app/param_assign.h"
 #include "app/weather_module.h"
 #include "host/class_registry.h"
 #include "host/host_app.h"

@@ -18,13 +18,13 @@
 #include "app/demo_town.h"
 #include "bench/bench_yardstick.h"
 #include "bench/example_town.h"
+#include "common/parallel_for.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/preview_renderer.h"
 #include "host/scene.h"
 #include "max/interface.h"
 #include "shelter/bvh.h"
-#include "common/parallel_for.h"
 
 namespace {
 

@@ -21,9 +21,10 @@ namespace wx::checkdetail {
 
 }  // namespace wx::checkdetail
 
-#define WX_CHECK(cond)                                                              \
-    do {                                                                            \
-        if (!(cond)) [[unlikely]] ::wx::checkdetail::fail(__func__, #cond);         \
+#define WX_CHECK(cond)                                \
+    do {                                              \
+        if (!(cond)) [[unlikely]]                     \
+            ::wx::checkdetail::fail(__func__, #cond); \
     } while (false)
 
 #ifdef NDEBUG

@@ -2,9 +2,9 @@
 
 #include "max/interface.h"
 #include "max/notify.h"
+#include "plugin/live_modifiers.h"
 #include "plugin/module_state.h"
 #include "plugin/scene_capture.h"
-#include "plugin/live_modifiers.h"
 #include "utility/startup_install.h"
 
 namespace wx {

@@ -5,8 +5,8 @@
 #include <future>
 #include <vector>
 
-#include "render/checksum.h"
 #include "common/parallel_for.h"
+#include "render/checksum.h"
 
 namespace wx {
 namespace {

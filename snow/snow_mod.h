@@ -12,8 +12,8 @@
 
 #include "max/class_desc.h"
 #include "max/object.h"
-#include "shelter/bvh.h"
 #include "plugin/live_modifiers.h"
+#include "shelter/bvh.h"
 #include "snow/snow_types.h"
 
 namespace wx {

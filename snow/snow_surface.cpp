@@ -112,7 +112,8 @@ void selectUpFacing(std::span<const V3> positions, std::span<const int32_t> face
     }
 
     const float cosMax = std::cos(radiansFromDegrees(std::min(settings.slopeMax, 89.9f)));
-    const float cosSoft = std::cos(radiansFromDegrees(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f)));
+    const float cosSoft =
+        std::cos(radiansFromDegrees(std::max(settings.slopeMax - std::max(settings.slopeSoft, 0.01f), 0.0f)));
 
     std::vector<V3> normalSum(unique.size());
     std::vector<float> weightSum(unique.size(), 0.0f), areaSum(unique.size(), 0.0f);

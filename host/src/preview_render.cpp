@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 
+#include "common/parallel_for.h"
 #include "host/frame_windows.h"
 #include "host/host_app.h"
 #include "host/preview_renderer.h"
@@ -21,7 +22,6 @@
 #include "max/interface.h"
 #include "max/notify.h"
 #include "preview_shade.h"
-#include "common/parallel_for.h"
 
 namespace host {
 

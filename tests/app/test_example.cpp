@@ -6,10 +6,10 @@
 #include <sstream>
 
 #include "app/cmd_example.h"
-#include "app/demo_town.h"
-#include "app/param_assign.h"
 #include "app/cmd_scene.h"
 #include "app/cmd_script.h"
+#include "app/demo_town.h"
+#include "app/param_assign.h"
 #include "app/weather_module.h"
 #include "file_test.h"
 #include "host/class_registry.h"

@@ -12,8 +12,8 @@
 #include "max/interface.h"
 #include "max/param_block2.h"
 #include "max/units.h"
-#include "plugin/scene_capture.h"
 #include "plugin/live_modifiers.h"
+#include "plugin/scene_capture.h"
 
 using namespace wx;
 

@@ -8,8 +8,8 @@
 #include "gpu/for_each_cpu.h"
 #include "gpu/sky_gpu.h"
 #include "gpu/sky_kernel.h"
-#include "snow/snow_builder.h"
 #include "shelter/sky_cpu.h"
+#include "snow/snow_builder.h"
 
 using namespace wx;
 

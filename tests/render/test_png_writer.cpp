@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "common/parallel_for.h"
 #include "render/png_writer.h"
 #include "render/srgb16.h"
 #include "render/zlib_stored.h"
-#include "common/parallel_for.h"
 
 using namespace wx;
 namespace fs = std::filesystem;
