@@ -99,7 +99,7 @@ inline void addBox(Mesh& m, wx::V3 lo, wx::V3 hi) {
 // rises at `westDeg` and east half at `eastDeg` (the ridge sits where the two meet).
 inline Mesh house(float w, float d, float h, float westDeg, float eastDeg) {
     Mesh m;
-    const float tw = std::tan(radiansFromDegrees(westDeg)), te = std::tan(radiansFromDegrees(eastDeg));
+    const float tw = std::tan(wx::radiansFromDegrees(westDeg)), te = std::tan(wx::radiansFromDegrees(eastDeg));
     const float ridgeX = w * te / (tw + te), ridgeZ = h + ridgeX * tw;
     const int32_t a = m.add({0, 0, h}), b = m.add({w, 0, h}), c = m.add({w, d, h}), e = m.add({0, d, h});
     const int32_t r0 = m.add({ridgeX, 0, ridgeZ}), r1 = m.add({ridgeX, d, ridgeZ});
