@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -85,8 +86,18 @@ auto settingsFields(Settings& s) {
                                  regionMode, regionFalloff, regionStrength, paintWeights);
 }
 
-// The first fields, up to the regions, are the single numbers the builder reads.
-inline constexpr size_t kSnowScalarSettings = 25;
+// How many fields lead the tuple as single numbers.
+template <class Fields, size_t I = 0>
+constexpr size_t leadingNumbers() {
+    if constexpr (I < std::tuple_size_v<Fields>) {
+        if constexpr (std::is_arithmetic_v<std::remove_cvref_t<std::tuple_element_t<I, Fields>>>)
+            return leadingNumbers<Fields, I + 1>();
+    }
+    return I;
+}
+
+// The fields up to the regions are the single numbers the builder reads.
+inline constexpr size_t kSnowScalarSettings = leadingNumbers<decltype(settingsFields(std::declval<SnowSettings&>()))>();
 
 template <size_t First, size_t... I, class Settings, class F>
 void forEachSettingIn(Settings& s, F&& f, std::index_sequence<I...>) {
@@ -116,8 +127,8 @@ void forEachSetting(Settings& s, F&& f) {
     forEachAreaSetting(s, f);
 }
 
-// The record's size, as the fields above make it: the 25 numbers take 104 bytes with their
-// padding, the regions' three numbers 16. A field added without its visit changes it.
+// The record's size, as the fields above make it: the leading numbers take 104 bytes with
+// their padding, the regions' three numbers 16. A field added without its visit changes it.
 static_assert(sizeof(SnowSettings) == 104 + sizeof(std::vector<SnowRegion>) + 16 + sizeof(void*),
               "every SnowSettings field is visited by forEachScalarSetting or forEachAreaSetting");
 
