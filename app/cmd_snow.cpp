@@ -24,12 +24,14 @@
 #include "max/interface.h"
 #include "max/timer.h"
 #include "max/units.h"
+#include "snow/snow_mod_ids.h"
+#include "snow/snow_params.h"
 
 namespace tweather {
 namespace {
 
 constexpr const wchar_t* kSnowClass = L"TarnwickSnow";
-constexpr int kSnowToolsDialog = 7550, kSnowToolsStatus = 7552, kSnowToolsSnowMaterial = 7554;
+using wx::kSnowToolsDialog, wx::kSnowToolsSnowMaterial, wx::kSnowToolsStatus;
 constexpr uint64_t kCaptureWaitMs = 10000;  // the capture timer is due after 30 ms
 
 void fail(const std::string& message) { std::fprintf(stderr, "tweather snow: %s\n", message.c_str()); }
@@ -115,17 +117,6 @@ bool pickTargets(const SnowCommand& c, std::vector<INode*>& targets) {
         targets.push_back(found);
     }
     return true;
-}
-
-// The snow lengths' defaults are centimetres; a scene in other units gets the same sizes.
-void scaleLengthDefaults(IParamBlock2* pb, const std::vector<Assignment>& sets, double unitsPerCentimetre) {
-    for (int i = 0; i < pb->NumParams(); ++i) {
-        const ParamDef& def = pb->GetDesc()->paramdefs(i);
-        if (def.type != TYPE_WORLD) continue;
-        bool named = false;
-        for (const Assignment& a : sets) named = named || findParameter(pb, a.name) == i;
-        if (!named) pb->SetValue(def.ID, 0, float(def.def_f * unitsPerCentimetre));
-    }
 }
 
 // The modifier's status text, read from its tools rollout as a user would see it.
@@ -264,14 +255,16 @@ int runSnowCommand(const SnowCommand& c) {
     }
 
     const double unitsPerCentimetre = 0.01 / GetSystemUnitScale(UNITS_METERS);
-    const int shelterFrom = c.shelter == "whole-scene" ? 0 : c.shelter == "this-object" ? 1 : 2;
+    const int shelterFrom = c.shelter == "whole-scene"   ? wx::kShelterWholeScene
+                            : c.shelter == "this-object" ? wx::kShelterThisObject
+                                                         : wx::kShelterNothing;
     std::vector<Modifier*> mods;
     for (INode* node : targets) {
         auto* mod = static_cast<Modifier*>(snowClass->Create(FALSE));
         node->AddWSModifier(mod);
         IParamBlock2* pb = mod->GetParamBlock(0);
         if (unitsPerCentimetre != 1.0) scaleLengthDefaults(pb, sets, unitsPerCentimetre);
-        pb->SetValue(pb->GetDesc()->paramdefs(findParameter(pb, "occluders")).ID, 0, shelterFrom);
+        pb->SetValue(wx::kSnowOccluders, 0, shelterFrom);
         for (const Assignment& a : sets) {
             std::string setWarning, setError;
             if (!assignParameter(pb, a, setWarning, setError)) {
@@ -284,7 +277,7 @@ int runSnowCommand(const SnowCommand& c) {
     }
     if (unitsPerCentimetre != 1.0)
         std::printf("scene units are %g m: the snow's lengths keep their centimetre sizes (depth %g units)\n",
-                    GetSystemUnitScale(UNITS_METERS), 10.0 * unitsPerCentimetre);
+                    GetSystemUnitScale(UNITS_METERS), wx::snowParamRow(wx::kSnowDepth).def * unitsPerCentimetre);
 
     // The modifiers gather the shelter scene through the host's message loop; a render
     // captures it itself on the way in.

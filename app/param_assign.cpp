@@ -116,4 +116,14 @@ bool assignParameter(IParamBlock2* block, const Assignment& a, std::string& warn
     return true;
 }
 
+void scaleLengthDefaults(IParamBlock2* block, const std::vector<Assignment>& sets, double unitsPerCentimetre) {
+    for (int i = 0; i < block->NumParams(); ++i) {
+        const ParamDef& def = block->GetDesc()->paramdefs(i);
+        if (def.type != TYPE_WORLD) continue;
+        bool named = false;
+        for (const Assignment& a : sets) named = named || findParameter(block, a.name) == i;
+        if (!named) block->SetValue(def.ID, 0, float(def.def_f * unitsPerCentimetre));
+    }
+}
+
 }  // namespace tweather

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class IParamBlock2;
 
@@ -26,5 +27,10 @@ std::string parameterNames(IParamBlock2* block);
 
 // The index of the parameter with this internal name (any letter case), or -1.
 int findParameter(IParamBlock2* block, const std::string& name);
+
+// Sets every world-length parameter that `sets` leaves alone to its default times
+// `unitsPerCentimetre`: the defaults are centimetres, so a scene in other units gets the
+// same sizes.
+void scaleLengthDefaults(IParamBlock2* block, const std::vector<Assignment>& sets, double unitsPerCentimetre);
 
 }  // namespace tweather

@@ -1,7 +1,8 @@
-// The snow modifier's evaluation: world space, settings, detail, regions, paint, excluded
-// material ids, the cache key, the shelter choice, the build, the status text and the
-// output. Nothing the builder throws reaches the host: the mesh passes through and the
-// status says what failed.
+// The snow modifier's evaluation, step by step: the mesh into world space, its inputs
+// (the settings through the parameter table, viewport detail, regions, paint, excluded
+// material ids), the cache key, a rebuild when the key changed (flat arrays, shelter
+// choice, build, status text), and the cached shell written back. Nothing the builder
+// throws reaches the host: the mesh passes through and the status says what failed.
 #include "snow/snow_mod.h"
 
 #include <algorithm>
@@ -13,17 +14,16 @@
 #include "common/hash.h"
 #include "max/inode.h"
 #include "max/param_block2.h"
-#include "max/win_ui.h"
 #include "plugin/module_state.h"
 #include "plugin/scene_capture.h"
 #include "snow/exclude_ids.h"
 #include "snow/snow_builder.h"
+#include "snow/snow_mod_inputs.h"
 #include "snow/snow_mod_mesh.h"
+#include "snow/snow_mod_tools_state.h"
 #include "snow/snow_status.h"
 
 namespace wx {
-
-static_assert(sizeof(Point3) == 3 * sizeof(float), "vertex bytes are hashed and copied as three floats");
 
 struct SnowMod::Evaluation {
     TimeValue t = 0;
@@ -43,71 +43,6 @@ struct SnowMod::Evaluation {
 namespace {
 
 constexpr Class_ID kStandardSphere{SPHERE_CLASS_ID, 0};
-
-struct KeyHasher {
-    uint64_t h = kFnvOffsetBasis;
-    void bytes(const void* data, size_t size) { h = fnv1a64(data, size, h); }
-    void value(uint64_t v) { h = mixKey(h, v); }
-    void value(float v) { h = mixKey(h, v); }
-    void value(int32_t v) { h = mixKey(h, uint64_t(uint32_t(v))); }
-    void value(bool v) { h = mixKey(h, uint64_t(v)); }
-    uint64_t key() const { return h ? h : 1; }
-};
-
-// The settings fields the builder reads, in record order.
-void hashSettings(KeyHasher& k, const SnowSettings& s) {
-    for (float f : {s.depth, s.slopeMax, s.slopeSoft, s.edgeRound, s.groundCover, s.groundBand, s.overhang, s.coverage,
-                    s.patchScale, s.noiseAmount, s.noiseScale, s.resolution})
-        k.value(f);
-    k.value(s.maxTris);
-    k.value(s.occlusion);
-    k.value(s.occRays);
-    for (float f : {s.spread, s.occDist, s.windAngle, s.drift, s.leeDist, s.smoothing}) k.value(f);
-    k.value(s.closed);
-    k.value(s.uvScale);
-    k.value(s.seed);
-    k.value(s.useGPU);
-}
-
-SnowSettings readSettings(IParamBlock2* pb, TimeValue t, Interval& valid) {
-    auto f = [&](ParamID id) {
-        float v = 0.0f;
-        pb->GetValue(id, t, v, valid);
-        return v;
-    };
-    auto i = [&](ParamID id) {
-        int v = 0;
-        pb->GetValue(id, t, v, valid);
-        return v;
-    };
-    SnowSettings s;
-    s.depth = f(kSnowDepth);
-    s.slopeMax = f(kSnowSlopeMax);
-    s.slopeSoft = f(kSnowSlopeSoft);
-    s.edgeRound = f(kSnowEdgeRound);
-    s.groundCover = f(kSnowGroundCover);
-    s.groundBand = f(kSnowGroundBand);
-    s.overhang = f(kSnowOverhang);
-    s.coverage = f(kSnowCoverage);
-    s.patchScale = f(kSnowPatchScale);
-    s.noiseAmount = f(kSnowNoiseAmount);
-    s.noiseScale = f(kSnowNoiseScale);
-    s.resolution = f(kSnowResolution);
-    s.maxTris = i(kSnowMaxTris);
-    s.occlusion = f(kSnowOcclusion);
-    s.occRays = i(kSnowOccRays);
-    s.spread = f(kSnowSpread);
-    s.occDist = f(kSnowOccDist);
-    s.windAngle = f(kSnowWindAngle);
-    s.drift = f(kSnowDrift);
-    s.leeDist = f(kSnowLeeDist);
-    s.smoothing = float(i(kSnowSmoothing));
-    s.closed = i(kSnowClosed) != 0;
-    s.uvScale = f(kSnowUvScale);
-    s.seed = i(kSnowSeed);
-    s.useGPU = i(kSnowUseGPU) != 0;
-    return s;
-}
 
 void coarsenForViewport(SnowSettings& s) {
     s.resolution *= 3.0f;
@@ -169,6 +104,30 @@ void readRegions(IParamBlock2* pb, TimeValue t, std::vector<SnowRegion>& regions
     }
 }
 
+// The host moves a mesh's points into world space before its world-space modifiers run; a
+// mirroring transform then leaves the faces wound inside out, so they are re-wound here
+// just as when the transform comes with the object state.
+void intoWorldSpace(ObjectState& os, INode* node, Modifier* self, TimeValue t, Interval& valid) {
+    auto* tri = static_cast<TriObject*>(os.obj);
+    Mesh& mesh = tri->GetMesh();
+    if (Matrix3* tm = os.GetTM()) {
+        const Matrix3 toWorld = *tm;
+        for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * toWorld;
+        if (toWorld.Parity()) reverseWinding(mesh);
+        mesh.InvalidateGeomCache();
+        valid &= os.tmValid();
+        tri->UpdateValidity(GEOM_CHAN_NUM, valid);
+        os.SetTM(nullptr, FOREVER);
+    } else if (node && !snowModBelow(node, self)) {
+        // The first snow modifier on the stack re-winds; the ones above get its faces.
+        Interval tmValid = FOREVER;
+        if (node->GetObjTMBeforeWSM(t, &tmValid).Parity()) {
+            reverseWinding(mesh);
+            valid &= tmValid;
+        }
+    }
+}
+
 void narrowOutputChannels(Object* obj, Interval valid) {
     for (int chan : {TOPO_CHAN_NUM, GEOM_CHAN_NUM, TEXMAP_CHAN_NUM, VERT_COLOR_CHAN_NUM}) obj->UpdateValidity(chan, valid);
 }
@@ -182,9 +141,6 @@ std::wstring buildFailureText(const char* what) {
            L"programs and press Update shelter.";
 }
 
-SnowMod* gEdited = nullptr;
-HWND gToolsRollout = nullptr;
-
 }  // namespace
 
 SnowMod::SnowMod() {
@@ -194,16 +150,20 @@ SnowMod::SnowMod() {
 
 SnowMod::~SnowMod() {
     unregisterSnowMod(this);
-    if (gEdited == this) {
-        gEdited = nullptr;
-        gToolsRollout = nullptr;
-    }
+    forgetSnowToolsState(this);
 }
 
 void SnowMod::GetClassName(MSTR& s, bool) const { s = L"TarnwickSnow"; }
 const MCHAR* SnowMod::GetObjectName(bool) { return L"Tarnwick Snow"; }
-ChannelMask SnowMod::ChannelsUsed() { return 0x87; }
-ChannelMask SnowMod::ChannelsChanged() { return 0xB7; }
+// Read: the faces, the points, the map channels and the vertex colours (painted snow).
+ChannelMask SnowMod::ChannelsUsed() {
+    return TOPO_CHANNEL | GEOM_CHANNEL | TEXMAP_CHANNEL | VERTCOLOR_CHANNEL;
+}
+// Written: the shell's faces and points, its map channels and vertex colours, and the face
+// and vertex selections, which grow with the mesh.
+ChannelMask SnowMod::ChannelsChanged() {
+    return TOPO_CHANNEL | GEOM_CHANNEL | TEXMAP_CHANNEL | SELECT_CHANNEL | SUBSEL_TYPE_CHANNEL | VERTCOLOR_CHANNEL;
+}
 
 RefTargetHandle SnowMod::GetReference(int i) {
     if (i == 0) return pblock_;
@@ -248,7 +208,7 @@ void SnowMod::publish(const std::wstring& text) {
         std::lock_guard<std::recursive_mutex> hold(lock_);
         status_ = text.substr(0, kSnowStatusMaxChars);
     }
-    if (gToolsRollout && gEdited == this) SetDlgItemTextW(gToolsRollout, kSnowToolsStatus, status_.c_str());
+    showSnowToolsStatus(this, status_);
 }
 
 const ShelterBVH* SnowMod::ownShelter(const Evaluation& e) {
@@ -289,38 +249,30 @@ void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* nod
     Interval valid = LocalValidity(t);
     auto* tri = static_cast<TriObject*>(os->obj);
     Mesh& mesh = tri->GetMesh();
-
     if (!pblock_->GetInt(kSnowEnabled, t)) {
         publish(L"Snow is off.");
         narrowOutputChannels(tri, valid);
         return;
     }
     std::lock_guard<std::recursive_mutex> hold(lock_);
-
-    // World space. The host moves a mesh's points into world space before its world-space
-    // modifiers run; a mirroring transform then leaves the faces wound inside out, so they
-    // are re-wound here just as when the transform comes with the object state.
-    if (Matrix3* tm = os->GetTM()) {
-        const Matrix3 toWorld = *tm;
-        for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * toWorld;
-        if (toWorld.Parity()) reverseWinding(mesh);
-        mesh.InvalidateGeomCache();
-        valid &= os->tmValid();
-        tri->UpdateValidity(GEOM_CHAN_NUM, valid);
-        os->SetTM(nullptr, FOREVER);
-    } else if (node && !snowModBelow(node, this)) {
-        // The first snow modifier on the stack re-winds; the ones above get its faces.
-        Interval tmValid = FOREVER;
-        if (node->GetObjTMBeforeWSM(t, &tmValid).Parity()) {
-            reverseWinding(mesh);
-            valid &= tmValid;
-        }
-    }
+    intoWorldSpace(*os, node, this, t, valid);
 
     EvaluationMark mark(node);
     Evaluation e;
+    gatherInputs(t, mesh, valid, e);
+    const uint64_t generation = e.occluders == kShelterWholeScene ? sceneGeneration() : 0;
+    e.key = snowCacheKey(mesh, e.settings, {e.viewport, e.occluders, e.excluded, generation});
+    if (e.key != cacheKey_)
+        rebuild(mesh, e);
+    else
+        publish(builtStatus_);  // what the cached shell's build said, even after "Snow is off."
+    writeBack(mesh, t);
+    narrowOutputChannels(tri, valid);
+}
+
+void SnowMod::gatherInputs(TimeValue t, const Mesh& mesh, Interval& valid, Evaluation& e) {
     e.t = t;
-    e.settings = readSettings(pblock_, t, valid);
+    e.settings = readSnowSettings(pblock_, t, valid);
     e.viewport = !hostRendering() && pblock_->GetInt(kSnowVpCoarse, t) == 1;
     if (e.viewport) coarsenForViewport(e.settings);
     readRegions(pblock_, t, e.settings.regions);
@@ -329,88 +281,49 @@ void SnowMod::ModifyObject(TimeValue t, ModContext&, ObjectState* os, INode* nod
         e.weights = paintWeights(mesh, pblock_->GetInt(kSnowPaintChannel, t));
         if (!e.weights.empty()) e.settings.paintWeights = &e.weights;
     }
-    e.settings.regionMode = pblock_->GetInt(kSnowRegionMode, t);
-    e.settings.regionFalloff = pblock_->GetFloat(kSnowRegionFalloff, t);
-    e.settings.regionStrength = pblock_->GetFloat(kSnowRegionStrength, t);
     e.occluders = pblock_->GetInt(kSnowOccluders, t);
     const MCHAR* excludeText = pblock_->GetStr(kSnowExcludeIDs, t);
     e.excluded = parseExcludeIDs(excludeText ? excludeText : L"");
     highestMatID_ = highestMaterialID(mesh);
+}
 
-    KeyHasher k;
-    k.value(uint64_t(mesh.numVerts));
-    k.value(uint64_t(mesh.numFaces));
-    k.bytes(mesh.verts, size_t(mesh.numVerts) * sizeof(Point3));
-    for (int f = 0; f < mesh.numFaces; ++f) {
-        const Face& face = mesh.faces[f];
-        k.bytes(face.v, sizeof face.v);
-        k.value(uint64_t(face.getMatID()));
+void SnowMod::rebuild(const Mesh& mesh, Evaluation& e) {
+    flattenMesh(mesh, e.excluded, e.positions, e.indices, e.mask);
+    const std::wstring status = buildAndDescribe(e);
+    cacheKey_ = e.key;
+    viewportDetail_ = e.viewport;
+    builtStatus_ = status;
+    publish(status);
+}
+
+// The status text of a build; a failed build leaves no shell.
+std::wstring SnowMod::buildAndDescribe(Evaluation& e) {
+    try {
+        build(e);
+        SnowStatusContext context;
+        context.viewportDetail = e.viewport;
+        context.shelter = e.occluders == kShelterNothing ? L"off" : e.sceneShelter ? L"whole scene" : L"this object";
+        context.gatheringScene = e.gathering;
+        context.slopeMax = e.settings.slopeMax;
+        return snowStatusText(stats_, context);
+    } catch (const std::bad_alloc&) {
+        shell_.clear();
+        return buildFailureText("out of memory");
+    } catch (const std::system_error& error) {
+        shell_.clear();
+        return buildFailureText(error.code() == std::errc::resource_unavailable_try_again
+                                    ? "a worker thread could not start"
+                                    : error.what());
+    } catch (const std::exception& error) {
+        shell_.clear();
+        return buildFailureText(error.what());
     }
-    hashSettings(k, e.settings);
-    k.value(e.viewport);
-    k.value(int32_t(e.occluders));
-    for (const SnowRegion& r : e.settings.regions) k.bytes(&r, sizeof r);
-    k.value(int32_t(e.settings.regionMode));
-    k.value(e.settings.regionFalloff);
-    k.value(e.settings.regionStrength);
-    if (!e.weights.empty()) k.bytes(e.weights.data(), e.weights.size() * sizeof(float));
-    for (int id : e.excluded) k.value(int32_t(id));
-    if (e.occluders == kShelterWholeScene) k.value(sceneGeneration());
-    e.key = k.key();
+}
 
-    if (e.key != cacheKey_) {
-        e.positions.resize(size_t(mesh.numVerts));
-        for (int v = 0; v < mesh.numVerts; ++v) e.positions[size_t(v)] = {mesh.verts[v].x, mesh.verts[v].y, mesh.verts[v].z};
-        // Faces with a corner past the vertex array are left out of the build.
-        e.indices.reserve(size_t(mesh.numFaces) * 3);
-        std::vector<int> faceOf;
-        for (int f = 0; f < mesh.numFaces; ++f) {
-            const DWORD* v = mesh.faces[f].v;
-            if (v[0] >= DWORD(mesh.numVerts) || v[1] >= DWORD(mesh.numVerts) || v[2] >= DWORD(mesh.numVerts)) continue;
-            e.indices.insert(e.indices.end(), {int32_t(v[0]), int32_t(v[1]), int32_t(v[2])});
-            faceOf.push_back(f);
-        }
-        if (!e.excluded.empty()) {
-            std::vector<bool> excluded(65537, false);
-            for (int id : e.excluded)
-                if (id >= 0 && id <= 65536) excluded[size_t(id)] = true;
-            e.mask.assign(faceOf.size(), 1);
-            for (size_t i = 0; i < faceOf.size(); ++i)
-                if (excluded[mesh.faces[faceOf[i]].getMatID() + 1u]) e.mask[i] = 0;
-        }
-        std::wstring status;
-        try {
-            build(e);
-            SnowStatusContext context;
-            context.viewportDetail = e.viewport;
-            context.shelter = e.occluders == kShelterNothing ? L"off" : e.sceneShelter ? L"whole scene" : L"this object";
-            context.gatheringScene = e.gathering;
-            context.slopeMax = e.settings.slopeMax;
-            status = snowStatusText(stats_, context);
-        } catch (const std::bad_alloc&) {
-            shell_.clear();
-            status = buildFailureText("out of memory");
-        } catch (const std::system_error& error) {
-            shell_.clear();
-            status = buildFailureText(error.code() == std::errc::resource_unavailable_try_again
-                                          ? "a worker thread could not start"
-                                          : error.what());
-        } catch (const std::exception& error) {
-            shell_.clear();
-            status = buildFailureText(error.what());
-        }
-        cacheKey_ = e.key;
-        viewportDetail_ = e.viewport;
-        builtStatus_ = status;
-        publish(status);
-    } else {
-        publish(builtStatus_);  // what the cached shell's build said, even after "Snow is off."
-    }
-
+void SnowMod::writeBack(Mesh& mesh, TimeValue t) {
     const bool snowOnly = pblock_->GetInt(kSnowOutput, t) == 1;
     if (!shell_.indices.empty() || snowOnly)
         writeSnowShell(mesh, shell_, snowOnly, MtlID(pblock_->GetInt(kSnowMatID, t) - 1));
-    narrowOutputChannels(tri, valid);
 }
 
 void SnowMod::invalidateShelter() {
@@ -444,15 +357,6 @@ int SnowMod::buildCount() const {
 bool SnowMod::builtViewportDetail() const {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return viewportDetail_;
-}
-
-SnowMod* editedSnowMod() { return gEdited; }
-HWND snowToolsRollout() { return gToolsRollout; }
-
-// The tools rollout lives in snow_mod_tools.cpp; these hooks let it reach the edited state.
-void setSnowToolsState(SnowMod* edited, HWND rollout) {
-    gEdited = edited;
-    gToolsRollout = rollout;
 }
 
 }  // namespace wx

@@ -14,63 +14,12 @@
 #include "max/object.h"
 #include "plugin/live_modifiers.h"
 #include "shelter/bvh.h"
+#include "snow/snow_params.h"
 #include "snow/snow_types.h"
 
 namespace wx {
 
 inline constexpr Class_ID kSnowModClassID{0xF9ACCCC3, 0x6D42BD1F};
-
-// Parameter ids, as scene files store them.
-enum SnowParam : ParamID {
-    kSnowDepth = 0,
-    kSnowSlopeMax = 1,
-    kSnowSlopeSoft = 2,
-    kSnowEdgeRound = 3,
-    kSnowCoverage = 4,
-    kSnowPatchScale = 5,
-    kSnowNoiseAmount = 6,
-    kSnowNoiseScale = 7,
-    kSnowResolution = 8,
-    kSnowMaxTris = 9,
-    kSnowOcclusion = 10,
-    kSnowOccRays = 11,
-    kSnowSpread = 12,
-    kSnowOccDist = 13,
-    kSnowWindAngle = 14,
-    kSnowDrift = 15,
-    kSnowLeeDist = 16,
-    kSnowSmoothing = 17,
-    kSnowClosed = 18,
-    kSnowUvScale = 19,
-    kSnowSeed = 20,
-    kSnowUseGPU = 21,
-    kSnowMatID = 22,
-    kSnowOutput = 23,
-    kSnowExcludeIDs = 24,
-    kSnowEnabled = 25,
-    kSnowVpCoarse = 26,
-    kSnowOccluders = 27,
-    kSnowRegions = 28,
-    kSnowRegionMode = 29,
-    kSnowRegionFalloff = 30,
-    kSnowRegionStrength = 31,
-    kSnowUsePaint = 32,
-    kSnowPaintChannel = 33,
-    kSnowOverhang = 34,
-    kSnowGroundCover = 35,
-    kSnowGroundBand = 36,
-};
-
-enum SnowShelterFrom : int { kShelterWholeScene = 0, kShelterThisObject = 1, kShelterNothing = 2 };
-
-// The dialog of the "Snow - Tools" rollout and its controls.
-enum SnowToolsControl : int {
-    kSnowToolsDialog = 7550,
-    kSnowToolsStatus = 7552,
-    kSnowToolsUpdateShelter = 7553,
-    kSnowToolsSnowMaterial = 7554,
-    kSnowToolsPaint = 7570,
-};
 
 ClassDesc2* GetSnowModDesc();
 
@@ -118,8 +67,12 @@ public:
 private:
     struct Evaluation;
     void publish(const std::wstring& text);
+    void gatherInputs(TimeValue t, const Mesh& mesh, Interval& valid, Evaluation& e);
+    void rebuild(const Mesh& mesh, Evaluation& e);
+    std::wstring buildAndDescribe(Evaluation& e);
     const ShelterBVH* ownShelter(const Evaluation& e);
     void build(Evaluation& e);
+    void writeBack(Mesh& mesh, TimeValue t);
 
     IParamBlock2* pblock_ = nullptr;
     mutable std::recursive_mutex lock_;
@@ -134,10 +87,5 @@ private:
     int builds_ = 0;
     bool viewportDetail_ = false;
 };
-
-// The modifier whose rollouts are open, or null.
-SnowMod* editedSnowMod();
-// The open tools rollout, or null.
-HWND snowToolsRollout();
 
 }  // namespace wx

@@ -68,6 +68,27 @@ DWORD smoothingGroupOf(uint8_t kind) {
 
 }  // namespace
 
+void flattenMesh(const Mesh& mesh, std::span<const int> excluded, std::vector<V3>& positions,
+                 std::vector<int32_t>& indices, std::vector<uint8_t>& mask) {
+    positions.resize(size_t(mesh.numVerts));
+    for (int v = 0; v < mesh.numVerts; ++v) positions[size_t(v)] = {mesh.verts[v].x, mesh.verts[v].y, mesh.verts[v].z};
+    indices.reserve(size_t(mesh.numFaces) * 3);
+    std::vector<int> faceOf;
+    for (int f = 0; f < mesh.numFaces; ++f) {
+        const DWORD* v = mesh.faces[f].v;
+        if (v[0] >= DWORD(mesh.numVerts) || v[1] >= DWORD(mesh.numVerts) || v[2] >= DWORD(mesh.numVerts)) continue;
+        indices.insert(indices.end(), {int32_t(v[0]), int32_t(v[1]), int32_t(v[2])});
+        faceOf.push_back(f);
+    }
+    if (excluded.empty()) return;
+    std::vector<bool> isExcluded(65537, false);
+    for (int id : excluded)
+        if (id >= 0 && id <= 65536) isExcluded[size_t(id)] = true;
+    mask.assign(faceOf.size(), 1);
+    for (size_t i = 0; i < faceOf.size(); ++i)
+        if (isExcluded[mesh.faces[faceOf[i]].getMatID() + 1u]) mask[i] = 0;
+}
+
 void writeSnowShell(Mesh& mesh, const SnowShell& shell, bool snowOnly, MtlID snowMatIndex) {
     if (snowOnly) {
         mesh.setNumVerts(0);

@@ -9,11 +9,11 @@
 #include "plugin/node_walk.h"
 #include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
+#include "snow/snow_mod_ids.h"
+#include "snow/snow_mod_tools_state.h"
 #include "utility/script_bridge.h"
 
 namespace wx {
-
-void setSnowToolsState(SnowMod* edited, HWND rollout);
 
 namespace {
 

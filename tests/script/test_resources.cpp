@@ -1,9 +1,11 @@
 // The shipped dialog resources and string table, read from resources/*.json and checked
-// against tables written here by hand: every parameter's controls exist with the right kind
-// in the right rollout and group box, under the right label, and every list's entries and
-// every rollout title read as the user must see them. A slip in either copy fails.
+// against tables written here by hand (the snow modifier's: against its parameter table):
+// every parameter's controls exist with the right kind in the right rollout and group box,
+// under the right label, and every list's entries and every rollout title read as the user
+// must see them. A slip in either copy fails.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "host/ui_model.h"
+#include "snow/snow_params.h"
 
 namespace {
 
@@ -30,7 +33,7 @@ enum class Shape { Check, Spinner, Combo, Edit, NodeList, Swatch, PickButton };
 struct ParamUi {
     const char* name;  // the parameter's internal name, for messages
     int dialog;
-    const wchar_t* group;  // the group box it sits in
+    const wchar_t* group;  // the group box it sits in; null: in some group box
     Shape shape;
     int control;  // check box, edit box, combo box, list box, swatch or button
     int spinner;  // Spinner only
@@ -50,57 +53,12 @@ struct DialogTitle {
     const wchar_t* title;
 };
 
-const ParamUi kSnowParams[] = {
-    {"enabled", 1800, L"Snow", Shape::Check, 2001, 0, 3001, L"Snow on"},
-    {"depth", 1800, L"Snow", Shape::Spinner, 2002, 2003, 3002, L"Depth"},
-    {"slopeMax", 1800, L"Snow", Shape::Spinner, 2004, 2005, 3003, L"Steepest slope (deg)"},
-    {"slopeSoft", 1800, L"Snow", Shape::Spinner, 2006, 2007, 3004, L"Thins over (deg)"},
-    {"coverage", 1800, L"Snow", Shape::Spinner, 2008, 2009, 3005, L"Coverage"},
-    {"patchScale", 1800, L"Snow", Shape::Spinner, 2010, 2011, 3006, L"Patch size"},
-    {"seed", 1800, L"Snow", Shape::Spinner, 2012, 2013, 3007, L"Seed"},
-    {"groundCover", 1800, L"Snow", Shape::Spinner, 2014, 2015, 3008, L"Street level coverage"},
-    {"groundBand", 1800, L"Snow", Shape::Spinner, 2016, 2017, 3009, L"Street level band"},
-    {"edgeRound", 1801, L"Edges", Shape::Spinner, 2018, 2019, 3010, L"Rounded lip width"},
-    {"smoothing", 1801, L"Edges", Shape::Spinner, 2020, 2021, 3011, L"Soften amount (passes)"},
-    {"overhang", 1801, L"Edges", Shape::Spinner, 2022, 2023, 3012, L"Overhang (cornice)"},
-    {"noiseAmount", 1801, L"Surface", Shape::Spinner, 2024, 2025, 3013, L"Bumps"},
-    {"noiseScale", 1801, L"Surface", Shape::Spinner, 2026, 2027, 3014, L"Bump size"},
-    {"resolution", 1801, L"Detail", Shape::Spinner, 2028, 2029, 3015, L"Detail (edge length)"},
-    {"maxTris", 1801, L"Detail", Shape::Spinner, 2030, 2031, 3016, L"Max triangles"},
-    {"vpCoarse", 1801, L"Detail", Shape::Combo, 2032, 0, 3017, L"Viewport", {3501, 3502}},
-    {"occluders", 1802, L"Shelter", Shape::Combo, 2033, 0, 3018, L"Shelter from", {3503, 3504, 3505}},
-    {"occlusion", 1802, L"Shelter", Shape::Spinner, 2034, 2035, 3019, L"Shelter strength"},
-    {"occRays", 1802, L"Shelter", Shape::Spinner, 2036, 2037, 3020, L"Rays per point"},
-    {"spread", 1802, L"Shelter", Shape::Spinner, 2038, 2039, 3021, L"Fall spread (deg)"},
-    {"occDist", 1802, L"Shelter", Shape::Spinner, 2040, 2041, 3022, L"Max distance (0 = any)"},
-    {"useGPU", 1802, L"Shelter", Shape::Check, 2042, 0, 3023, L"Use the GPU (same result)"},
-    {"windAngle", 1802, L"Wind", Shape::Spinner, 2043, 2044, 3024, L"Blows toward (deg)"},
-    {"drift", 1802, L"Wind", Shape::Spinner, 2045, 2046, 3025, L"Drift"},
-    {"leeDist", 1802, L"Wind", Shape::Spinner, 2047, 2048, 3026, L"Lee reach"},
-    {"regions", 1803, L"Regions", Shape::NodeList, 2049, 0, 3027, L"Region objects (box, sphere, any)"},
-    {"regionMode", 1803, L"Regions", Shape::Combo, 2050, 0, 3028, L"Inside", {3506, 3507, 3508}},
-    {"regionFalloff", 1803, L"Regions", Shape::Spinner, 2051, 2052, 3029, L"Soft edge"},
-    {"regionStrength", 1803, L"Regions", Shape::Spinner, 2053, 2054, 3030, L"Strength"},
-    {"usePaint", 1803, L"Paint", Shape::Check, 2055, 0, 3031, L"Use painted colour (white = snow)"},
-    {"paintChannel", 1803, L"Paint", Shape::Spinner, 2056, 2057, 3032, L"Map channel (0 = vertex colour)"},
-    {"output", 1804, L"Output", Shape::Combo, 2058, 0, 3033, L"Result", {3509, 3510}},
-    {"matID", 1804, L"Output", Shape::Spinner, 2059, 2060, 3034, L"Snow material ID"},
-    {"excludeIDs", 1804, L"Output", Shape::Edit, 2061, 0, 3035, L"No snow on IDs"},
-    {"closed", 1804, L"Output", Shape::Check, 2062, 0, 3036, L"Closed solid (for SSS)"},
-    {"uvScale", 1804, L"Output", Shape::Spinner, 2063, 2064, 3037, L"UV tile size"},
-};
-
 const StringText kSnowItems[] = {
     {3501, L"Same as render"}, {3502, L"Coarser (3x, faster)"},
     {3503, L"Whole scene"},    {3504, L"This object only"},
     {3505, L"Nothing"},        {3506, L"No snow"},
     {3507, L"Snow only here"}, {3508, L"Full snow (ignore shelter)"},
     {3509, L"Object + snow"},  {3510, L"Snow only"},
-};
-
-const DialogTitle kSnowTitles[] = {
-    {1800, 1900, L"Tarnwick Snow"},    {1801, 1901, L"Shape & Edges"}, {1802, 1902, L"Shelter & Wind"},
-    {1803, 1903, L"Regions (gizmos)"}, {1804, 1904, L"Output"},        {7702, 1905, L"About / Help"},
 };
 
 // Controls that are no parameter's: buttons and status texts of command rollouts.
@@ -112,13 +70,43 @@ struct CommandControl {
 };
 
 const CommandControl kSnowCommands[] = {
-    {1803, 2065, ControlKind::Button, L"Add..."},
-    {1803, 2066, ControlKind::Button, L"Remove"},
-    {7550, 7553, ControlKind::Button, L"Update shelter"},
-    {7550, 7554, ControlKind::Button, L"Snow material"},
-    {7550, 7570, ControlKind::Button, L"Paint snow / wetness (brush)..."},
-    {7550, 7552, ControlKind::Static, L""},
+    {wx::snowres::kRegionsDialog, wx::snowres::kRegionsAdd, ControlKind::Button, L"Add..."},
+    {wx::snowres::kRegionsDialog, wx::snowres::kRegionsRemove, ControlKind::Button, L"Remove"},
+    {wx::kSnowToolsDialog, wx::kSnowToolsUpdateShelter, ControlKind::Button, L"Update shelter"},
+    {wx::kSnowToolsDialog, wx::kSnowToolsSnowMaterial, ControlKind::Button, L"Snow material"},
+    {wx::kSnowToolsDialog, wx::kSnowToolsPaint, ControlKind::Button, L"Paint snow / wetness (brush)..."},
+    {wx::kSnowToolsDialog, wx::kSnowToolsStatus, ControlKind::Static, L""},
 };
+
+// The snow modifier's parameters as its parameter table has them. The group boxes are the
+// dialog's layout, not the parameters', so they are not checked for these.
+std::vector<ParamUi> snowParamsFromTable() {
+    std::vector<ParamUi> out;
+    for (const wx::SnowParamRow& row : wx::snowParamRows()) {
+        int dialog = 0;
+        for (const wx::ParamRolloutRow& r : wx::kSnowRollouts)
+            if (r.map == row.map) dialog = r.dialogId;
+        const Shape shape = row.kind == wx::ParamKind::Bool        ? Shape::Check
+                            : row.kind == wx::ParamKind::Combo     ? Shape::Combo
+                            : row.kind == wx::ParamKind::String    ? Shape::Edit
+                            : row.kind == wx::ParamKind::NodeTable ? Shape::NodeList
+                                                                   : Shape::Spinner;
+        static std::deque<std::string> names;  // ParamUi holds a plain pointer; a deque keeps them in place
+        names.emplace_back();
+        for (const wchar_t* c = row.name; *c; ++c) names.back() += char(*c);
+        out.push_back({names.back().c_str(), dialog, nullptr, shape, row.controls[0],
+                       shape == Shape::Spinner ? row.controls[1] : 0, UINT(row.labelId), row.label,
+                       std::vector<UINT>(row.items.begin(), row.items.end())});
+    }
+    return out;
+}
+
+// The rollouts' titles as the parameter table has them.
+std::vector<DialogTitle> snowTitlesFromTable() {
+    std::vector<DialogTitle> out;
+    for (const wx::ParamRolloutRow& r : wx::kSnowRollouts) out.push_back({r.dialogId, UINT(r.titleId), r.title});
+    return out;
+}
 
 const ParamUi kFallParams[] = {
     {"type", 2200, L"Type", Shape::Combo, 2401, 0, 3401, L"Falling", {4301, 4302, 4303}},
@@ -314,7 +302,9 @@ void checkParam(const ParamUi& p) {
     for (int k = at; k >= 0 && !group; --k)
         if (d->controls[size_t(k)].kind == ControlKind::Group) group = &d->controls[size_t(k)];
     ASSERT_NE(group, nullptr) << "control " << p.control << " is in no group box";
-    EXPECT_EQ(group->label, p.group);
+    if (p.group) {
+        EXPECT_EQ(group->label, p.group);
+    }
     EXPECT_EQ(main.itemIds, p.items);
 }
 
@@ -377,13 +367,17 @@ struct ResourceFile : ::testing::Test {
 
 TEST_F(ResourceFile, SnowModifier) {
     ASSERT_NO_FATAL_FAILURE(load("snow_mod.json"));
-    for (const ParamUi& p : kSnowParams) checkParam(p);
-    checkDialogsHoldOnly({1800, 1801, 1802, 1803, 1804, 7550}, kSnowParams, kSnowCommands);
+    const std::vector<ParamUi> params = snowParamsFromTable();
+    for (const ParamUi& p : params) checkParam(p);
+    std::vector<int> dialogs = {wx::kSnowToolsDialog};
+    for (const wx::ParamRolloutRow& r : wx::kSnowRollouts)
+        if (r.dialogId != wx::snowres::kAboutDialog) dialogs.push_back(r.dialogId);
+    checkDialogsHoldOnly(dialogs, params, kSnowCommands);
     checkCommands(kSnowCommands);
-    checkTitles(kSnowTitles);
+    checkTitles(snowTitlesFromTable());
     checkStrings(kSnowItems);
-    ASSERT_NE(host::ui::findDialogResource(7550), nullptr);
-    EXPECT_EQ(host::ui::findDialogResource(7550)->title, L"Snow - Tools");
+    ASSERT_NE(host::ui::findDialogResource(wx::kSnowToolsDialog), nullptr);
+    EXPECT_EQ(host::ui::findDialogResource(wx::kSnowToolsDialog)->title, L"Snow - Tools");
 }
 
 TEST_F(ResourceFile, FallObject) {

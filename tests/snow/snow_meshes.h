@@ -13,26 +13,11 @@
 
 namespace wxtest {
 
-// The snow modifier's own parameter defaults (its parameter table), at a chosen budget.
+// The snow modifier's own parameter defaults (SnowSettings starts at its parameter table's
+// defaults), at a chosen budget.
 inline wx::SnowSettings modifierDefaults(int32_t maxTris) {
     wx::SnowSettings s;
-    s.depth = 10.0f;
-    s.slopeMax = 55.0f;
-    s.slopeSoft = 20.0f;
-    s.coverage = 1.0f;
-    s.patchScale = 80.0f;
-    s.groundCover = 1.0f;
-    s.groundBand = 40.0f;
-    s.edgeRound = 6.0f;
-    s.smoothing = 2.0f;
-    s.overhang = 0.0f;
-    s.noiseAmount = 0.25f;
-    s.noiseScale = 50.0f;
-    s.resolution = 3.0f;
     s.maxTris = maxTris;
-    s.closed = true;
-    s.uvScale = 100.0f;
-    s.leeDist = 300.0f;
     return s;
 }
 

@@ -5,6 +5,7 @@
 #include "host/std_materials.h"
 #include "host/ui_model.h"
 #include "max/material.h"
+#include "snow/snow_mod_tools_state.h"
 #include "snowmod_fixture.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
@@ -79,20 +80,21 @@ TEST_F(SnowToolsTest, TheParameterRolloutsDriveTheModifier) {
     INode* plane = addPlane(200);
     wx::SnowMod* mod = addSnow(plane, wx::kShelterNothing);
     mod->BeginEditParams(ip, 0, nullptr);
-    for (int dialog : {1800, 1801, 1802, 1803, 1804, 7702})
-        EXPECT_NE(host::ui::findRollout(dialog), nullptr) << "rollout " << dialog;
-    HWND main = host::ui::findRollout(1800);
+    for (const wx::ParamRolloutRow& r : wx::kSnowRollouts)
+        EXPECT_NE(host::ui::findRollout(r.dialogId), nullptr) << "rollout " << r.dialogId;
+    HWND main = host::ui::findRollout(wx::snowres::kMainDialog);
     ASSERT_NE(main, nullptr);
     // Depth typed past its range is clamped, as the spinner does; the check box turns snow off.
-    ASSERT_TRUE(host::ui::typeText(main, 2002, L"2000000"));
+    ASSERT_TRUE(host::ui::typeText(main, wx::snowParamRow(wx::kSnowDepth).controls[0], L"2000000"));
     EXPECT_EQ(mod->GetParamBlock(0)->GetFloat(wx::kSnowDepth, 0), 1000000.0f);
-    ASSERT_TRUE(host::ui::pressButton(main, 2001));
+    ASSERT_TRUE(host::ui::pressButton(main, wx::snowParamRow(wx::kSnowEnabled).controls[0]));
     evalMesh(plane);
     EXPECT_EQ(host::ui::controlText(tools(), wx::kSnowToolsStatus), L"Snow is off.");
-    ASSERT_TRUE(host::ui::selectItem(host::ui::findRollout(1802), 2033, 1));
+    ASSERT_TRUE(host::ui::selectItem(host::ui::findRollout(wx::snowres::kShelterDialog),
+                                     wx::snowParamRow(wx::kSnowOccluders).controls[0], 1));
     EXPECT_EQ(mod->GetParamBlock(0)->GetInt(wx::kSnowOccluders, 0), int(wx::kShelterThisObject));
     mod->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
-    EXPECT_EQ(host::ui::findRollout(1800), nullptr);
+    EXPECT_EQ(host::ui::findRollout(wx::snowres::kMainDialog), nullptr);
     EXPECT_EQ(tools(), nullptr);
 }
 
