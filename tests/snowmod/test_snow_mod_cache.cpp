@@ -1,6 +1,7 @@
 // When the modifier rebuilds and when it reuses its shell: the cache key, the shelter
 // choice against scene changes, the capture timer, render detail around a render,
 // region gizmos, clones and a builder failure.
+#include "host/message_pump.h"
 #include "shelter/parallel_for.h"
 #include "snowmod_fixture.h"
 
