@@ -2,7 +2,8 @@
 // stand-in's interpreter. Results and errors follow the SDK: the last expression's value
 // into `result`, an uncaught error's text as TYPE_TSTR; quiet errors go to the log instead
 // of the user. The stand-in keeps a log of executed texts and of errors so tests can read
-// what the plug-in ran and what the user would have seen. Main thread only (checked).
+// what the plug-in ran and what the user would have seen (host/script_engine.h). Main
+// thread only (checked).
 #pragma once
 
 #include <string>

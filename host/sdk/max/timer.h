@@ -1,8 +1,8 @@
 // Thread-message timers, as the host's Win32 SetTimer(nullptr, 0, ms, proc) gives them: a
 // timer is periodic until KillTimer, and its procedure runs only from the host's message
 // loop, at most once per pump (WM_TIMER messages coalesce), once its period has passed
-// since it was set or last fired. The loop is pumped explicitly (tests, the CLI); a test
-// clock can stand in for wall time. Main thread only.
+// since it was set or last fired. Tests and the CLI pump the loop explicitly, and a test
+// clock can stand in for wall time (host/message_pump.h). Main thread only.
 #pragma once
 
 #include <cstdint>
