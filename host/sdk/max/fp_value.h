@@ -1,8 +1,8 @@
 // FPValue: a typed value crossing the function-publishing and script boundary, as the SDK's
 // ifnpub.h has it. Unlike the SDK, the stand-in's FPValue owns whatever its pointers point
 // at (the TYPE_STRING and TYPE_NAME text and a table's items too), so a result stays
-// readable for as long as the FPValue lives and copying one copies the data. Plain value type; not shared between
-// threads.
+// readable for as long as the FPValue lives and copying one copies the data. Plain value
+// type; not shared between threads.
 #pragma once
 
 #include <cstdint>
