@@ -8,11 +8,13 @@
 #include <nlohmann/json.hpp>
 
 #include "host/host_app.h"
+#include "host/message_pump.h"
 #include "host/module_loader.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"
 #include "host/text.h"
+#include "host/unit_scale.h"
 #include "max/interface.h"
 #include "max/material.h"
 #include "max/timer.h"

@@ -13,6 +13,7 @@
 #include "host/scene_file.h"
 #include "host/scene_io.h"
 #include "host/script/interpreter.h"
+#include "host/script_engine.h"
 #include "host/text.h"
 #include "max/interface.h"
 #include "max/maxscript.h"

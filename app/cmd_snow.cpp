@@ -16,6 +16,7 @@
 #include "app/weather_module.h"
 #include "host/class_registry.h"
 #include "host/host_app.h"
+#include "host/message_pump.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"

@@ -1,19 +1,19 @@
-// The materials library TWeatherMtl, written natively and registered with the host's
-// interpreter as a struct of native functions, so the weather tools' script calls reach it
-// with their arguments as script values. It keeps the material each node had before its
-// first weather material (holding a reference, so a replaced material stays alive) so that
-// restore can put it back. Main thread only.
+// The materials library TWeatherMtl, published by the module as a core function-published
+// interface (FP_CORE), so scripts reach it as a global by that name: addSnow, removeSnow,
+// applySnow, restore, coverDialog, paint, bake and the read/write property layerKind. The
+// weather materials and the snow tools behind it live in weather_materials.h and
+// snow_library.h. Main thread only.
 #pragma once
 
 namespace wx {
 
-// Defines TWeatherMtl in the host's interpreter; installMaterialsScript runs this once the
-// library is set as the installer (see setMaterialsInstaller).
+// Publishes TWeatherMtl (once; again after an uninstall). installMaterialsScript runs this
+// once the library is set as the installer (see setMaterialsInstaller).
 void installMaterialsLibrary();
-// Forgets the kept materials (a new scene).
+// Forgets the kept materials and goes back to snow (a new scene).
 void resetMaterialsLibrary();
-// Takes TWeatherMtl out of the interpreter and forgets the kept materials: the module is
-// about to be unloaded, and the interpreter must hold none of its code.
+// Withdraws TWeatherMtl and forgets the kept materials: the module is about to be
+// unloaded, and the host must hold none of its code.
 void uninstallMaterialsLibrary();
 
 }  // namespace wx

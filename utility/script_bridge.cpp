@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "host/text.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
 
@@ -51,7 +50,7 @@ void installMaterialsScript() {
     const MCHAR* dir = GetCOREInterface()->GetDir(APP_USER_SCRIPTS_DIR);
     if (dir && *dir) {
         std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(host::toUtf8(dir)) / "TarnwickWeather_Materials.ms", ignored);
+        std::filesystem::remove(std::filesystem::path(MSTR(dir).ToUTF8()) / "TarnwickWeather_Materials.ms", ignored);
     }
     if (installer()) installer()();
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "host/text.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
 #include "utility/script_bridge.h"
@@ -10,7 +9,8 @@
 namespace wx {
 
 std::string weatherMacroText() {
-    return "macroScript TarnwickWeather category:\"TarnwickFX\" buttonText:\"Weather\" tooltip:\"Tarnwick Weather - snow "
+    return "macroScript TarnwickWeather category:\"TarnwickFX\" buttonText:\"Weather\" tooltip:\"Tarnwick Weather - "
+           "snow "
            "and rain presets\" (\r\n"
            "  on execute do ( UtilityPanel.OpenUtility TarnwickWeather )\r\n"
            ")\r\n";
@@ -20,7 +20,7 @@ void installAtStartup() {
     const MCHAR* dir = GetCOREInterface()->GetDir(APP_USER_MACROS_DIR);
     if (dir && *dir) {
         const std::wstring path = std::wstring(dir) + L"/" + kMacroFileName;
-        if (FILE* f = std::fopen(host::toUtf8(path).c_str(), "wb")) {
+        if (FILE* f = std::fopen(MSTR(path).ToUTF8().c_str(), "wb")) {
             const std::string text = weatherMacroText();
             const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
             const bool closed = std::fclose(f) == 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "host/bitmap_errors.h"
 #include "host/frame_windows.h"
 #include "host/image_files.h"
 #include "host/text.h"

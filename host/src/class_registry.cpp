@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/utility_panel.h"
+#include "max/class_directory.h"
 
 namespace host {
 
@@ -55,3 +56,31 @@ ClassRegistry& classRegistry() {
 }
 
 }  // namespace host
+
+int SubClassList::Count(int accType) const {
+    int n = 0;
+    for (const ClassEntry& e : entries_) {
+        const bool isPublic = e.IsPublic() != 0;
+        if (((accType & ACC_PUBLIC) && isPublic) || ((accType & ACC_PRIVATE) && !isPublic)) ++n;
+    }
+    return n;
+}
+
+int SubClassList::FindClass(Class_ID classID) const {
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].ClassID() == classID) return int(i);
+    return -1;
+}
+
+SubClassList* ClassDirectory::GetClassList(SClass_ID superClassID) {
+    SubClassList& list = lists_[superClassID];
+    list.superID_ = superClassID;
+    list.entries_.clear();
+    for (ClassDesc* d : host::classRegistry().all())
+        if (d->SuperClassID() == superClassID) list.entries_.emplace_back(d);
+    return &list;
+}
+
+ClassDesc* ClassDirectory::FindClass(SClass_ID superClassID, const Class_ID& classID) {
+    return host::classRegistry().find(superClassID, classID);
+}

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "host/core_interfaces.h"
 #include "host/script/value.h"
 #include "max/ifnpub.h"
 #include "max/interface.h"

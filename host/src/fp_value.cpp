@@ -2,13 +2,17 @@
 
 #include <cstring>
 
-FPValue::FPValue(const FPValue& other) : i(0) {
+FPValue::FPValue(const FPValue& other) : i64(0) {
     *this = other;
 }
 
 FPValue& FPValue::operator=(const FPValue& other) {
     if (this == &other) return *this;
-    if (other.type == TYPE_STRING) {
+    if (other.type == TYPE_NAME) {
+        LoadName(other.s ? std::wstring(other.s) : std::wstring());
+    } else if (other.type == TYPE_FPVALUE_TAB_BV) {
+        LoadFPValueTab(*other.fpv_tab);
+    } else if (other.type == TYPE_STRING) {
         // Plug-in code may point `s` at its own text without a loader, as SDK code does.
         LoadString(other.s ? std::wstring(other.s) : std::wstring());
     } else if (other.type == TYPE_TSTR) {
@@ -20,7 +24,7 @@ FPValue& FPValue::operator=(const FPValue& other) {
     } else {
         Free();
         type = other.type;
-        std::memcpy(static_cast<void*>(&n), &other.n, sizeof n);  // every scalar member fits in the widest
+        std::memcpy(static_cast<void*>(&i64), &other.i64, sizeof i64);  // every scalar member fits in the widest
     }
     return *this;
 }
@@ -28,8 +32,9 @@ FPValue& FPValue::operator=(const FPValue& other) {
 void FPValue::Free() {
     if (type == TYPE_TSTR) delete tstr;
     if (type == TYPE_POINT3) delete p;
+    if (type == TYPE_FPVALUE_TAB_BV) delete fpv_tab;
     type = TYPE_VOID;
-    n = nullptr;
+    i64 = 0;
     text_.clear();
 }
 
@@ -79,4 +84,31 @@ void FPValue::LoadValueText(const std::wstring& printed) {
     type = TYPE_VALUE;
     v = nullptr;
     text_ = printed;
+}
+
+void FPValue::LoadName(const std::wstring& name) {
+    Free();
+    type = TYPE_NAME;
+    text_ = name;
+    s = text_.c_str();
+}
+
+void FPValue::LoadInt64(int64_t v) {
+    Free();
+    type = TYPE_INT64;
+    i64 = v;
+}
+
+void FPValue::LoadDouble(double v) {
+    Free();
+    type = TYPE_DOUBLE;
+    dbl = v;
+}
+
+void FPValue::LoadFPValueTab(std::vector<FPValue> items) {
+    // The items may be this value's own: move them out before freeing.
+    auto* tab = new std::vector<FPValue>(std::move(items));
+    Free();
+    type = TYPE_FPVALUE_TAB_BV;
+    fpv_tab = tab;
 }

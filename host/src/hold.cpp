@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "host/scene_file.h"
+#include "host/undo_history.h"
 
 Hold theHold;
 

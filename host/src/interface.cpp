@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "host/class_registry.h"
+#include "host/param_maps.h"
 #include "host/scene.h"
 #include "host/scene_settings.h"
+#include "max/class_directory.h"
 #include "max/notify.h"
 #include "max/param_map2.h"
 
@@ -73,6 +75,11 @@ void Interface::DeleteNode(INode* node, BOOL, BOOL) {
 
 void* Interface::CreateInstance(SClass_ID superID, Class_ID classID) {
     return host::classRegistry().create(superID, classID);
+}
+
+DllDir& Interface::GetDllDir() {
+    static DllDir dir;
+    return dir;
 }
 
 void Interface::RedrawViews(TimeValue, DWORD, ReferenceTarget*) {

@@ -6,6 +6,7 @@
 
 #include "host/script/interpreter.h"
 #include "host/script/scene_values.h"
+#include "host/script_engine.h"
 #include "host/text.h"
 
 namespace host {

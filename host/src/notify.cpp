@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/notifications.h"
+
 namespace {
 
 struct Registration {

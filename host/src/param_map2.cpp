@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/param_maps.h"
 #include "host/ui_model.h"
 #include "max/hold.h"
 #include "max/interface.h"

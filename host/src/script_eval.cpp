@@ -54,6 +54,10 @@ bool Interpreter::getGlobal(const std::wstring& name, Value& out) const {
     return true;
 }
 
+void Interpreter::removeGlobal(const std::wstring& name) {
+    globals_.erase(lower(name));
+}
+
 void Interpreter::defineFunction(const std::wstring& name, NativeFn fn) {
     setGlobal(name, Value::function(name, std::move(fn)));
 }

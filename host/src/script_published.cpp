@@ -1,9 +1,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/core_interfaces.h"
 #include "host/script/interpreter.h"
 #include "host/script/published.h"
 #include "host/script/scene_values.h"
+#include "max/ms_exceptions.h"
 
 namespace host::script {
 
@@ -50,6 +52,74 @@ private:
     InterfaceResolver resolve_;
     std::wstring name_;
 };
+
+// Deeper arrays (a self-holding one, say) reach the function as their printed text.
+constexpr int kMaxAnyDepth = 32;
+
+void toAnyFPValue(const Value& v, FPValue& out, int depth) {
+    switch (v.kind) {
+        case Kind::Undefined:
+            out.LoadNode(nullptr);
+            return;
+        case Kind::Bool:
+            out.LoadBool(v.b);
+            return;
+        case Kind::Int:
+            out.LoadInt64(v.i);
+            return;
+        case Kind::Float:
+            out.LoadDouble(v.f);
+            return;
+        case Kind::String:
+            out.LoadString(v.s);
+            return;
+        case Kind::Name:
+            out.LoadName(v.s);
+            return;
+        case Kind::Array:
+            if (depth < kMaxAnyDepth) {
+                std::vector<FPValue> items(v.array->size());
+                for (size_t k = 0; k < items.size(); ++k) toAnyFPValue((*v.array)[k], items[k], depth + 1);
+                out.LoadFPValueTab(std::move(items));
+                return;
+            }
+            break;
+        case Kind::Point:
+            if (v.dims == 3) {
+                out.LoadPoint3(Point3(float(v.v[0]), float(v.v[1]), float(v.v[2])));
+                return;
+            }
+            break;
+        case Kind::Object:
+            if (auto* node = dynamic_cast<NodeValue*>(v.object.get()); node && node->node()) {
+                out.LoadNode(node->node());
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    out.LoadValueText(toPrinted(v));
+}
+
+// Prints as its own text: a value that reached a function without a C++ type.
+class PrintedValue : public ScriptObject {
+public:
+    explicit PrintedValue(std::wstring text) : text_(std::move(text)) {}
+    std::wstring printed() const override { return text_; }
+
+private:
+    std::wstring text_;
+};
+
+// The script value an FPValue came from, for printing it in an error text.
+Value printable(const FPValue& v) {
+    if (v.type == TYPE_VALUE) return Value::of(std::make_shared<PrintedValue>(v.ValueText()));
+    if (v.type != TYPE_FPVALUE_TAB_BV) return fromFPValue(v);
+    std::vector<Value> items;
+    for (const FPValue& item : *v.fpv_tab) items.push_back(printable(item));
+    return Value::newArray(std::move(items));
+}
 
 int toInt(const Value& v) {
     if (!v.isNumber()) conversionError(v, L"Integer");
@@ -108,6 +178,13 @@ void toFPValue(const Value& v, ParamType2 type, FPValue& out) {
         case TYPE_VALUE:
             out.LoadValueText(toPrinted(v));
             return;
+        case TYPE_FPVALUE_BV:
+            toAnyFPValue(v, out, 0);
+            return;
+        case TYPE_FPVALUE_TAB_BV:
+            if (v.kind != Kind::Array) conversionError(v, L"Array");
+            toAnyFPValue(v, out, 0);
+            return;
         default:
             runtimeError(L"published functions taking type " + std::to_wstring(int(type)) +
                          L" cannot be called from scripts here");
@@ -134,6 +211,17 @@ Value fromFPValue(const FPValue& v) {
         case TYPE_POINT3: {
             double c[3] = {v.p->x, v.p->y, v.p->z};
             return Value::point(c, 3);
+        }
+        case TYPE_NAME:
+            return Value::name(v.s ? v.s : L"");
+        case TYPE_INT64:
+            return Value::integer(v.i64);
+        case TYPE_DOUBLE:
+            return Value::number(v.dbl);
+        case TYPE_FPVALUE_TAB_BV: {
+            std::vector<Value> items;
+            for (const FPValue& item : *v.fpv_tab) items.push_back(fromFPValue(item));
+            return Value::newArray(std::move(items));
         }
         case TYPE_VOID:
             return Value::ok();
@@ -183,6 +271,10 @@ Value callPublished(const InterfaceResolver& resolve, FunctionID fid, const Call
         status = iface->Invoke(fid, result, &params);
     } catch (const MAXException& e) {
         runtimeError(e.message);
+    } catch (const RuntimeError& e) {
+        runtimeError(e.text + (e.hasValue ? toPrinted(printable(e.value)) : std::wstring()));
+    } catch (const ConversionError& e) {
+        throw ScriptError(L"-- Unable to convert: " + toPrinted(printable(e.value)) + L" to type: " + e.typeName);
     } catch (const MaxSDK::Util::OutOfRangeException& e) {
         runtimeError(e.GetMessage());
     } catch (const ScriptError&) {

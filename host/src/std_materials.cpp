@@ -1,5 +1,6 @@
 #include "host/std_materials.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "host/image_files.h"
 #include "host/text.h"
 #include "max/shade_context.h"
+#include "max/stdmat.h"
 #include "pb_object.h"
 
 namespace host {
@@ -17,13 +19,15 @@ ClassDesc2* stdDesc();
 ClassDesc2* multiDesc();
 ClassDesc2* bitmapDesc();
 
-class StdMtl : public PBHolder<Mtl> {
+class StdMtl : public PBHolder<StdMat2> {
 public:
     StdMtl() { stdDesc()->MakeAutoParamBlocks(this); }
     Class_ID ClassID() override { return kStdMtlClassID; }
     void GetClassName(MSTR& s, bool) const override { s = L"Standard"; }
     Color GetDiffuse(int, BOOL) override { return pblock->GetColor(kStdDiffuse); }
     float GetShininess(int, BOOL) override { return pblock->GetFloat(kStdGlossiness) / 100.0f; }
+    void SetDiffuse(Color c, TimeValue t) override { pblock->SetValue(kStdDiffuse, t, c); }
+    void SetShininess(float v, TimeValue t) override { pblock->SetValue(kStdGlossiness, t, v * 100.0f); }
     int NumSubTexmaps() override { return STD_NUM_MAPS; }
     Texmap* GetSubTexmap(int i) override { return pblock->GetTexmap(kStdMaps, 0, i); }
     void SetSubTexmap(int i, Texmap* m) override { pblock->SetValue(kStdMaps, 0, m, i); }
@@ -36,9 +40,9 @@ public:
     }
 };
 
-class MultiMtl : public PBHolder<Mtl> {
+class MultiSubMtl : public PBHolder<MultiMtl> {
 public:
-    MultiMtl() { multiDesc()->MakeAutoParamBlocks(this); }
+    MultiSubMtl() { multiDesc()->MakeAutoParamBlocks(this); }
     Class_ID ClassID() override { return kMultiMtlClassID; }
     void GetClassName(MSTR& s, bool) const override { s = L"Multi/Sub-Object"; }
     Color GetDiffuse(int mtlNum, BOOL back) override {
@@ -52,13 +56,60 @@ public:
     int NumSubMtls() override { return pblock->Count(kMultiMaterials); }
     Mtl* GetSubMtl(int i) override { return pblock->GetMtl(kMultiMaterials, 0, i); }
     void SetSubMtl(int i, Mtl* m) override { pblock->SetValue(kMultiMaterials, 0, m, i); }
+    void SetNumSubMtls(int n) override {
+        const int before = NumSubMtls();
+        n = std::max(n, 0);
+        pblock->SetCount(kMultiMaterials, n);
+        pblock->SetCount(kMultiIds, n);
+        for (int i = before; i < n; ++i) pblock->SetValue(kMultiIds, 0, i, i);
+        names_.resize(size_t(n));
+    }
+    void SetSubMtlAndName(int mtlid, Mtl* m, MSTR& subMtlName) override {
+        if (mtlid < 0 || mtlid >= NumSubMtls()) return;
+        SetSubMtl(mtlid, m);
+        names_[size_t(mtlid)] = subMtlName;
+    }
+    void RemoveMtl(int mtlid) override {
+        const int slot = slotOf(mtlid);
+        if (slot < 0) return;
+        const int n = NumSubMtls();
+        for (int i = slot; i + 1 < n; ++i) {
+            SetSubMtl(i, GetSubMtl(i + 1));
+            pblock->SetValue(kMultiIds, 0, pblock->GetInt(kMultiIds, 0, i + 1), i);
+        }
+        pblock->SetCount(kMultiMaterials, n - 1);
+        pblock->SetCount(kMultiIds, n - 1);
+        names_.erase(names_.begin() + slot);
+    }
+    void AddMtl(ReferenceTarget* rt, int id, const MCHAR* name) override {
+        const int n = NumSubMtls();
+        pblock->SetCount(kMultiMaterials, n + 1);
+        pblock->SetCount(kMultiIds, n + 1);
+        pblock->SetValue(kMultiMaterials, 0, static_cast<Mtl*>(rt), n);
+        pblock->SetValue(kMultiIds, 0, id, n);
+        names_.resize(size_t(n));
+        names_.push_back(MSTR(name ? name : L""));
+    }
+    void GetSubMtlName(int mtlid, MSTR& s) override {
+        const int slot = slotOf(mtlid);
+        s = slot >= 0 && size_t(slot) < names_.size() ? names_[size_t(slot)] : MSTR();
+    }
     RefTargetHandle Clone(RemapDir& remap) override {
-        auto* c = new MultiMtl();
+        auto* c = new MultiSubMtl();
         copyBlockTo(*c, remap);
         c->SetName(GetName());
+        c->names_ = names_;
         remap.AddEntry(this, c);
         return c;
     }
+
+private:
+    int slotOf(int mtlid) {
+        for (int i = 0; i < pblock->Count(kMultiIds); ++i)
+            if (pblock->GetInt(kMultiIds, 0, i) == mtlid) return i;
+        return -1;
+    }
+    std::vector<MSTR> names_;  // slot names, for the session only
 };
 
 // Names an image, read on Update (so before a render, on the main thread) and sampled
@@ -114,7 +165,7 @@ private:
 SimpleClassDesc stdClassDesc(L"Standard", L"Standardmaterial", MATERIAL_CLASS_ID, kStdMtlClassID,
                              [](bool) -> void* { return static_cast<Mtl*>(new StdMtl()); });
 SimpleClassDesc multiClassDesc(L"Multi/Sub-Object", L"Multimaterial", MATERIAL_CLASS_ID, kMultiMtlClassID,
-                               [](bool) -> void* { return static_cast<Mtl*>(new MultiMtl()); });
+                               [](bool) -> void* { return static_cast<Mtl*>(new MultiSubMtl()); });
 SimpleClassDesc bitmapClassDesc(L"Bitmap", L"Bitmaptexture", TEXMAP_CLASS_ID, kBitmapTexClassID,
                                 [](bool) -> void* { return static_cast<Texmap*>(new BitmapTex()); });
 
@@ -169,7 +220,7 @@ Mtl* createStdMaterial(const std::wstring& name, Color diffuse, float glossiness
 }
 
 Mtl* createMultiMaterial(const std::wstring& name, const std::vector<Mtl*>& subs, const std::vector<int>& ids) {
-    auto* m = new MultiMtl();
+    auto* m = new MultiSubMtl();
     m->SetName(name.c_str());
     int n = int(std::min(subs.size(), ids.size()));
     m->pblock->SetCount(kMultiMaterials, n);

@@ -1,5 +1,7 @@
 #include "host/text.h"
 
+#include "max/max_types.h"
+
 namespace host {
 
 std::string toUtf8(const std::wstring& text) {
@@ -50,3 +52,11 @@ std::wstring fromUtf8(const std::string& text) {
 }
 
 }  // namespace host
+
+std::string MSTR::ToUTF8() const {
+    return host::toUtf8(*this);
+}
+
+MSTR MSTR::FromUTF8(const char* utf8) {
+    return MSTR(host::fromUtf8(utf8 ? std::string(utf8) : std::string()));
+}

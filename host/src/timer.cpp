@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/message_pump.h"
 #include "host/scene.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include "max/units.h"
 
 #include "host/scene_settings.h"
+#include "host/unit_scale.h"
 #include "max/notify.h"
 
 namespace host {

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "host/host_app.h"
+#include "host/message_pump.h"
+#include "host/notifications.h"
 #include "host/scene.h"
 #include "max/interface.h"
 #include "max/notify.h"

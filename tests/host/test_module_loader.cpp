@@ -2,7 +2,9 @@
 
 #include "host/class_registry.h"
 #include "host/host_app.h"
+#include "host/message_pump.h"
 #include "host/module_loader.h"
+#include "host/notifications.h"
 #include "host/scene.h"
 #include "max/interface.h"
 #include "max/notify.h"

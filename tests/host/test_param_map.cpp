@@ -7,6 +7,7 @@
 
 #include "host/scene.h"
 #include "host/ui_model.h"
+#include "host/undo_history.h"
 #include "max/class_desc.h"
 #include "max/hold.h"
 #include "max/interface.h"

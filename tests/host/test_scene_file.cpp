@@ -11,6 +11,7 @@
 #include "host/missing_classes.h"
 #include "host/module_loader.h"
 #include "host/scene_file.h"
+#include "host/undo_history.h"
 #include "max/hold.h"
 #include "max/interface.h"
 #include "max/notify.h"

@@ -11,6 +11,7 @@
 #include "host/class_registry.h"
 #include "host/host_app.h"
 #include "host/module_loader.h"
+#include "host/notifications.h"
 #include "host/text.h"
 #include "host/ui_model.h"
 #include "max/interface.h"

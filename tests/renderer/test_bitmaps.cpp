@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "host/bitmap_errors.h"
 #include "host/frame_windows.h"
 #include "host/image_files.h"
 #include "max/bitmap.h"

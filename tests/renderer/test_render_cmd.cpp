@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cmd_render.h"
+#include "host/bitmap_errors.h"
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/preview_renderer.h"

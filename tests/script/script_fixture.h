@@ -11,6 +11,7 @@
 #include "host/builtin_objects.h"
 #include "host/scene.h"
 #include "host/script/interpreter.h"
+#include "host/script_engine.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/script_engine.h"
 #include "host/text.h"
 #include "script_fixture.h"
 #include "utility/script_bridge.h"

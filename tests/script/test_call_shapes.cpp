@@ -1,5 +1,6 @@
 // The expression shapes the weather tools send through the script bridge, written out as
 // the tools build them, checked argument by argument through a recorder library.
+#include "host/script_engine.h"
 #include "script_fixture.h"
 
 namespace scripttest {

@@ -2,6 +2,7 @@
 // scene nodes, objects and modifiers through the host.
 #include <thread>
 
+#include "host/script_engine.h"
 #include "max/class_desc.h"
 #include "max/param_block2.h"
 #include "script_fixture.h"

@@ -1,8 +1,10 @@
 // Function publishing reached from scripts and from C++: dispatch by id, argument
-// conversion, too few arguments (the out-of-range exception), properties, failures, and a
-// mixin interface on a modifier.
+// conversion, too few arguments (the out-of-range exception), properties, failures, any
+// value arguments with the script errors a function raises about them, and a mixin
+// interface on a modifier.
 #include "max/class_desc.h"
 #include "max/ifnpub.h"
+#include "max/ms_exceptions.h"
 #include "script_fixture.h"
 
 namespace scripttest {
@@ -111,6 +113,108 @@ TEST_F(ScriptTest, CoreInterfaceFromCpp) {
     }
     EXPECT_EQ(GetCOREInterface(Interface_ID(0x6e2a0001, 0x3f7b0002)), nullptr);
     EXPECT_EQ(eval(L"kept.anything"), L"ERROR -- Runtime error: interface ExtraInterface is no longer available");
+}
+
+// Arguments of any kind: describe names each FPValue's kind, reject and convert raise the
+// interpreter's own errors about the value they got.
+enum { kDescribe = 0, kReject = 1, kConvert = 2, kItems = 3 };
+
+std::wstring describe(const FPValue& v) {
+    switch (int(v.type)) {
+        case TYPE_INT64:
+            return L"int64 " + std::to_wstring(v.i64);
+        case TYPE_DOUBLE:
+            return L"double " + std::to_wstring(v.dbl);
+        case TYPE_BOOL:
+            return v.i ? L"true" : L"false";
+        case TYPE_STRING:
+            return L"string " + std::wstring(v.s);
+        case TYPE_NAME:
+            return L"name " + std::wstring(v.s);
+        case TYPE_INODE:
+            return v.n ? L"node " + std::wstring(v.n->GetName()) : L"no node";
+        case TYPE_POINT3:
+            return L"point3 " + std::to_wstring(int(v.p->z));
+        case TYPE_VALUE:
+            return L"value " + v.ValueText();
+        case TYPE_FPVALUE_TAB_BV: {
+            std::wstring out = L"tab(";
+            for (size_t k = 0; k < v.fpv_tab->size(); ++k) out += (k ? L"; " : L"") + describe((*v.fpv_tab)[k]);
+            return out + L")";
+        }
+        default:
+            return L"type " + std::to_wstring(int(v.type));
+    }
+}
+
+class AnyCore : public FPStaticInterface {
+public:
+    AnyCore() : FPStaticInterface(Interface_ID(0x6e2a0001, 0x3f7b0003), L"AnyValues", 0, nullptr, FP_CORE) {
+        AppendFunction(kDescribe, L"describe", 0, TYPE_TSTR, 0, {{L"v", TYPE_FPVALUE_BV}});
+        AppendFunction(kReject, L"reject", 0, TYPE_VOID, 0, {{L"v", TYPE_FPVALUE_BV}});
+        AppendFunction(kConvert, L"convert", 0, TYPE_VOID, 0, {{L"v", TYPE_FPVALUE_BV}});
+        AppendFunction(kItems, L"items", 0, TYPE_INT, 0, {{L"v", TYPE_FPVALUE_TAB_BV}});
+    }
+
+protected:
+    FPStatus _dispatch_fn(FunctionID fid, TimeValue, FPValue& result, FPParams* p) override {
+        switch (fid) {
+            case kDescribe:
+                result.LoadTSTR(describe(p->params[0]));
+                return FPS_OK;
+            case kReject:
+                throw RuntimeError(L"rejected: ", p->params[0]);
+            case kConvert:
+                throw ConversionError(p->params[0], L"Float");
+            case kItems:
+                result.LoadInt(int(p->params[0].fpv_tab->size()));
+                return FPS_OK;
+            default:
+                return FPS_NO_SUCH_FUNCTION;
+        }
+    }
+};
+
+AnyCore gAnyCore;
+
+TEST_F(ScriptTest, AnyValueArguments) {
+    struct Row {
+        std::wstring text, result;
+    } rows[] = {
+        {L"AnyValues.describe 3", L"\"int64 3\""},
+        {L"AnyValues.describe 2.5", L"\"double 2.500000\""},
+        {L"AnyValues.describe " + nodeRef(), L"\"node Box01\""},
+        {L"AnyValues.describe #(1, #a, \"s\", false, undefined, [1,2,3], #(), (color 1 2 3))",
+         L"\"tab(int64 1; name a; string s; false; no node; point3 3; tab(); value (color 1 2 3))\""},
+        {L"AnyValues.reject #(#depth)", L"ERROR -- Runtime error: rejected: #(#depth)"},
+        {L"AnyValues.reject #(1.5, \"a\", (color 1 2 3), undefined)",
+         L"ERROR -- Runtime error: rejected: #(1.5, \"a\", (color 1 2 3), undefined)"},
+        {L"AnyValues.convert \"deep\"", L"ERROR -- Unable to convert: \"deep\" to type: Float"},
+        {L"try (AnyValues.convert #x) catch (\"caught\")", L"\"caught\""},
+        {L"AnyValues.items #(1, 2, 3)", L"3"},
+        {L"AnyValues.items 5", L"ERROR -- Unable to convert: 5 to type: Array"},
+    };
+    for (auto& r : rows) EXPECT_EQ(eval(r.text), r.result) << r.text;
+}
+
+TEST(FPValueTables, CopiesOwnTheirItems) {
+    FPValue copy;
+    {
+        std::vector<FPValue> inner(1);
+        inner[0].LoadName(L"depth");
+        std::vector<FPValue> items(2);
+        items[0].LoadFPValueTab(std::move(inner));
+        items[1].LoadString(L"deep");
+        FPValue original;
+        original.LoadFPValueTab(std::move(items));
+        copy = original;
+    }
+    ASSERT_EQ(copy.type, TYPE_FPVALUE_TAB_BV);
+    ASSERT_EQ(copy.fpv_tab->size(), 2u);
+    EXPECT_EQ(std::wstring((*(*copy.fpv_tab)[0].fpv_tab)[0].s), L"depth");
+    EXPECT_EQ(std::wstring((*copy.fpv_tab)[1].s), L"deep");
+    copy = (*copy.fpv_tab)[1];  // an item replaces the table that holds it
+    EXPECT_EQ(std::wstring(copy.s), L"deep");
 }
 
 // A modifier publishing a mixin interface.

@@ -7,6 +7,7 @@
 
 #include "host/class_registry.h"
 #include "host/script/scene_values.h"
+#include "host/script_engine.h"
 #include "host/text.h"
 #include "max/utility_obj.h"
 #include "script_fixture.h"

@@ -2,6 +2,7 @@
 // runs) or a script error, never a crash or a hang.
 #include <random>
 
+#include "host/script_engine.h"
 #include "script_fixture.h"
 
 namespace scripttest {

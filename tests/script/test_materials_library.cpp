@@ -1,6 +1,7 @@
 // The materials library through the bridge, with a stand-in snow modifier class registered
 // under the snow modifier's script name.
 #include "host/class_registry.h"
+#include "host/script_engine.h"
 #include "host/std_materials.h"
 #include "max/class_desc.h"
 #include "max/param_block2.h"
@@ -54,7 +55,7 @@ void* SnowDesc::Create(BOOL) {
 struct LibraryTest : ScriptTest {
     void SetUp() override {
         ScriptTest::SetUp();
-        host::scriptEngine().setGlobal(L"TWeatherMtl", Value::undefined());  // the real library, not the recorder
+        host::scriptEngine().removeGlobal(L"TWeatherMtl");  // the real library, not the recorder
         host::classRegistry().add(&gSnowDesc);
         wx::resetMaterialsScript();
         wx::resetMaterialsLibrary();

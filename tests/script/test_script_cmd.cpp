@@ -11,6 +11,7 @@
 #include "host/builtin_objects.h"
 #include "host/host_app.h"
 #include "host/scene_file.h"
+#include "host/script_engine.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
 

@@ -1,5 +1,6 @@
 // What scripts evaluate to: literals, operators, calls by juxtaposition, scopes, globals,
 // try/catch and conversions. Each row is script text and its printed result or error.
+#include "host/script_engine.h"
 #include "script_fixture.h"
 
 namespace scripttest {

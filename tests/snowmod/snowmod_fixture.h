@@ -7,6 +7,7 @@
 #include "host/builtin_objects.h"
 #include "host/class_registry.h"
 #include "host/host_app.h"
+#include "host/message_pump.h"
 #include "host/scene.h"
 #include "max/interface.h"
 #include "max/notify.h"

@@ -2,6 +2,7 @@
 // choice against scene changes, the capture timer, render detail around a render,
 // region gizmos, clones and a builder failure.
 #include "common/parallel_for.h"
+#include "host/message_pump.h"
 #include "snowmod_fixture.h"
 
 namespace snowmodtest {

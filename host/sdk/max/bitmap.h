@@ -136,7 +136,7 @@ public:
     // the size is zero or the memory cannot be had.
     Bitmap* Create(BitmapInfo* bi);
     // Reads the file bi names (PNG 8/16-bit, JPEG, TGA, OpenEXR); null with *status set on
-    // failure, and the reason in host::lastBitmapError(). Fills bi's size, type and flags.
+    // failure (the host keeps the reason, naming the file). Fills bi's size, type and flags.
     Bitmap* Load(BitmapInfo* bi, BMMRES* status = nullptr);
     // Loads into *map, replacing what it pointed to (deleted) on success.
     BMMRES LoadInto(BitmapInfo* bi, Bitmap** map, BOOL forceReload = FALSE);
@@ -146,8 +146,3 @@ public:
 };
 
 extern BitmapManager* TheManager;
-
-namespace host {
-// Why the last Load, LoadInto or GetImageInfo on this thread failed, naming the file.
-const std::string& lastBitmapError();
-}  // namespace host

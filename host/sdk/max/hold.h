@@ -52,12 +52,3 @@ private:
 };
 
 extern Hold theHold;
-
-namespace host {
-// Undoes the last accepted step; false when there is none (or its snapshot cannot be read).
-bool undo();
-bool redo();
-// Names of the accepted steps, oldest first (what an Undo menu would list, newest last).
-std::vector<std::wstring> undoStepNames();
-void clearUndo();
-}  // namespace host

@@ -168,8 +168,3 @@ class FPMixinInterface : public FPInterface {};
 
 // The core interface registered under `id`, or null.
 FPInterface* GetCOREInterface(Interface_ID id);
-
-namespace host {
-// Core interfaces in registration order.
-const std::vector<FPInterfaceDesc*>& coreInterfaces();
-}  // namespace host

@@ -26,6 +26,8 @@ constexpr int APP_TEMP_DIR = 29;
 
 using INodeTab = std::vector<INode*>;
 
+class DllDir;
+
 class Interface {
 public:
     virtual ~Interface() = default;
@@ -45,6 +47,8 @@ public:
     void DeleteNode(INode* node, BOOL redraw = TRUE, BOOL overrideSlaves = FALSE);
     // Creates an instance of a registered class (null when unknown).
     void* CreateInstance(SClass_ID superID, Class_ID classID);
+    // The directory of the classes the host knows (max/class_directory.h).
+    DllDir& GetDllDir();
     void RedrawViews(TimeValue t, DWORD vpFlags = REDRAW_NORMAL, ReferenceTarget* change = nullptr);
     void ForceCompleteRedraw(BOOL doDisabled = TRUE);
     // Folder paths without a trailing separator; empty for ids the stand-in does not keep.

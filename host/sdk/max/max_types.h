@@ -46,6 +46,9 @@ public:
     MSTR(std::wstring&& s) : std::wstring(std::move(s)) {}
     int Length() const { return static_cast<int>(size()); }
     bool isNull() const { return empty(); }
+    // UTF-8 conversions for file names and file contents; malformed UTF-8 reads as U+FFFD.
+    std::string ToUTF8() const;
+    static MSTR FromUTF8(const char* utf8);
 };
 using TSTR = MSTR;
 

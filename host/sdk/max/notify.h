@@ -43,8 +43,3 @@ int UnRegisterNotification(NOTIFYPROC proc, void* param, int code);
 int UnRegisterNotification(NOTIFYPROC proc, void* param);
 void BroadcastNotification(int code);
 void BroadcastNotification(int code, void* callParam);
-
-namespace host {
-// Number of live registrations (all codes); for leak checks after a module shuts down.
-int notificationCount();
-}  // namespace host

@@ -45,7 +45,9 @@ enum ParamType2 {
     TYPE_STRING_TAB = TYPE_STRING | TYPE_TAB,
     TYPE_MTL_TAB = TYPE_MTL | TYPE_TAB,
     TYPE_TEXMAP_TAB = TYPE_TEXMAP | TYPE_TAB,
-    TYPE_INODE_TAB = TYPE_INODE | TYPE_TAB
+    TYPE_INODE_TAB = TYPE_INODE | TYPE_TAB,
+    // Function-publishing flag: the argument is passed by value (see max/fp_value.h).
+    TYPE_BY_VAL = 0x2000
 };
 
 // Block flags.

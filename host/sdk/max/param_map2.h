@@ -71,8 +71,3 @@ IParamMap2* CreateCPParamMap2(MapID map, IParamBlock2* pb, Interface* ip, HINSTA
                               HWND oldRollup = nullptr, int category = 0);
 // Closes the map's rollout (if still open) and frees the map.
 void DestroyCPParamMap2(IParamMap2* map);
-
-namespace host {
-// Shows every open map's values again at the current time (the time slider moved).
-void refreshParamMaps();
-}  // namespace host

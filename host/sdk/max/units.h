@@ -27,8 +27,3 @@ void GetSystemUnitInfo(int* type, float* scale);
 // The system unit becomes `scale` x `type` (for example 1 x UNITS_METERS); an unknown type
 // or a scale that is not positive is ignored.
 void SetSystemUnitInfo(int type, float scale);
-
-namespace host {
-// Metres in one unit of `type`, or a negative value for an unknown type.
-double metresPerUnit(int type);
-}  // namespace host

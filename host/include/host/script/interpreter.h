@@ -38,6 +38,8 @@ public:
     // Globals by name in any case.
     void setGlobal(const std::wstring& name, Value v);
     bool getGlobal(const std::wstring& name, Value& out) const;
+    // Forgets a global, so the name reaches a core interface or class of that name again.
+    void removeGlobal(const std::wstring& name);
     void defineFunction(const std::wstring& name, NativeFn fn);
 
     // What print and format wrote (the listener window).

@@ -1,7 +1,9 @@
 // Function-published interfaces as script values: core interfaces are globals by their
 // internal names, and a plug-in object's mixin functions are its members (obj.fn, or
-// obj.<interface>.fn). Arguments convert to the declared parameter types; whatever the
-// function throws becomes a script runtime error. Main thread only.
+// obj.<interface>.fn). Arguments convert to the declared parameter types (TYPE_FPVALUE_BV:
+// each to the FPValue of its own kind); whatever the function throws becomes a script
+// error, in the interpreter's own words for the SDK's RuntimeError and ConversionError.
+// Main thread only.
 #pragma once
 
 #include <functional>

@@ -1,0 +1,163 @@
+#include "utility/snow_library.h"
+
+#include <vector>
+
+#include "max/class_directory.h"
+#include "max/interface.h"
+#include "max/ms_exceptions.h"
+#include "max/object.h"
+#include "utility/published_args.h"
+
+namespace wx {
+
+namespace {
+
+constexpr const wchar_t* kSnowClass = L"TarnwickSnow";
+
+ClassDesc* snowClass() {
+    SubClassList* list = GetCOREInterface()->GetDllDir().ClassDir().GetClassList(WSM_CLASS_ID);
+    for (int i = 0; i < list->Count(ACC_ALL); ++i) {
+        ClassDesc* cd = (*list)[i].CD();
+        if (const MCHAR* name = cd->InternalName(); name && std::wstring(name) == kSnowClass) return cd;
+    }
+    return nullptr;
+}
+
+bool isSnow(Modifier* m, ClassDesc* cd) {
+    return cd && m && m->ClassID() == cd->ClassID();
+}
+
+Modifier* firstSnow(INode* node, ClassDesc* cd) {
+    if (IDerivedObject* wsm = node->GetWSMDerivedObject())
+        for (int k = 0; k < wsm->NumModifiers(); ++k)
+            if (isSnow(wsm->GetModifier(k), cd)) return wsm->GetModifier(k);
+    return nullptr;
+}
+
+int removeSnow(INode* node, ClassDesc* cd) {
+    int removed = 0;
+    if (IDerivedObject* wsm = node->GetWSMDerivedObject())
+        for (int i = wsm->NumModifiers() - 1; i >= 0; --i)
+            if (isSnow(wsm->GetModifier(i), cd)) {
+                wsm->DeleteModifier(i);
+                ++removed;
+            }
+    return removed;
+}
+
+bool isPair(const FPValue& p) {
+    return isArray(p) && p.fpv_tab->size() == 2 && (*p.fpv_tab)[0].type == TYPE_NAME;
+}
+
+std::wstring paintLine(INode* node, ClassDesc* cd, TimeValue t) {
+    const std::wstring name = node->GetName();
+    Modifier* snow = firstSnow(node, cd);
+    if (!snow) return name + L": no Tarnwick Snow yet; add snow before painting.\r\n";
+    const ParamReading use = readParamByName(snow, L"usePaint", t);
+    const ParamReading channel = readParamByName(snow, L"paintChannel", t);
+    if (!use.found || !channel.found || !channel.isInt)
+        return name + L": this snow modifier does not read painted weights.\r\n";
+    const std::wstring where =
+        channel.value == 0 ? L"vertex colours (map channel 0)" : L"map channel " + std::to_wstring(channel.value);
+    return name + L": paint " + where + L"; white = snow, black = none. " +
+           (use.isBool && use.value ? L"Painted colour is in use."
+                                    : L"Turn on \"Use painted colour (white = snow)\" to use it.") +
+           L"\r\n";
+}
+
+void snowCarriers(INode* node, std::vector<INode*>& out, ClassDesc* cd) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        if (firstSnow(child, cd)) out.push_back(child);
+        snowCarriers(child, out, cd);
+    }
+}
+
+// A new mesh node holding the node's evaluated world state, in world space; null when the
+// state is not a mesh.
+INode* bakedCopy(Interface* ip, INode* node, TimeValue t) {
+    const ObjectState& os = node->EvalWorldState(t);
+    Object* obj = os.obj;
+    if (!obj || !obj->CanConvertToType(triObjectClassID)) return nullptr;
+    Object* converted = obj->ConvertToType(t, triObjectClassID);
+    auto* source = static_cast<TriObject*>(converted);
+    TriObject* copy = CreateNewTriObject();
+    copy->GetMesh() = source->GetMesh();
+    if (converted != obj) converted->DeleteThis();
+    Matrix3 worldFromObject = node->GetObjTMAfterWSM(t);
+    Mesh& mesh = copy->GetMesh();
+    for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * worldFromObject;
+    mesh.InvalidateGeomCache();
+    INode* result = ip->CreateObjectNode(copy);
+    result->SetName((std::wstring(node->GetName()) + L" (baked)").c_str());
+    result->SetMtl(node->GetMtl());
+    return result;
+}
+
+}  // namespace
+
+std::wstring addSnowModifier(FPParams& p, TimeValue t) {
+    INode* node = nodeArg(p, 0, L"addSnow");
+    if (p.Count() < 2 || !isArray(p.params[1]))
+        throw RuntimeError(L"addSnow: the second argument must be an array of #(#name, value) pairs");
+    const std::vector<FPValue>& pairs = *p.params[1].fpv_tab;
+    for (const FPValue& pair : pairs)
+        if (!isPair(pair)) throw RuntimeError(L"addSnow: not a #(#name, value) pair: ", pair);
+    ClassDesc* cd = snowClass();
+    if (!cd) throw RuntimeError(L"addSnow: the snow modifier (TarnwickSnow) is not loaded");
+    auto* mod = static_cast<Modifier*>(cd->Create(FALSE));
+    if (!mod) throw RuntimeError(L"addSnow: the snow modifier could not be created");
+    node->AddWSModifier(mod);
+    try {
+        for (const FPValue& pair : pairs) {
+            const std::wstring name = (*pair.fpv_tab)[0].s;
+            if (!writeParamByName(mod, name, (*pair.fpv_tab)[1], t))
+                throw RuntimeError((L"addSnow: the snow modifier has no parameter " + name).c_str());
+        }
+    } catch (...) {
+        node->GetWSMDerivedObject()->DeleteModifier(0);
+        throw;
+    }
+    return L"Tarnwick Snow added to " + std::wstring(node->GetName());
+}
+
+std::wstring removeSnowModifiers(FPParams& p) {
+    INode* node = nodeArg(p, 0, L"removeSnow");
+    const int removed = removeSnow(node, snowClass());
+    return std::to_wstring(removed) + L" snow modifier(s) removed from " + node->GetName();
+}
+
+std::wstring paintAdvice(FPParams& p, TimeValue t) {
+    if (p.Count() < 1 || !isArray(p.params[0])) throw RuntimeError(L"paint: the argument must be an array of nodes");
+    const std::vector<FPValue>& items = *p.params[0].fpv_tab;
+    if (items.empty()) return L"Select the objects to paint first.";
+    ClassDesc* cd = snowClass();
+    std::wstring text;
+    for (const FPValue& item : items) text += paintLine(nodeOf(item, L"paint"), cd, t);
+    return text;
+}
+
+std::wstring bakeSnow(TimeValue t) {
+    ClassDesc* cd = snowClass();
+    std::vector<INode*> nodes;
+    Interface* ip = GetCOREInterface();
+    snowCarriers(ip->GetRootNode(), nodes, cd);
+    if (nodes.empty()) return L"Nothing to bake: no object carries Tarnwick Snow.";
+    std::wstring names, skipped;
+    int baked = 0;
+    for (INode* node : nodes) {
+        if (!bakedCopy(ip, node, t)) {
+            skipped += (skipped.empty() ? L"" : L", ") + std::wstring(node->GetName());
+            continue;
+        }
+        removeSnow(node, cd);
+        names += (names.empty() ? L"" : L", ") + std::wstring(node->GetName());
+        ++baked;
+    }
+    std::wstring text = L"Baked " + std::to_wstring(baked) + L" object(s) into meshes";
+    if (baked) text += L": " + names;
+    if (!skipped.empty()) text += L"; not a mesh, left as it was: " + skipped;
+    return text + L".";
+}
+
+}  // namespace wx

@@ -1,0 +1,165 @@
+#include "utility/weather_materials.h"
+
+#include <vector>
+
+#include "max/interface.h"
+#include "max/ms_exceptions.h"
+#include "max/stdmat.h"
+#include "utility/published_args.h"
+
+namespace wx {
+
+namespace {
+
+// Materials nodes had before their first weather material, by node handle. A reference
+// keeps each one alive after the node lets go of it.
+class MaterialKeeper : public ReferenceMaker {
+public:
+    ~MaterialKeeper() override { DeleteAllRefsFromMe(); }
+    int NumRefs() override { return int(kept_.size()); }
+    RefTargetHandle GetReference(int i) override { return kept_[size_t(i)].mtl; }
+    void SetReference(int i, RefTargetHandle t) override { kept_[size_t(i)].mtl = static_cast<Mtl*>(t); }
+
+    bool has(ULONG handle) const { return find(handle) >= 0; }
+    Mtl* original(ULONG handle) const { return kept_[size_t(find(handle))].mtl; }
+    void keep(ULONG handle, Mtl* mtl) {
+        kept_.push_back({handle, nullptr});
+        ReplaceReference(NumRefs() - 1, mtl, FALSE);
+    }
+    void forget(ULONG handle) {
+        int i = find(handle);
+        if (i < 0) return;
+        ReplaceReference(i, nullptr);  // frees the material when nothing else holds it
+        kept_.erase(kept_.begin() + i);
+    }
+    void clear() {
+        DeleteAllRefsFromMe();
+        kept_.clear();
+    }
+
+private:
+    struct Kept {
+        ULONG handle;
+        Mtl* mtl;
+    };
+    int find(ULONG handle) const {
+        for (size_t i = 0; i < kept_.size(); ++i)
+            if (kept_[i].handle == handle) return int(i);
+        return -1;
+    }
+    std::vector<Kept> kept_;
+};
+
+// Never destroyed: at exit the host's reference bookkeeping may already be gone.
+MaterialKeeper& keeper() {
+    static MaterialKeeper* k = new MaterialKeeper;
+    return *k;
+}
+
+std::wstring gLayerKind = L"Snow";
+
+constexpr Class_ID kStandardMaterial{DMTL_CLASS_ID, 0};
+constexpr Class_ID kMultiMaterial{MULTI_CLASS_ID, 0};
+
+Mtl* createMaterial(Class_ID id) {
+    auto* mtl = static_cast<Mtl*>(GetCOREInterface()->CreateInstance(MATERIAL_CLASS_ID, id));
+    if (!mtl) throw RuntimeError(L"applySnow: the host's materials are not available");
+    return mtl;
+}
+
+// A new material's colours are its rest values, set at frame 0.
+Mtl* weatherMaterial() {
+    const bool sand = gLayerKind == L"Sand";
+    auto* mtl = static_cast<StdMat2*>(createMaterial(kStandardMaterial));
+    mtl->SetName(sand ? L"Tarnwick Sand" : L"Tarnwick Snow");
+    mtl->SetDiffuse(sand ? Color(0.80f, 0.65f, 0.45f) : Color(0.95f, 0.96f, 1.0f), 0);
+    mtl->SetShininess(sand ? 0.10f : 0.35f, 0);  // glossiness 10 % and 35 %
+    return mtl;
+}
+
+// The node's own material serves ids 1..highest, the weather material snowId.
+Mtl* withWeatherAt(INode* node, Mtl* original, Mtl* weather, int snowId, int highest) {
+    auto* multi = static_cast<MultiMtl*>(createMaterial(kMultiMaterial));
+    multi->SetName((std::wstring(node->GetName()) + L" + " + weather->GetName()).c_str());
+    for (int id = 0; id < highest; ++id) multi->AddMtl(original, id, L"");
+    multi->AddMtl(weather, snowId - 1, L"");
+    return multi;
+}
+
+bool isWeatherMaterial(Mtl* m) {
+    if (!m) return false;
+    std::wstring name = m->GetName();
+    return name == L"Tarnwick Snow" || name == L"Tarnwick Sand";
+}
+
+void listWeather(INode* node, std::wstring& out, int& count) {
+    for (int i = 0; i < node->NumberOfChildren(); ++i) {
+        INode* child = node->GetChildNode(i);
+        Mtl* m = child->GetMtl();
+        std::wstring found;
+        if (isWeatherMaterial(m)) found = m->GetName();
+        for (int k = 0; m && k < m->NumSubMtls(); ++k)
+            if (isWeatherMaterial(m->GetSubMtl(k)))
+                found +=
+                    (found.empty() ? L"" : L", ") + std::wstring(m->GetSubMtl(k)->GetName()) + L" in " + m->GetName();
+        if (!found.empty()) {
+            out += std::wstring(child->GetName()) + L": " + found + L"\r\n";
+            ++count;
+        }
+        listWeather(child, out, count);
+    }
+}
+
+}  // namespace
+
+const std::wstring& layerKind() {
+    return gLayerKind;
+}
+
+void setLayerKind(const FPValue& kind) {
+    if (kind.type != TYPE_STRING || (std::wstring(kind.s) != L"Snow" && std::wstring(kind.s) != L"Sand"))
+        throw RuntimeError(L"layerKind is \"Snow\" or \"Sand\", not ", kind);
+    gLayerKind = kind.s;
+}
+
+std::wstring applyWeatherMaterial(FPParams& p) {
+    INode* node = nodeArg(p, 0, L"applySnow");
+    const int snowId = intArg(p, 1, L"applySnow");
+    const int highest = intArg(p, 2, L"applySnow");
+    const bool snowOnly = boolArg(p, 3, L"applySnow");
+    if (snowId < 1 || snowId > 65535 || highest < 1 || highest > 65535)
+        throw RuntimeError(L"applySnow: material ids must be 1 to 65535");
+    if (!snowOnly && snowId <= highest)
+        throw RuntimeError(L"applySnow: the snow id must be above the object's highest material id");
+    const ULONG h = node->GetHandle();
+    if (!keeper().has(h)) keeper().keep(h, node->GetMtl());
+    Mtl* original = keeper().original(h);
+    Mtl* weather = weatherMaterial();
+    node->SetMtl(snowOnly || !original ? weather : withWeatherAt(node, original, weather, snowId, highest));
+    return std::wstring(weather->GetName()) + (snowOnly ? L" replaces the material of " : L" added at id ") +
+           (snowOnly ? std::wstring(node->GetName()) : std::to_wstring(snowId) + L" on " + node->GetName());
+}
+
+std::wstring restoreMaterial(FPParams& p) {
+    INode* node = nodeArg(p, 0, L"restore");
+    const ULONG h = node->GetHandle();
+    if (!keeper().has(h)) return L"false";
+    node->SetMtl(keeper().original(h));
+    keeper().forget(h);
+    return L"true";
+}
+
+std::wstring listWeatherMaterials() {
+    std::wstring lines;
+    int count = 0;
+    listWeather(GetCOREInterface()->GetRootNode(), lines, count);
+    if (count == 0) return L"No weather materials in the scene.";
+    return std::to_wstring(count) + L" object(s) with weather materials:\r\n" + lines;
+}
+
+void resetWeatherMaterials() {
+    keeper().clear();
+    gLayerKind = L"Snow";
+}
+
+}  // namespace wx
