@@ -7,7 +7,7 @@
 #include "host/ui_model.h"
 #include "host/utility_panel.h"
 #include "max/utility_obj.h"
-#include "script_fixture.h"
+#include "../script/script_fixture.h"
 
 namespace scripttest {
 namespace {
