@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "max/key_track.h"
 #include "max/point3.h"
 #include "max/reference.h"
 
@@ -207,21 +208,14 @@ private:
     std::vector<ParamDef> params_;
 };
 
-// One key of an animated parameter (ticks; the value in the kind's slot).
-struct PB2Key {
-    TimeValue t = 0;
-    float f = 0.0f;
-    int i = 0;
-};
-
-// One stored value (one per table element; non-table parameters have exactly one).
+// One stored value (one per table element; non-table parameters have exactly one). Float
+// and int parameters keep their value in the track of their kind (keyed when animated).
 struct PB2Slot {
-    float f = 0.0f;
-    int i = 0;
+    KeyTrack<float> f;
+    KeyTrack<int> i;
     Point3 p;
     std::wstring s;
     ReferenceTarget* ref = nullptr;
-    std::vector<PB2Key> keys;  // sorted by time; empty = constant
 };
 
 class IParamBlock2 : public ReferenceTarget {
