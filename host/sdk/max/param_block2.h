@@ -218,6 +218,22 @@ struct PB2Slot {
     ReferenceTarget* ref = nullptr;
 };
 
+// Stand-in: what a block tells the open rollouts that show it, so that blocks need not know
+// the UI. Parameter maps are the views; a view attaches itself with AddView and detaches with
+// RemoveView before it goes.
+class ParamBlockView {
+public:
+    // The map this view is, when it is map `map` of its block; else null.
+    virtual IParamMap2* ViewedMap(MapID map) = 0;
+    // Parameter `id` (-1: all) has a new value.
+    virtual void ParamChanged(ParamID id) = 0;
+    // The block is being deleted; the view lets go of it (and detaches).
+    virtual void BlockDeleted() = 0;
+
+protected:
+    ~ParamBlockView() = default;
+};
+
 class IParamBlock2 : public ReferenceTarget {
 public:
     IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner);
@@ -293,9 +309,10 @@ public:
     // The open rollout map showing map `map` of this block; null when none is open. Open maps
     // are shown every change before the owner hears of it, and detached when the block dies.
     IParamMap2* GetMap(MapID map = 0);
+    void AddView(ParamBlockView* view) { views_.push_back(view); }
+    void RemoveView(ParamBlockView* view);
 
 private:
-    friend class IParamMap2;
     struct Store {
         std::vector<PB2Slot> slots;
     };
@@ -312,7 +329,7 @@ private:
     ReferenceMaker* owner_;
     std::vector<Store> stores_;  // in declaration order
     ParamID lastNotify_ = -1;
-    std::vector<IParamMap2*> maps_;  // not owned; each map removes itself when it closes
+    std::vector<ParamBlockView*> views_;  // not owned; each view removes itself when it closes
 };
 
 IParamBlock2* CreateParameterBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner);

@@ -22,7 +22,7 @@ public:
     virtual void SetThing(ReferenceTarget*) {}
 };
 
-class IParamMap2 {
+class IParamMap2 final : public ParamBlockView {
 public:
     IParamMap2(const IParamMap2&) = delete;
     IParamMap2& operator=(const IParamMap2&) = delete;
@@ -49,6 +49,11 @@ private:
     ~IParamMap2();
     static INT_PTR dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+    // ParamBlockView: the block this map shows.
+    IParamMap2* ViewedMap(MapID map) override { return map == mapId_ ? this : nullptr; }
+    void ParamChanged(ParamID id) override { Invalidate(id); }
+    void BlockDeleted() override { SetParamBlock(nullptr); }
+
     void showParam(const ParamDef& def);
     void fillComboItems(const ParamDef& def);
     void onCommand(int controlId, WORD code);
@@ -71,8 +76,3 @@ IParamMap2* CreateCPParamMap2(MapID map, IParamBlock2* pb, Interface* ip, HINSTA
                               HWND oldRollup = nullptr, int category = 0);
 // Closes the map's rollout (if still open) and frees the map.
 void DestroyCPParamMap2(IParamMap2* map);
-
-namespace host {
-// Shows every open map's values again at the current time (the time slider moved).
-void refreshParamMaps();
-}  // namespace host

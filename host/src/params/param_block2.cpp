@@ -4,9 +4,6 @@
 #include <cmath>
 
 #include "host/scene_settings.h"
-#include "max/inode.h"
-#include "max/material.h"
-#include "max/param_map2.h"
 
 namespace {
 
@@ -53,8 +50,8 @@ IParamBlock2::IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner) : desc_
 }
 
 IParamBlock2::~IParamBlock2() {
-    // Copy: each map removes itself from maps_ as it lets go.
-    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->SetParamBlock(nullptr);
+    // Copy: each view removes itself from views_ as it lets go.
+    for (ParamBlockView* view : std::vector<ParamBlockView*>(views_)) view->BlockDeleted();
     for (Store& st : stores_)
         for (PB2Slot& s : st.slots)
             if (s.ref) {
@@ -96,13 +93,17 @@ void IParamBlock2::notifyChanged(ParamID id) {
 }
 
 void IParamBlock2::showInMaps(ParamID id) {
-    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->Invalidate(id);
+    for (ParamBlockView* view : std::vector<ParamBlockView*>(views_)) view->ParamChanged(id);
 }
 
 IParamMap2* IParamBlock2::GetMap(MapID map) {
-    for (IParamMap2* m : maps_)
-        if (m->GetMapID() == map) return m;
+    for (ParamBlockView* view : views_)
+        if (IParamMap2* m = view->ViewedMap(map)) return m;
     return nullptr;
+}
+
+void IParamBlock2::RemoveView(ParamBlockView* view) {
+    views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
 BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, int tabIndex) {
@@ -156,27 +157,6 @@ BOOL IParamBlock2::getRefValue(ParamID id, ReferenceTarget*& v, int tabIndex, in
     if (wantedBase != kRefBaseAny && baseType(d->type) != wantedBase) return FALSE;
     v = st->slots[tabIndex].ref;
     return TRUE;
-}
-
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, INode*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_INODE);
-    v = static_cast<INode*>(r);
-    return ok;
-}
-
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, Mtl*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_MTL);
-    v = static_cast<Mtl*>(r);
-    return ok;
-}
-
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, Texmap*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_TEXMAP);
-    v = static_cast<Texmap*>(r);
-    return ok;
 }
 
 BOOL IParamBlock2::GetValue(ParamID id, TimeValue, ReferenceTarget*& v, Interval&, int tabIndex) {
@@ -254,15 +234,6 @@ BOOL IParamBlock2::setRefValue(ParamID id, ReferenceTarget* v, int tabIndex, int
     return TRUE;
 }
 
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, INode* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_INODE);
-}
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, Mtl* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_MTL);
-}
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, Texmap* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_TEXMAP);
-}
 BOOL IParamBlock2::SetValue(ParamID id, TimeValue, ReferenceTarget* v, int tabIndex) {
     return setRefValue(id, v, tabIndex, kRefBaseAny);
 }
@@ -294,25 +265,6 @@ const MCHAR* IParamBlock2::GetStr(ParamID id, TimeValue t, int tabIndex) {
     GetValue(id, t, v, iv, tabIndex);
     return v;
 }
-INode* IParamBlock2::GetINode(ParamID id, TimeValue t, int tabIndex) {
-    INode* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-Mtl* IParamBlock2::GetMtl(ParamID id, TimeValue t, int tabIndex) {
-    Mtl* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-Texmap* IParamBlock2::GetTexmap(ParamID id, TimeValue t, int tabIndex) {
-    Texmap* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-
 int IParamBlock2::Count(ParamID id) {
     int index = desc_->IDtoIndex(id);
     return index < 0 ? 0 : int(stores_[index].slots.size());

@@ -6,7 +6,6 @@
 #include "host/scene.h"
 #include "host/scene_settings.h"
 #include "max/notify.h"
-#include "max/param_map2.h"
 
 INode* Interface::GetRootNode() {
     return host::currentScene().root();
@@ -16,7 +15,7 @@ TimeValue Interface::GetTime() {
 }
 void Interface::SetTime(TimeValue t, BOOL redraw) {
     host::sceneSettings().time = t;
-    host::refreshParamMaps();  // open rollouts show animated values at the new time
+    BroadcastNotification(host::kNotifyTimeChanged, &t);
     if (redraw) RedrawViews(t);
 }
 Interval Interface::GetAnimRange() {
