@@ -1,12 +1,11 @@
 #include "app/cmd_scene.h"
 
-#include "app/exit_codes.h"
-#include "app/weather_module.h"
-
 #include <cstdio>
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "app/exit_codes.h"
+#include "app/weather_module.h"
 #include "host/host_app.h"
 #include "host/message_pump.h"
 #include "host/module_loader.h"
@@ -89,13 +88,12 @@ Json paramsOf(ReferenceTarget* t, TimeValue time) {
                 entry["value"] = values;
             } else if (!slots.empty()) {
                 entry["value"] = slotValue(pb, d, slots[0], 0, time);
-                if (!slots[0].keys.empty()) {
-                    Json keys = Json::array();
-                    bool isInt = ValueKindOf(d.type) == PBValueKind::Int;
-                    for (const PB2Key& k : slots[0].keys)
-                        keys.push_back(Json::array({k.t, isInt ? Json(k.i) : Json(k.f)}));
-                    entry["keys"] = keys;
-                }
+                Json keys = Json::array();
+                if (ValueKindOf(d.type) == PBValueKind::Int)
+                    for (const auto& k : slots[0].i.keys) keys.push_back(Json::array({k.t, k.v}));
+                else
+                    for (const auto& k : slots[0].f.keys) keys.push_back(Json::array({k.t, k.v}));
+                if (!keys.empty()) entry["keys"] = keys;
             }
             out[host::toUtf8(d.int_name)] = entry;
         }

@@ -16,8 +16,7 @@ namespace {
 struct SnowToolsTest : SnowModTest {
     void SetUp() override {
         SnowModTest::SetUp();
-        const auto file = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
-                          "snow_mod.json";
+        const auto file = std::filesystem::path(WX_SOURCE_DIR) / "resources" / "snow_mod.json";
         std::string error;
         ASSERT_TRUE(host::ui::loadResources(file.string(), error)) << error;
         wx::setMaterialsInstaller(wx::installMaterialsLibrary);

@@ -24,6 +24,11 @@ public:
     void* createByName(const std::wstring& name) const;
     const std::vector<ClassDesc*>& all() const { return descs_; }
 
+    // Called with a class that remove() is about to drop, by every registry, in the order
+    // added (the utility panel closes a utility whose class goes).
+    using RemovalListener = void (*)(ClassDesc* desc);
+    static void addRemovalListener(RemovalListener listener);
+
 private:
     std::vector<ClassDesc*> descs_;
 };

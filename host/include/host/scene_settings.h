@@ -22,4 +22,9 @@ struct SceneSettings {
 
 SceneSettings& sceneSettings();
 
+// Broadcast (BroadcastNotification) each time Interface::SetTime sets the time slider, with
+// a pointer to the new TimeValue as callParam. A stand-in code outside the SDK's range;
+// the open parameter maps hear it and show their values at the new time.
+inline constexpr int kNotifyTimeChanged = 0x10000;
+
 }  // namespace host

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "max/key_track.h"
 #include "max/object.h"
 
 class Mtl;
@@ -17,15 +18,8 @@ namespace host {
 class Scene;
 }
 
-// A keyed Point3 track (linear between keys, constant outside them).
-struct PointTrack {
-    Point3 value;
-    std::vector<std::pair<TimeValue, Point3>> keys;  // sorted by time
-    Point3 At(TimeValue t, Interval* valid = nullptr) const;
-    // Sets the value at t: keys it under Auto Key or when keyed already (moving the key at t,
-    // or the whole curve when there is none at t), else sets the constant value.
-    void Set(TimeValue t, const Point3& v);
-};
+// A keyed Point3 track (position, Euler rotation in radians or scale).
+using PointTrack = KeyTrack<Point3>;
 
 class INode : public ReferenceTarget {
 public:

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "max/key_track.h"
 #include "max/point3.h"
 #include "max/reference.h"
 
@@ -209,21 +210,30 @@ private:
     std::vector<ParamDef> params_;
 };
 
-// One key of an animated parameter (ticks; the value in the kind's slot).
-struct PB2Key {
-    TimeValue t = 0;
-    float f = 0.0f;
-    int i = 0;
-};
-
-// One stored value (one per table element; non-table parameters have exactly one).
+// One stored value (one per table element; non-table parameters have exactly one). Float
+// and int parameters keep their value in the track of their kind (keyed when animated).
 struct PB2Slot {
-    float f = 0.0f;
-    int i = 0;
+    KeyTrack<float> f;
+    KeyTrack<int> i;
     Point3 p;
     std::wstring s;
     ReferenceTarget* ref = nullptr;
-    std::vector<PB2Key> keys;  // sorted by time; empty = constant
+};
+
+// Stand-in: what a block tells the open rollouts that show it, so that blocks need not know
+// the UI. Parameter maps are the views; a view attaches itself with AddView and detaches with
+// RemoveView before it goes.
+class ParamBlockView {
+public:
+    // The map this view is, when it is map `map` of its block; else null.
+    virtual IParamMap2* ViewedMap(MapID map) = 0;
+    // Parameter `id` (-1: all) has a new value.
+    virtual void ParamChanged(ParamID id) = 0;
+    // The block is being deleted; the view lets go of it (and detaches).
+    virtual void BlockDeleted() = 0;
+
+protected:
+    ~ParamBlockView() = default;
 };
 
 class IParamBlock2 : public ReferenceTarget {
@@ -301,9 +311,10 @@ public:
     // The open rollout map showing map `map` of this block; null when none is open. Open maps
     // are shown every change before the owner hears of it, and detached when the block dies.
     IParamMap2* GetMap(MapID map = 0);
+    void AddView(ParamBlockView* view) { views_.push_back(view); }
+    void RemoveView(ParamBlockView* view);
 
 private:
-    friend class IParamMap2;
     struct Store {
         std::vector<PB2Slot> slots;
     };
@@ -320,7 +331,7 @@ private:
     ReferenceMaker* owner_;
     std::vector<Store> stores_;  // in declaration order
     ParamID lastNotify_ = -1;
-    std::vector<IParamMap2*> maps_;  // not owned; each map removes itself when it closes
+    std::vector<ParamBlockView*> views_;  // not owned; each view removes itself when it closes
 };
 
 IParamBlock2* CreateParameterBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner);

@@ -22,7 +22,7 @@ public:
     virtual void SetThing(ReferenceTarget*) {}
 };
 
-class IParamMap2 {
+class IParamMap2 final : public ParamBlockView {
 public:
     IParamMap2(const IParamMap2&) = delete;
     IParamMap2& operator=(const IParamMap2&) = delete;
@@ -48,6 +48,11 @@ private:
     IParamMap2(MapID map, ParamBlockDesc2* desc, IParamBlock2* pb, ParamMap2UserDlgProc* proc);
     ~IParamMap2();
     static INT_PTR dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // ParamBlockView: the block this map shows.
+    IParamMap2* ViewedMap(MapID map) override { return map == mapId_ ? this : nullptr; }
+    void ParamChanged(ParamID id) override { Invalidate(id); }
+    void BlockDeleted() override { SetParamBlock(nullptr); }
 
     void showParam(const ParamDef& def);
     void fillComboItems(const ParamDef& def);

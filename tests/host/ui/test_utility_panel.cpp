@@ -2,12 +2,12 @@
 // found by its scripter name, created through its descriptor and given BeginEditParams; one
 // utility is open at a time; a class that is not loaded, not a utility, or makes no instance
 // is a catchable script error.
+#include "../script/script_fixture.h"
 #include "host/class_registry.h"
 #include "host/script/scene_values.h"
 #include "host/ui_model.h"
 #include "host/utility_panel.h"
 #include "max/utility_obj.h"
-#include "script_fixture.h"
 
 namespace scripttest {
 namespace {

@@ -1,5 +1,6 @@
 #include "host/utility_panel.h"
 
+#include "host/class_registry.h"
 #include "max/interface.h"
 
 namespace host {
@@ -22,6 +23,14 @@ UtilityPanel& panel() {
     static UtilityPanel p;
     return p;
 }
+
+// A utility must not stay open once its class (and soon its module's code) is gone.
+void closeIfItsClassGoes(ClassDesc* desc) {
+    if (openUtilityClass() == desc) closeUtility();
+}
+
+// Registered once, before main, for the life of the process.
+[[maybe_unused]] const bool kClosesWithItsClass = (ClassRegistry::addRemovalListener(closeIfItsClassGoes), true);
 
 std::wstring nameOf(ClassDesc* desc) {
     const MCHAR* name = desc->InternalName() ? desc->InternalName() : desc->ClassName();

@@ -7,49 +7,14 @@
 #include "host/scene_settings.h"
 #include "max/material.h"
 
-Point3 PointTrack::At(TimeValue t, Interval* valid) const {
-    if (keys.empty()) return value;
-    if (keys.size() == 1) return keys[0].second;
-    Interval v = FOREVER;
-    Point3 r;
-    if (t <= keys.front().first) {
-        r = keys.front().second;
-        v = Interval(TIME_NegInfinity, keys.front().first);
-    } else if (t >= keys.back().first) {
-        r = keys.back().second;
-        v = Interval(keys.back().first, TIME_PosInfinity);
-    } else {
-        size_t i = 1;
-        while (keys[i].first < t) ++i;
-        const auto& a = keys[i - 1];
-        const auto& b = keys[i];
-        float u = float(double(t - a.first) / double(b.first - a.first));
-        r = a.second + (b.second - a.second) * u;
-        v = Interval(t, t);
-    }
-    if (valid) *valid &= v;
-    return r;
+namespace {
+
+// Setting a transform part keys it under Auto Key; unkeyed it is a constant.
+void setTrack(PointTrack& track, TimeValue t, const Point3& v) {
+    track.Set(t, v, host::sceneSettings().animateMode, [](Point3& key, const Point3& delta) { key += delta; });
 }
 
-void PointTrack::Set(TimeValue t, const Point3& v) {
-    bool animate = host::sceneSettings().animateMode;
-    if (!animate && keys.empty()) {
-        value = v;
-        return;
-    }
-    auto it = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first >= t; });
-    if (animate || (it != keys.end() && it->first == t)) {
-        if (keys.empty() && t != 0) {
-            keys.emplace_back(0, value);
-            it = keys.end();
-        }
-        if (it == keys.end() || it->first != t) it = keys.insert(it, {t, v});
-        it->second = v;
-        return;
-    }
-    Point3 delta = v - At(t);
-    for (auto& k : keys) k.second += delta;
-}
+}  // namespace
 
 INode::~INode() {
     releaseWorldState();
@@ -113,25 +78,25 @@ void INode::SetNodeTM(TimeValue t, const Matrix3& tm) {
     } else {
         x = std::atan2(-r.m[2][1], r.m[1][1]);
     }
-    pos_.Set(t, local.GetTrans());
-    rot_.Set(t, Point3(x, y, z));
-    scale_.Set(t, s);
+    setTrack(pos_, t, local.GetTrans());
+    setTrack(rot_, t, Point3(x, y, z));
+    setTrack(scale_, t, s);
     InvalidateWS();
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }
 
 void INode::SetPosition(TimeValue t, const Point3& p) {
-    pos_.Set(t, p);
+    setTrack(pos_, t, p);
     InvalidateWS();
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }
 void INode::SetRotation(TimeValue t, const Point3& e) {
-    rot_.Set(t, e);
+    setTrack(rot_, t, e);
     InvalidateWS();
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }
 void INode::SetScale(TimeValue t, const Point3& s) {
-    scale_.Set(t, s);
+    setTrack(scale_, t, s);
     InvalidateWS();
     NotifyDependents(FOREVER, PART_TM, REFMSG_CHANGE);
 }

@@ -1,9 +1,11 @@
 #include "max/hold.h"
 
-#include <memory>
+#include <cassert>
+#include <string>
+#include <vector>
 
-#include "host/scene_file.h"
 #include "host/undo_history.h"
+#include "host/undo_snapshots.h"
 
 Hold theHold;
 
@@ -26,21 +28,18 @@ std::vector<Step>& redoStack() {
     return s;
 }
 
+UndoSnapshots& snapshots() {
+    static UndoSnapshots s;
+    return s;
+}
+
 std::string snapshotNow() {
-    return sceneToJson(currentScene(), sceneSettings());
+    assert(snapshots().take && "the scene-file code installs the undo snapshots");
+    return snapshots().take ? snapshots().take() : std::string();
 }
 
 bool restoreSnapshot(const std::string& snapshot) {
-    SceneSettings settings;
-    std::string error;
-    std::unique_ptr<Scene> scene = sceneFromJson(snapshot, "undo", settings, error);
-    if (!scene) return false;
-    // The time slider is not part of what undo restores.
-    settings.time = sceneSettings().time;
-    settings.animateMode = sceneSettings().animateMode;
-    sceneSettings() = settings;
-    replaceScene(std::move(scene));
-    return true;
+    return snapshots().restore && snapshots().restore(snapshot);
 }
 
 void freeRestores(std::vector<RestoreObj*>& list) {
@@ -49,6 +48,10 @@ void freeRestores(std::vector<RestoreObj*>& list) {
 }
 
 }  // namespace
+
+void setUndoSnapshots(UndoSnapshots s) {
+    snapshots() = s;
+}
 
 bool undo() {
     auto& stack = undoStack();

@@ -23,7 +23,7 @@ using host::ui::ControlResource;
 using host::ui::DialogResource;
 
 std::string resourcePath(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name).string();
+    return (std::filesystem::path(WX_SOURCE_DIR) / "resources" / name).string();
 }
 
 // How a parameter shows: a check box carries its own label; every other control has a static

@@ -203,8 +203,7 @@ TEST_F(UiTest, ResourceFiles) {
 // status text, as the panel's procedure writes it.
 TEST_F(UiTest, UtilityPanelResource) {
     std::string error;
-    auto file = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" /
-                "weather_utility.json";
+    auto file = std::filesystem::path(WX_SOURCE_DIR) / "resources" / "weather_utility.json";
     ASSERT_TRUE(host::ui::loadResources(file.string(), error)) << error;
     DLGPROC proc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM) -> INT_PTR {
         if (msg == WM_COMMAND && LOWORD(wParam) == 7508) SetDlgItemTextW(hwnd, 7512, L"Working...");

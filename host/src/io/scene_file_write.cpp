@@ -79,14 +79,13 @@ private:
             if (d.flags & P_TRANSIENT) continue;
             Json values = Json::array();
             for (const PB2Slot& s : pb->Slots(d.ID)) {
-                Json slot{{"v", slotValue(d, s, s.f, s.i)}};
-                if (!s.keys.empty()) {
-                    Json keys = Json::array();
-                    for (const PB2Key& k : s.keys)
-                        keys.push_back(
-                            Json::array({k.t, ValueKindOf(d.type) == PBValueKind::Int ? Json(k.i) : Json(k.f)}));
-                    slot["keys"] = std::move(keys);
-                }
+                Json slot{{"v", slotValue(d, s, s.f.value, s.i.value)}};
+                Json keys = Json::array();
+                if (ValueKindOf(d.type) == PBValueKind::Int)
+                    for (const auto& k : s.i.keys) keys.push_back(Json::array({k.t, k.v}));
+                else
+                    for (const auto& k : s.f.keys) keys.push_back(Json::array({k.t, k.v}));
+                if (!keys.empty()) slot["keys"] = std::move(keys);
                 values.push_back(std::move(slot));
             }
             params.push_back(Json{{"id", d.ID}, {"name", toUtf8(d.int_name)}, {"type", d.type}, {"values", values}});

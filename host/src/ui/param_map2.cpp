@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/param_maps.h"
+#include "host/scene_settings.h"
 #include "host/ui_model.h"
 #include "max/hold.h"
 #include "max/interface.h"
+#include "max/notify.h"
 
 namespace {
 
@@ -18,6 +19,15 @@ std::vector<IParamMap2*>& liveMaps() {
     static std::vector<IParamMap2*> maps;
     return maps;
 }
+
+// Open rollouts show animated values at the new time.
+void showTimeChange(void*, NotifyInfo*) {
+    for (IParamMap2* map : std::vector<IParamMap2*>(liveMaps())) map->Invalidate();
+}
+
+// Registered once, before main, for the life of the process.
+[[maybe_unused]] const int kFollowsTheTimeSlider =
+    RegisterNotification(showTimeChange, nullptr, host::kNotifyTimeChanged);
 
 }  // namespace
 
@@ -36,14 +46,11 @@ IParamMap2::~IParamMap2() {
 
 void IParamMap2::SetParamBlock(IParamBlock2* pb) {
     if (pb == pb_) return;
-    if (pb_) {
-        auto& maps = pb_->maps_;
-        maps.erase(std::remove(maps.begin(), maps.end(), this), maps.end());
-    }
+    if (pb_) pb_->RemoveView(this);
     pb_ = pb;
     if (pb_) {
         if (!desc_) desc_ = pb_->GetDesc();
-        pb_->maps_.push_back(this);
+        pb_->AddView(this);
         Invalidate();
     }
 }
@@ -126,11 +133,3 @@ void DestroyCPParamMap2(IParamMap2* map) {
     if (HWND hwnd = map->GetHWnd()) GetCOREInterface()->DeleteRollupPage(hwnd);
     delete map;
 }
-
-namespace host {
-
-void refreshParamMaps() {
-    for (IParamMap2* map : std::vector<IParamMap2*>(liveMaps())) map->Invalidate();
-}
-
-}  // namespace host

@@ -3,12 +3,10 @@
 #include <algorithm>
 
 #include "host/class_registry.h"
-#include "host/param_maps.h"
 #include "host/scene.h"
 #include "host/scene_settings.h"
 #include "max/class_directory.h"
 #include "max/notify.h"
-#include "max/param_map2.h"
 
 INode* Interface::GetRootNode() {
     return host::currentScene().root();
@@ -18,7 +16,7 @@ TimeValue Interface::GetTime() {
 }
 void Interface::SetTime(TimeValue t, BOOL redraw) {
     host::sceneSettings().time = t;
-    host::refreshParamMaps();  // open rollouts show animated values at the new time
+    BroadcastNotification(host::kNotifyTimeChanged, &t);
     if (redraw) RedrawViews(t);
 }
 Interval Interface::GetAnimRange() {

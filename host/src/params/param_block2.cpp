@@ -4,9 +4,6 @@
 #include <cmath>
 
 #include "host/scene_settings.h"
-#include "max/inode.h"
-#include "max/material.h"
-#include "max/param_map2.h"
 
 namespace {
 
@@ -25,32 +22,6 @@ int clampI(const ParamDef& d, int v) {
     if (baseType(d.type) == TYPE_BOOL) return v != 0 ? 1 : 0;
     if (!d.has_range) return v;
     return std::clamp(v, std::min(d.irange_lo, d.irange_hi), std::max(d.irange_lo, d.irange_hi));
-}
-
-// Value of a keyed slot at t (linear between keys, constant outside them) and the span
-// over which that value holds.
-void sampleKeys(const PB2Slot& s, bool isInt, TimeValue t, float& f, Interval& valid) {
-    const auto& k = s.keys;
-    auto value = [&](const PB2Key& key) { return isInt ? float(key.i) : key.f; };
-    if (k.size() < 2) {
-        f = k.empty() ? (isInt ? float(s.i) : s.f) : value(k[0]);
-        return;
-    }
-    if (t <= k.front().t) {
-        f = value(k.front());
-        valid &= Interval(TIME_NegInfinity, k.front().t);
-        return;
-    }
-    if (t >= k.back().t) {
-        f = value(k.back());
-        valid &= Interval(k.back().t, TIME_PosInfinity);
-        return;
-    }
-    auto hi = std::upper_bound(k.begin(), k.end(), t, [](TimeValue a, const PB2Key& b) { return a < b.t; });
-    auto lo = hi - 1;
-    float u = float(double(t - lo->t) / double(hi->t - lo->t));
-    f = value(*lo) + (value(*hi) - value(*lo)) * u;
-    valid &= Interval(t, t);
 }
 
 }  // namespace
@@ -79,8 +50,8 @@ IParamBlock2::IParamBlock2(ParamBlockDesc2* desc, ReferenceMaker* owner) : desc_
 }
 
 IParamBlock2::~IParamBlock2() {
-    // Copy: each map removes itself from maps_ as it lets go.
-    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->SetParamBlock(nullptr);
+    // Copy: each view removes itself from views_ as it lets go.
+    for (ParamBlockView* view : std::vector<ParamBlockView*>(views_)) view->BlockDeleted();
     for (Store& st : stores_)
         for (PB2Slot& s : st.slots)
             if (s.ref) {
@@ -92,8 +63,8 @@ IParamBlock2::~IParamBlock2() {
 
 PB2Slot IParamBlock2::defaultSlot(const ParamDef& d) const {
     PB2Slot s;
-    s.f = d.def_f;
-    s.i = baseType(d.type) == TYPE_BOOL ? (d.def_i != 0) : d.def_i;
+    s.f.value = d.def_f;
+    s.i.value = baseType(d.type) == TYPE_BOOL ? (d.def_i != 0) : d.def_i;
     s.p = d.def_p;
     s.s = d.def_s;
     return s;
@@ -122,13 +93,17 @@ void IParamBlock2::notifyChanged(ParamID id) {
 }
 
 void IParamBlock2::showInMaps(ParamID id) {
-    for (IParamMap2* map : std::vector<IParamMap2*>(maps_)) map->Invalidate(id);
+    for (ParamBlockView* view : std::vector<ParamBlockView*>(views_)) view->ParamChanged(id);
 }
 
 IParamMap2* IParamBlock2::GetMap(MapID map) {
-    for (IParamMap2* m : maps_)
-        if (m->GetMapID() == map) return m;
+    for (ParamBlockView* view : views_)
+        if (IParamMap2* m = view->ViewedMap(map)) return m;
     return nullptr;
+}
+
+void IParamBlock2::RemoveView(ParamBlockView* view) {
+    views_.erase(std::remove(views_.begin(), views_.end(), view), views_.end());
 }
 
 BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, int tabIndex) {
@@ -136,7 +111,7 @@ BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, float& v, Interval& valid, 
     Store* st = find(id, tabIndex, &d);
     v = 0.0f;
     if (!st || ValueKindOf(d->type) != PBValueKind::Float) return FALSE;
-    sampleKeys(st->slots[tabIndex], false, t, v, valid);
+    v = st->slots[tabIndex].f.At(t, &valid);
     return TRUE;
 }
 
@@ -145,9 +120,7 @@ BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, int& v, Interval& valid, in
     Store* st = find(id, tabIndex, &d);
     v = 0;
     if (!st || ValueKindOf(d->type) != PBValueKind::Int) return FALSE;
-    float f = 0.0f;
-    sampleKeys(st->slots[tabIndex], true, t, f, valid);
-    v = int(std::lround(f));
+    v = int(std::lround(st->slots[tabIndex].i.At(t, &valid)));
     return TRUE;
 }
 
@@ -186,27 +159,6 @@ BOOL IParamBlock2::getRefValue(ParamID id, ReferenceTarget*& v, int tabIndex, in
     return TRUE;
 }
 
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, INode*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_INODE);
-    v = static_cast<INode*>(r);
-    return ok;
-}
-
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, Mtl*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_MTL);
-    v = static_cast<Mtl*>(r);
-    return ok;
-}
-
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, Texmap*& v, Interval&, int tabIndex) {
-    ReferenceTarget* r = nullptr;
-    BOOL ok = getRefValue(id, r, tabIndex, TYPE_TEXMAP);
-    v = static_cast<Texmap*>(r);
-    return ok;
-}
-
 BOOL IParamBlock2::GetValue(ParamID id, TimeValue, ReferenceTarget*& v, Interval&, int tabIndex) {
     return getRefValue(id, v, tabIndex, kRefBaseAny);
 }
@@ -222,30 +174,13 @@ BOOL IParamBlock2::setScalar(ParamID id, TimeValue t, float f, int i, bool isInt
     else
         f = clampF(*d, f);
     PB2Slot& s = st->slots[tabIndex];
-    if (d->animatable() && (Animating() || !s.keys.empty())) {
-        if (Animating() || std::any_of(s.keys.begin(), s.keys.end(), [&](const PB2Key& k) { return k.t == t; })) {
-            if (s.keys.empty()) s.keys.push_back({0, s.f, s.i});  // the first key also keys the old value at 0
-            auto it =
-                std::lower_bound(s.keys.begin(), s.keys.end(), t, [](const PB2Key& k, TimeValue x) { return k.t < x; });
-            if (it == s.keys.end() || it->t != t) it = s.keys.insert(it, PB2Key{t, 0.0f, 0});
-            it->f = f;
-            it->i = i;
-        } else {
-            // Auto Key off on an animated parameter: the whole curve moves by the change at t.
-            Interval ignore = FOREVER;
-            float now = 0.0f;
-            sampleKeys(s, isInt, t, now, ignore);
-            float delta = (isInt ? float(i) : f) - now;
-            for (PB2Key& k : s.keys) {
-                if (isInt)
-                    k.i = clampI(*d, int(std::lround(k.i + delta)));
-                else
-                    k.f = clampF(*d, k.f + delta);
-            }
-        }
+    if (!d->animatable()) {
+        s.f.value = f;
+        s.i.value = i;
+    } else if (isInt) {
+        s.i.Set(t, i, Animating(), [&](int& key, float delta) { key = clampI(*d, int(std::lround(key + delta))); });
     } else {
-        s.f = f;
-        s.i = i;
+        s.f.Set(t, f, Animating(), [&](float& key, float delta) { key = clampF(*d, key + delta); });
     }
     notifyChanged(id);
     return TRUE;
@@ -299,15 +234,6 @@ BOOL IParamBlock2::setRefValue(ParamID id, ReferenceTarget* v, int tabIndex, int
     return TRUE;
 }
 
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, INode* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_INODE);
-}
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, Mtl* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_MTL);
-}
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, Texmap* v, int tabIndex) {
-    return setRefValue(id, v, tabIndex, TYPE_TEXMAP);
-}
 BOOL IParamBlock2::SetValue(ParamID id, TimeValue, ReferenceTarget* v, int tabIndex) {
     return setRefValue(id, v, tabIndex, kRefBaseAny);
 }
@@ -339,25 +265,6 @@ const MCHAR* IParamBlock2::GetStr(ParamID id, TimeValue t, int tabIndex) {
     GetValue(id, t, v, iv, tabIndex);
     return v;
 }
-INode* IParamBlock2::GetINode(ParamID id, TimeValue t, int tabIndex) {
-    INode* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-Mtl* IParamBlock2::GetMtl(ParamID id, TimeValue t, int tabIndex) {
-    Mtl* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-Texmap* IParamBlock2::GetTexmap(ParamID id, TimeValue t, int tabIndex) {
-    Texmap* v = nullptr;
-    Interval iv = FOREVER;
-    GetValue(id, t, v, iv, tabIndex);
-    return v;
-}
-
 int IParamBlock2::Count(ParamID id) {
     int index = desc_->IDtoIndex(id);
     return index < 0 ? 0 : int(stores_[index].slots.size());
@@ -427,7 +334,10 @@ const std::vector<PB2Slot>& IParamBlock2::Slots(ParamID id) {
 
 bool IParamBlock2::IsAnimated(ParamID id, int tabIndex) {
     const auto& s = Slots(id);
-    return tabIndex >= 0 && tabIndex < int(s.size()) && s[tabIndex].keys.size() >= 2;
+    if (tabIndex < 0 || tabIndex >= int(s.size())) return false;
+    const PB2Slot& slot = s[tabIndex];
+    bool isInt = ValueKindOf(GetParamDef(id).type) == PBValueKind::Int;
+    return (isInt ? slot.i.keys.size() : slot.f.keys.size()) >= 2;
 }
 
 void IParamBlock2::RestoreSlots(ParamID id, std::vector<PB2Slot> slots) {

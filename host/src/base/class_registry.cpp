@@ -2,10 +2,22 @@
 
 #include <algorithm>
 
-#include "host/utility_panel.h"
 #include "max/class_directory.h"
 
 namespace host {
+
+namespace {
+
+std::vector<ClassRegistry::RemovalListener>& removalListeners() {
+    static std::vector<ClassRegistry::RemovalListener> listeners;
+    return listeners;
+}
+
+}  // namespace
+
+void ClassRegistry::addRemovalListener(RemovalListener listener) {
+    removalListeners().push_back(listener);
+}
 
 bool ClassRegistry::add(ClassDesc* desc) {
     if (!desc || find(desc->SuperClassID(), desc->ClassID())) return false;
@@ -14,8 +26,8 @@ bool ClassRegistry::add(ClassDesc* desc) {
 }
 
 void ClassRegistry::remove(ClassDesc* desc) {
-    // A utility must not stay open once its class (and soon its module's code) is gone.
-    if (desc && openUtilityClass() == desc) closeUtility();
+    if (desc)
+        for (RemovalListener listener : removalListeners()) listener(desc);
     descs_.erase(std::remove(descs_.begin(), descs_.end(), desc), descs_.end());
 }
 

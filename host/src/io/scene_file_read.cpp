@@ -144,8 +144,8 @@ private:
             std::string p = path + ".keys[" + std::to_string(i) + "]";
             if (!keys[i].is_array() || keys[i].size() != 4) refuse(p, "expected [time, x, y, z]");
             TimeValue time = TimeValue(integer(keys[i][0], p + "[0]", INT_MIN + 1, INT_MAX));
-            if (!t.keys.empty() && time <= t.keys.back().first) refuse(p, "key times must increase");
-            t.keys.emplace_back(time, Point3(number(keys[i][1], p), number(keys[i][2], p), number(keys[i][3], p)));
+            if (!t.keys.empty() && time <= t.keys.back().t) refuse(p, "key times must increase");
+            t.keys.push_back({time, Point3(number(keys[i][1], p), number(keys[i][2], p), number(keys[i][3], p))});
         }
         return t;
     }
@@ -194,12 +194,12 @@ private:
         bool isInt = ValueKindOf(type) == PBValueKind::Int;
         switch (ValueKindOf(type)) {
             case PBValueKind::Float:
-                s.f = float(number(v, vp));
-                s.i = int(s.f);
+                s.f.value = float(number(v, vp));
+                s.i.value = int(s.f.value);
                 break;
             case PBValueKind::Int:
-                s.i = int(integer(v, vp, INT_MIN, INT_MAX));
-                s.f = float(s.i);
+                s.i.value = int(integer(v, vp, INT_MIN, INT_MAX));
+                s.f.value = float(s.i.value);
                 break;
             case PBValueKind::Point3:
                 s.p = point3(v, vp);
@@ -227,14 +227,13 @@ private:
             for (size_t i = 0; i < keys.size(); ++i) {
                 std::string kp = path + ".keys[" + std::to_string(i) + "]";
                 if (!keys[i].is_array() || keys[i].size() != 2) refuse(kp, "expected [time, value]");
-                PB2Key k;
-                k.t = TimeValue(integer(keys[i][0], kp + "[0]", INT_MIN + 1, INT_MAX));
-                if (!s.keys.empty() && k.t <= s.keys.back().t) refuse(kp, "key times must increase");
+                TimeValue t = TimeValue(integer(keys[i][0], kp + "[0]", INT_MIN + 1, INT_MAX));
+                if (i > 0 && t <= (isInt ? s.i.keys.back().t : s.f.keys.back().t))
+                    refuse(kp, "key times must increase");
                 if (isInt)
-                    k.i = int(integer(keys[i][1], kp + "[1]", INT_MIN, INT_MAX)), k.f = float(k.i);
+                    s.i.keys.push_back({t, int(integer(keys[i][1], kp + "[1]", INT_MIN, INT_MAX))});
                 else
-                    k.f = float(number(keys[i][1], kp + "[1]")), k.i = int(k.f);
-                s.keys.push_back(k);
+                    s.f.keys.push_back({t, float(number(keys[i][1], kp + "[1]"))});
             }
         }
         return s;

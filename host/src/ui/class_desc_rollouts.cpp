@@ -1,9 +1,11 @@
-#include "max/class_desc.h"
-
+// ClassDesc2's automatic UI: BeginEditParams opens a parameter map rollout for each rollout
+// of each P_AUTO_UI block, keeps the rollouts of the previous object of the class open for the
+// next one, and EndEditParams closes them.
 #include <algorithm>
 #include <iterator>
 
 #include "host/ui_model.h"
+#include "max/class_desc.h"
 #include "max/interface.h"
 #include "max/param_map2.h"
 
@@ -27,12 +29,6 @@ std::wstring titleOf(const ParamRollout& r) {
 }
 
 }  // namespace
-
-void ClassDesc2::MakeAutoParamBlocks(ReferenceMaker* owner) {
-    if (!owner) return;
-    for (ParamBlockDesc2* d : descs_)
-        if (d->flags & P_AUTO_CONSTRUCT) owner->ReplaceReference(d->ref_no, CreateParameterBlock2(d, owner));
-}
 
 void ClassDesc2::closeRollout(OpenRollout& r) {
     DestroyCPParamMap2(r.map);
@@ -90,17 +86,5 @@ void ClassDesc2::InvalidateUI(ParamBlockDesc2* pbd, ParamID id, int tabIndex) {
 IParamMap2* ClassDesc2::GetParamMap(ParamBlockDesc2* pbd, MapID map) {
     for (OpenRollout& r : open_)
         if (r.desc == pbd && r.rollout.map == map) return r.map;
-    return nullptr;
-}
-
-ParamBlockDesc2* ClassDesc2::GetParamBlockDescByID(BlockID id) {
-    for (ParamBlockDesc2* d : descs_)
-        if (d->ID == id) return d;
-    return nullptr;
-}
-
-ParamBlockDesc2* ClassDesc2::GetParamBlockDescByName(const MCHAR* name) {
-    for (ParamBlockDesc2* d : descs_)
-        if (name && d->int_name == name) return d;
     return nullptr;
 }

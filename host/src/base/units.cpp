@@ -6,11 +6,6 @@
 
 namespace host {
 
-SceneSettings& sceneSettings() {
-    static SceneSettings settings;
-    return settings;
-}
-
 double metresPerUnit(int type) {
     switch (type) {
         case UNITS_INCHES:
