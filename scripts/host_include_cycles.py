@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Include cycles of the stand-in host (host/src, host/include/host, host/sdk/max).
 
-  host_include_cycles.py [--concerns [--sdk]] [--why] REPO [LAYOUT]
+  host_include_cycles.py [--concerns [--sdk]] [--why] [REPO [LAYOUT]]   (REPO: this checkout)
 
 Units (default): a unit is a header and the sources of the same name (max/param_block2.h
-with param_block2.cpp); a source with no header of its name is a unit of its own. Unit A
-depends on unit B when a file of A includes B's header.
+with param_block2.cpp); a stand-in header that only declares the stand-in's extras of an
+SDK header (host/message_pump.h beside max/timer.h) belongs to that header's unit; a source
+with no header of its name is a unit of its own. Unit A depends on unit B when a file of A
+includes B's header.
 
 --concerns: the nodes are the folders of host/src (base, params, scene, ...). A source or
 private header belongs to its folder, a stand-in header (include/host) to the folder that
@@ -24,7 +26,9 @@ import sys
 
 args = [a for a in sys.argv[1:] if not a.startswith('--')]
 flags = {a for a in sys.argv[1:] if a.startswith('--')}
-root = os.path.abspath(args[0])
+if len(args) > 2 or flags - {'--concerns', '--sdk', '--why'}:
+    sys.exit(__doc__)
+root = os.path.abspath(args[0] if args else os.path.join(os.path.dirname(__file__), '..'))
 layout = os.path.abspath(args[1]) if len(args) > 1 else root
 include_re = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -33,7 +37,12 @@ STAND_IN = {'builtin_objects': 'scene', 'class_registry': 'base', 'frame_windows
             'image_files': 'io/image', 'missing_classes': 'scene', 'module_loader': 'runtime',
             'preview_renderer': 'render', 'sample_shade_context': 'render', 'scene': 'scene', 'scene_file': 'io',
             'scene_io': 'io', 'scene_settings': 'base', 'std_materials': 'scene', 'text': 'base', 'ui_model': 'ui',
-            'utility_panel': 'ui', 'undo_snapshots': 'scene'}
+            'utility_panel': 'ui', 'undo_snapshots': 'scene', 'bitmap_errors': 'render', 'core_interfaces': 'script',
+            'message_pump': 'runtime', 'notifications': 'base', 'script_engine': 'script', 'undo_history': 'scene',
+            'unit_scale': 'base'}
+# Stand-in headers that declare the stand-in's extras of an SDK header, by that header's unit.
+EXTRAS_OF = {'bitmap_errors': 'bitmap', 'core_interfaces': 'ifnpub', 'message_pump': 'timer',
+             'notifications': 'notify', 'script_engine': 'maxscript', 'undo_history': 'hold', 'unit_scale': 'units'}
 # SDK headers with no source of their name, by the folder whose types they declare.
 SDK_ONLY = {'ifnpub': 'script', 'interval': 'base', 'key_track': 'params', 'material': 'scene', 'max_types': 'base',
             'plugin_api': 'runtime', 'point3': 'base', 'render': 'render', 'shade_context': 'render',
@@ -58,6 +67,8 @@ headers = {stem(f) for f in files if f.endswith('.h')}
 
 
 def unit(p):
+    if stem(p) in EXTRAS_OF and '/include/host/' in p:
+        return EXTRAS_OF[stem(p)]
     return stem(p) if p.endswith('.h') or stem(p) in headers else stem(p) + '.cpp'
 
 

@@ -5,7 +5,7 @@
 // resources/snow_mod.json, and its use in the core: a field in SnowSettings (visited by
 // forEachSetting, named in the row's `field`) that buildSnow reads, or a read by id in the
 // modifier's glue. The rest follows from the row: the parameter block descriptor
-// (snow_mod_desc.cpp), the settings reader and the cache key (snow_mod_params.cpp), the
+// (snow_mod_desc.cpp), the settings reader and the cache key (snow_mod_inputs.cpp), the
 // CLI's `--set` name, default and range and its unit scaling of world lengths
 // (app/param_assign.cpp), and the tests that walk this table against the live parameter
 // block, the dialog resources and the cache key (tests/snowmod/test_snow_params.cpp).
