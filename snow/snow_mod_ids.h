@@ -1,6 +1,6 @@
 // The snow modifier's dialog, control and string ids that are no single parameter's: its
 // rollouts, their titles, the combo entries and the "Snow - Tools" rollout. They must match
-// resources/snow_mod.json (tests/snowmod/test_snow_params.cpp reads both). A parameter's
+// resources/snow_mod.json (tests/host/ui/test_resources.cpp reads both). A parameter's
 // own control and label ids live in its row of snow/snow_params.h. No host types.
 #pragma once
 
