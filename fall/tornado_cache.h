@@ -23,7 +23,9 @@ struct TornadoFetchInputs {
     std::string filePath;     // tornadoFile, UTF-8; empty to use the node's export
     bool requestExport = false;
     // Runs the tornado plug-in's export of the node's wind to the given path (UTF-8) and
-    // answers the text the command returned. Only called when an export is requested.
+    // answers the text the command returned; the glue builds the command with
+    // tornadoExportExpression (utility/script_bridge.h), which turns backslashes into
+    // forward slashes and quotes the path safely. Only called when an export is requested.
     std::function<std::string(const std::string& path)> runExport;
 };
 
