@@ -181,7 +181,7 @@ TEST_F(TornadoFile, DamagedFilesLoadOrAreRefusedCleanly) {
         f.parentRadius = 500.0f;
     }
     const std::string sound = windFileBytes("TTWIND 1 3 0 24 100 140", frames);
-    const int cases = std::getenv("WX_QUICK_TESTS") ? 300 : 3000;
+    const int cases = std::getenv("WX_QUICK_TESTS") ? 200 : 2000;
     std::mt19937 rng(20261208u);
     int loaded = 0;
     for (int n = 0; n < cases; ++n) {
