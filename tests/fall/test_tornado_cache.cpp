@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 
 #include "fall/tornado_cache.h"
@@ -84,8 +85,10 @@ TEST_F(TornadoFetch, InfluenceZeroSwitchesOffWithoutTouchingTheStatus) {
     EXPECT_EQ(status, "no tornado");
     expectNothingLoaded();
     ASSERT_TRUE(fetch(withFile(path)));
-    in.influence = -1.0f;
-    EXPECT_FALSE(fetch(in));
+    for (float off : {-1.0f, std::nanf("")}) {
+        in.influence = off;
+        EXPECT_FALSE(fetch(in));
+    }
     EXPECT_EQ(status, "tornado: 48 frames from 0, 100 units/m, influence 1.00, reach 30000");
     expectNothingLoaded();
 }
