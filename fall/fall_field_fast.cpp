@@ -12,21 +12,27 @@ namespace fallfast {
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512dq,avx512vl,avx512bw")
 namespace avx512 {
+#define WX_FALL_LANES 16
 #include "fall/fall_field_lanes.inc"
-}
+#undef WX_FALL_LANES
+}  // namespace avx512
 #pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2 {
+#define WX_FALL_LANES 8
 #include "fall/fall_field_lanes.inc"
-}
+#undef WX_FALL_LANES
+}  // namespace avx2
 #pragma GCC pop_options
 #endif
 
 namespace portable {
+#define WX_FALL_LANES 4
 #include "fall/fall_field_lanes.inc"
-}
+#undef WX_FALL_LANES
+}  // namespace portable
 
 using BatchFn = void (*)(const FallParams&, uint64_t, size_t, float, const FallMatrix*, FallParticle*);
 

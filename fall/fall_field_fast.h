@@ -1,8 +1,9 @@
-// The particle field in bulk on the CPU: sixteen particles per step with its own sine,
-// cosine and exact remainders, chosen at run time among AVX-512, AVX2 and portable code.
-// Every level and every thread count give the same bits; against the reference
-// (fall/fall_field.h) only the sine and cosine differ, by a few units in the last place,
-// so positions agree to about 1e-4 units. Pure functions: safe from any thread.
+// The particle field in bulk on the CPU: a register of particles per step (16, 8 or 4)
+// with its own sine, cosine and remainders, chosen at run time among AVX-512, AVX2 and
+// portable (SSE2) code. Every level and every thread count give the same bits. Against
+// the reference (fall/fall_field.h) ages, sizes and fades are the same and sines and
+// cosines are at most one unit in the last place off, so positions agree to about 1e-4
+// units and most particles to the bit. Pure functions: safe from any thread.
 #pragma once
 
 #include <cstddef>
