@@ -50,24 +50,7 @@ FallParams windyField() {
     return makeFallParams(in, FallCountMode::Render);
 }
 
-TEST(FallDrift, InactiveWindOrNoAgeAddsNothing) {
-    const FallParams p = windyField();
-    SteadyWind off;
-    off.on = false;
-    off.velocity = {100.0f, 0.0f, 0.0f};
-    SteadyWind none;
-    none.carried = 0.0f;
-    none.velocity = {100.0f, 0.0f, 0.0f};
-    for (uint64_t i = 0; i < 50; ++i) {
-        const FallParticle plain = fallWorld(p, i, 7.0f, FallMatrix{});
-        for (const SteadyWind& w : {off, none}) {
-            const FallParticle d = fallWorldWithDrift(p, i, 7.0f, FallMatrix{}, w);
-            EXPECT_EQ(0, std::memcmp(&d, &plain, sizeof d));
-        }
-    }
-}
-
-TEST(FallDrift, SteadyWindCarriesForTheYoungerOfAgeAndWindow) {
+TEST(FallDrift, SteadyWindCarriesForTheYoungerOfAgeAndWindowOnlyWhenActive) {
     const FallParams p = windyField();
     SteadyWind wind;
     wind.velocity = {4.0f, -2.0f, 1.0f};
@@ -88,6 +71,18 @@ TEST(FallDrift, SteadyWindCarriesForTheYoungerOfAgeAndWindow) {
     }
     EXPECT_GT(young, 10);
     EXPECT_GT(old, 10);
+
+    // An inactive wind, or one that carries for no time, adds nothing.
+    SteadyWind off = wind, none = wind;
+    off.on = false;
+    none.carried = 0.0f;
+    for (uint64_t i = 0; i < 50; ++i) {
+        const FallParticle plain = fallWorld(p, i, 7.0f, FallMatrix{});
+        for (const SteadyWind& w : {off, none}) {
+            const FallParticle d = fallWorldWithDrift(p, i, 7.0f, FallMatrix{}, w);
+            EXPECT_EQ(0, std::memcmp(&d, &plain, sizeof d));
+        }
+    }
 }
 
 TEST(FallDrift, MidpointSamplesIntegrateAWindGrowingWithTime) {
