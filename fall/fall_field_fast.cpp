@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/check.h"
 #include "common/parallel_for.h"
 
 namespace wx {
@@ -70,16 +71,19 @@ FallSimd fallSimdBest() {
 }
 
 void fallLocalBatch(const FallParams& p, uint64_t first, size_t count, float t, FallParticle* out, FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
     fallfast::batchFor(level)(p, first, count, t, nullptr, out);
 }
 
 void fallWorldBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m, FallParticle* out,
                     FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
     fallfast::batchFor(level)(p, first, count, t, &m, out);
 }
 
 void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, FallParticle* out,
                        FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
     // One item per group of sixteen, so that the pool's chunks of 256 items (4096
     // particles) spread even a modest field over the threads.
     const fallfast::BatchFn batch = fallfast::batchFor(level);

@@ -22,7 +22,8 @@ bool fallSimdSupported(FallSimd level);
 FallSimd fallSimdBest();
 
 // Local states of particles first .. first + count - 1 at time t into out[0 .. count).
-// A level the CPU lacks falls back to the next narrower one.
+// A level the CPU lacks falls back to the next narrower one. out may be null only when
+// count is 0 (std::logic_error otherwise, common/check.h).
 void fallLocalBatch(const FallParams& p, uint64_t first, size_t count, float t, FallParticle* out,
                     FallSimd level = fallSimdBest());
 
