@@ -1,0 +1,97 @@
+#include "fall/fall_field_fast.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/check.h"
+#include "common/parallel_for.h"
+
+namespace wx {
+namespace fallfast {
+
+#if defined(__x86_64__)
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx512vl,avx512bw")
+namespace avx512 {
+#define WX_FALL_LANES 16
+#include "fall/fall_field_lanes.inc"
+#undef WX_FALL_LANES
+}  // namespace avx512
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+#define WX_FALL_LANES 8
+#include "fall/fall_field_lanes.inc"
+#undef WX_FALL_LANES
+}  // namespace avx2
+#pragma GCC pop_options
+#endif
+
+namespace portable {
+#define WX_FALL_LANES 4
+#include "fall/fall_field_lanes.inc"
+#undef WX_FALL_LANES
+}  // namespace portable
+
+using BatchFn = void (*)(const FallParams&, uint64_t, size_t, float, const FallMatrix*, FallParticle*);
+
+// The requested level, or the next narrower one this CPU runs.
+BatchFn batchFor(FallSimd level) {
+#if defined(__x86_64__)
+    if (level == FallSimd::Avx512 && fallSimdSupported(FallSimd::Avx512)) return avx512::batch;
+    if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::batch;
+#endif
+    return portable::batch;
+}
+
+}  // namespace fallfast
+
+bool fallSimdSupported(FallSimd level) {
+#if defined(__x86_64__)
+    switch (level) {
+        case FallSimd::Portable:
+            return true;
+        case FallSimd::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case FallSimd::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+    }
+#endif
+    return level == FallSimd::Portable;
+}
+
+FallSimd fallSimdBest() {
+    static const FallSimd best = fallSimdSupported(FallSimd::Avx512) ? FallSimd::Avx512
+                                 : fallSimdSupported(FallSimd::Avx2) ? FallSimd::Avx2
+                                                                     : FallSimd::Portable;
+    return best;
+}
+
+void fallLocalBatch(const FallParams& p, uint64_t first, size_t count, float t, FallParticle* out, FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    fallfast::batchFor(level)(p, first, count, t, nullptr, out);
+}
+
+void fallWorldBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m, FallParticle* out,
+                    FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    fallfast::batchFor(level)(p, first, count, t, &m, out);
+}
+
+void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, FallParticle* out,
+                       FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    // One item per group of sixteen, so that the pool's chunks of 256 items (4096
+    // particles) spread even a modest field over the threads.
+    const fallfast::BatchFn batch = fallfast::batchFor(level);
+    const size_t groups = (count + kFallGroup - 1) / kFallGroup;
+    parallelFor(groups, [&](size_t g) {
+        const size_t first = g * kFallGroup;
+        batch(p, first, std::min(kFallGroup, count - first), t, &m, out + first);
+    });
+}
+
+}  // namespace wx
