@@ -105,7 +105,7 @@ inline constexpr FallParamRow kFallParamTable[] = {
      .field = &FallInputs::type},
     {.id = kFallCount, .name = L"count", .kind = ParamKind::Int, .animatable = true,
      .def = 20000, .lo = 0, .hi = 10000000, .map = kFallMapMain, .labelId = 3402, .label = L"Count",
-     .controls = {2402, 2403}, .scale = 1000.0f, .field = &FallInputs::count},
+     .controls = {2402, 2403}, .scale = 1000.0f},  // a 64-bit count: read by id
     {.id = kFallSeed, .name = L"seed", .kind = ParamKind::Int, .animatable = true,
      .def = 1, .lo = 0, .hi = 999999, .map = kFallMapMain, .labelId = 3403, .label = L"Seed",
      .controls = {2404, 2405}, .scale = 1.0f, .field = &FallInputs::seed},
@@ -187,7 +187,7 @@ inline constexpr FallParamRow kFallParamTable[] = {
     // Shows under Display in the main rollout, though declared here.
     {.id = kFallVpMax, .name = L"vpMax", .kind = ParamKind::Int, .animatable = true,
      .def = 100000, .lo = 0, .hi = 10000000, .map = kFallMapMain, .labelId = 3427, .label = L"Viewport max",
-     .controls = {2448, 2449}, .scale = 1000.0f, .field = &FallInputs::vpMax},
+     .controls = {2448, 2449}, .scale = 1000.0f},  // a 64-bit count: read by id
 
     // Collisions, splashes & fog.
     {.id = kFallCollide, .name = L"collide", .kind = ParamKind::Bool,

@@ -25,6 +25,12 @@ FallInputs readFallInputs(IParamBlock2* pb, TimeValue t) {
     FallInputs in;
     Interval ignored = FOREVER;
     readParamFields<FallInputs>(pb, t, ignored, fallParamRows(), in);
+    // The two counts are 64-bit in the snapshot, so the table names no field for them.
+    int count = 0, vpMax = 0;
+    pb->GetValue(kFallCount, t, count, ignored);
+    pb->GetValue(kFallVpMax, t, vpMax, ignored);
+    in.count = count;
+    in.vpMax = vpMax;
     return in;
 }
 

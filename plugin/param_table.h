@@ -52,46 +52,35 @@ struct IdList {
     constexpr int operator[](int i) const { return ids[i]; }
 };
 
-// A settings record's member that one parameter feeds: a float, an int32_t, an int64_t
-// (a count) or a bool. Numbers convert on the way in (an int parameter may feed a float
-// field).
+// A settings record's member that one parameter feeds: a float, an int32_t or a bool.
+// Numbers convert on the way in (an int parameter may feed a float field).
 template <class Record>
 struct FieldRef {
     float Record::*f = nullptr;
     int32_t Record::*i = nullptr;
-    int64_t Record::*l = nullptr;
     bool Record::*b = nullptr;
 
     constexpr FieldRef() = default;
     constexpr FieldRef(float Record::*p) : f(p) {}
     constexpr FieldRef(int32_t Record::*p) : i(p) {}
-    constexpr FieldRef(int64_t Record::*p) : l(p) {}
     constexpr FieldRef(bool Record::*p) : b(p) {}
 
-    constexpr bool bound() const { return f || i || l || b; }
+    constexpr bool bound() const { return f || i || b; }
     // The field's address in `r` (to tell fields apart), or null when unbound.
     const void* address(const Record& r) const {
-        return f   ? static_cast<const void*>(&(r.*f))
-               : i ? static_cast<const void*>(&(r.*i))
-               : l ? static_cast<const void*>(&(r.*l))
-               : b ? &(r.*b)
-                   : nullptr;
+        return f ? static_cast<const void*>(&(r.*f)) : i ? static_cast<const void*>(&(r.*i)) : b ? &(r.*b) : nullptr;
     }
     void set(Record& r, float v) const {
         if (f) r.*f = v;
         if (i) r.*i = int32_t(v);
-        if (l) r.*l = int64_t(v);
         if (b) r.*b = v != 0.0f;
     }
     void set(Record& r, int v) const {
         if (f) r.*f = float(v);
         if (i) r.*i = v;
-        if (l) r.*l = v;
         if (b) r.*b = v != 0;
     }
-    double get(const Record& r) const {
-        return f ? double(r.*f) : i ? double(r.*i) : l ? double(r.*l) : b ? double(r.*b) : 0.0;
-    }
+    double get(const Record& r) const { return f ? double(r.*f) : i ? double(r.*i) : b ? double(r.*b) : 0.0; }
 };
 
 // A Colour parameter's default: red, green, blue in 0..1.
