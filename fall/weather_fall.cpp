@@ -57,6 +57,16 @@ RefResult WeatherFall::NotifyRefChanged(const Interval&, RefTargetHandle, PartID
     return REF_SUCCEED;
 }
 
+void WeatherFall::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
+    SimpleParticle::BeginEditParams(ip, flags, prev);
+    GetFallDesc()->BeginEditParams(ip, this, flags, prev);
+}
+
+void WeatherFall::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
+    GetFallDesc()->EndEditParams(ip, this, flags, next);
+    SimpleParticle::EndEditParams(ip, flags, next);
+}
+
 BaseInterface* WeatherFall::GetInterface(Interface_ID id) {
     if (id == kWeatherFallFPInterfaceID) return static_cast<WeatherFallFP*>(this);
     return SimpleParticle::GetInterface(id);

@@ -48,6 +48,10 @@ public:
     using SimpleParticle::GetInterface;
     BaseInterface* GetInterface(Interface_ID id) override;
 
+    // The command panel: the particle base's own rollouts, then the block's seven.
+    void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
+    void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
+
     // The particle object.
     ObjectState Eval(TimeValue t) override;
     void UpdateParticles(TimeValue t, INode* node) override;
