@@ -5,6 +5,7 @@
 // the same time recomputes them.
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 #include "common/hash.h"
 #include "common/parallel_for.h"
@@ -97,11 +98,19 @@ void WeatherFall::UpdateParticles(TimeValue t, INode* node) {
     parts.SetCount(count, PARTICLE_VELS | PARTICLE_AGES);
     const float seconds = float(t) / kTicksPerSecond;
     const TornadoDriftWind drift{wind};
-    if (count > 0) {
-        if (drift.active())
-            writeDrifting(parts, p, size_t(count), seconds, m, drift);
-        else
-            writeSteady(parts, p, size_t(count), seconds, m);
+    try {
+        if (count > 0) {
+            if (drift.active())
+                writeDrifting(parts, p, size_t(count), seconds, m, drift);
+            else
+                writeSteady(parts, p, size_t(count), seconds, m);
+        }
+    } catch (const std::exception&) {
+        // No worker thread could start (the system is out of threads): nothing reaches the
+        // host; the fall shows no particles and tries again at the next evaluation.
+        parts.SetCount(0, PARTICLE_VELS | PARTICLE_AGES);
+        valid = FALSE;
+        return;
     }
     tvalid = t;
     valid = node ? TRUE : FALSE;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../fall/tornado_test_files.h"
+#include "common/parallel_for.h"
 #include "fallmod_fixture.h"
 #include "host/scene_file.h"
 
@@ -90,6 +91,22 @@ TEST_F(FallModTest, ParticlesFollowWhatTheyCameFrom) {
 
     fall->GetParamBlock(0)->SetValue(wx::kFallVpMax, 0, 0);
     EXPECT_TRUE(particlesAt(node, 160).points.empty()) << "vpMax 0 shows none";
+}
+
+// With no worker thread to be had the host still gets an answer: no particles, and a
+// fresh try at the next evaluation.
+TEST_F(FallModTest, NoThreadsMeansNoParticlesNotACrash) {
+    if (wx::parallelThreadCount() < 2) GTEST_SKIP() << "one hardware thread: no worker to fail";
+    INode* node = addFall();
+    // Enough groups of particles that the loop starts worker threads.
+    fallOf(node)->GetParamBlock(0)->SetValue(wx::kFallCount, 0, 100000);
+    fallOf(node)->GetParamBlock(0)->SetValue(wx::kFallVpPercent, 0, 100.0f);
+    wx::failParallelWorkerStartAt(1);
+    EXPECT_NO_THROW(particlesAt(node, 0));
+    EXPECT_TRUE(fallOf(node)->parts.points.empty());
+    wx::failParallelWorkerStartAt(-1);
+    fallOf(node)->UpdateParticles(0, node);
+    EXPECT_EQ(fallOf(node)->parts.points.size(), 100000u);
 }
 
 // A storm drifting 5 m/s along +X everywhere near it (a parent circulation far wider than
