@@ -12,6 +12,7 @@
 #include "host/builtin_objects.h"
 #include "host/script/interpreter.h"
 #include "host/script_engine.h"
+#include "utility/script_bridge.h"
 
 namespace {
 
@@ -78,6 +79,19 @@ TEST_F(FallExportTest, PickedNodeIsExportedOnRequest) {
     EXPECT_FALSE(fall->fetchTornadoWind(0, true, wind));
     EXPECT_EQ(calls.size(), 1u);
     EXPECT_EQ(fall->tornadoStatus(), L"tornado: 3 frames from 10, 100 units/m, influence 1.00, reach 30000");
+}
+
+// Scripts reach the object's mixin and its parameters by their internal names.
+TEST_F(FallExportTest, ScriptsSeeTheMixinAndTheParameters) {
+    INode* node = addFall();
+    const std::wstring fall = wx::nodeRef(node);
+    std::wstring result;
+    ASSERT_TRUE(wx::runScript(fall + L".weatherFall.fallStatus()", &result)) << result;
+    EXPECT_EQ(result, L"not rendered yet | no tornado");
+    ASSERT_TRUE(wx::runScript(fall + L".color = (color 255 0 0)", &result)) << result;
+    ASSERT_TRUE(wx::runScript(fall + L".vpMax = 7", &result)) << result;
+    EXPECT_EQ(fallOf(node)->GetParamBlock(0)->GetColor(wx::kFallColor), Color(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(particlesAt(node, 0).points.size(), 7u);
 }
 
 }  // namespace
