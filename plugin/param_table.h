@@ -9,10 +9,13 @@
 //   name       the internal name scripts, scene dumps and `--set` use
 //   kind       the value: Float, WorldLength (scene units; the CLI scales its default from
 //              centimetres), Int, Bool (a check box), String (an edit box), NodeTable (a
-//              list box of nodes), Combo (an int picked from a list of strings)
+//              list box of nodes), Combo (an int picked from a list of strings), Colour
+//              (an RGB colour, components 0..1, in a colour swatch), Node (a single node
+//              picked with a pick-node button)
 //   animatable whether the value can carry keys
 //   def/lo/hi  default and range (numbers; Bool 0/1; a Combo's range is its item list)
 //   text       a String's default
+//   colour     a Colour's default (red, green, blue)
 //   map        the rollout (ParamRolloutRow::map) holding the control
 //   labelId    the string id of the label, `label` its text (the undo entry's name too)
 //   controls   the control ids: edit box then spinner, or the one check box / edit box /
@@ -20,6 +23,7 @@
 //   edit       how a spinner shows its number (Auto: by kind)
 //   scale      a spinner's step per click
 //   items      a Combo's entries (string ids), in index order
+//   prompt     a Node's pick prompt (string id), shown while the user picks
 //   field      the member of the class's settings record the value feeds, if any
 #pragma once
 
@@ -29,7 +33,7 @@
 
 namespace wx {
 
-enum class ParamKind : uint8_t { Float, WorldLength, Int, Bool, String, NodeTable, Combo };
+enum class ParamKind : uint8_t { Float, WorldLength, Int, Bool, String, NodeTable, Combo, Colour, Node };
 
 enum class SpinnerEdit : uint8_t { Auto, Float, Universe, Int, PosFloat, PosUniverse, PosInt };
 
@@ -79,6 +83,11 @@ struct FieldRef {
     double get(const Record& r) const { return f ? double(r.*f) : i ? double(r.*i) : b ? double(r.*b) : 0.0; }
 };
 
+// A Colour parameter's default: red, green, blue in 0..1.
+struct ParamColour {
+    double r = 0.0, g = 0.0, b = 0.0;
+};
+
 template <class Record>
 struct ParamRow {
     int id = -1;
@@ -88,6 +97,7 @@ struct ParamRow {
     double def = 0.0;
     double lo = 0.0, hi = 0.0;
     const wchar_t* text = L"";
+    ParamColour colour = {};
     int map = 0;
     int labelId = 0;
     const wchar_t* label = L"";
@@ -95,6 +105,7 @@ struct ParamRow {
     SpinnerEdit edit = SpinnerEdit::Auto;
     float scale = 0.0f;
     IdList items = {};
+    int prompt = 0;
     FieldRef<Record> field = {};
 
     constexpr bool isNumber() const { return kind == ParamKind::Float || kind == ParamKind::WorldLength; }

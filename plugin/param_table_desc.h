@@ -25,6 +25,10 @@ inline int paramType(ParamKind kind) {
             return TYPE_STRING;
         case ParamKind::NodeTable:
             return TYPE_INODE_TAB;
+        case ParamKind::Colour:
+            return TYPE_RGBA;
+        case ParamKind::Node:
+            return TYPE_INODE;
     }
     return TYPE_FLOAT;
 }
@@ -59,6 +63,10 @@ inline ControlType2 controlType(ParamKind kind) {
             return TYPE_NODELISTBOX;
         case ParamKind::Combo:
             return TYPE_INT_COMBOBOX;
+        case ParamKind::Colour:
+            return TYPE_COLORSWATCH;
+        case ParamKind::Node:
+            return TYPE_PICKNODEBUTTON;
         default:
             return TYPE_SPINNER;
     }
@@ -82,6 +90,8 @@ void addParamRows(ParamBlockDesc2& block, std::span<const ParamRolloutRow> rollo
         if (row.isWhole() && row.hasRange()) d.Range(int(row.rangeLo()), int(row.rangeHi()));
         if (row.kind == ParamKind::String) d.Default(row.text);
         if (row.kind == ParamKind::NodeTable) d.TableSize(0);
+        if (row.kind == ParamKind::Colour) d.Default(Point3(float(row.colour.r), float(row.colour.g), float(row.colour.b)));
+        if (row.kind == ParamKind::Node) d.Prompt(row.prompt);
         const MapID map = MapID(row.map);
         if (row.hasSpinner()) {
             d.Spinner(map, editSpinnerType(row.spinnerEdit()), row.controls[0], row.controls[1], row.scale);

@@ -2,6 +2,7 @@
 // start and end of its life in the host.
 #include <dlfcn.h>
 
+#include "fall/weather_fall.h"
 #include "max/plugin_api.h"
 #include "plugin/module_state.h"
 #include "plugin/plugin_events.h"
@@ -12,13 +13,13 @@
 
 namespace {
 
-// The classes in LibClassDesc order. The fall object, the Weather Map and the utility
-// panel join this table as they are built.
+// The classes in LibClassDesc order. The Weather Map and the utility panel join this table
+// as they are built.
 ClassDesc* classAt(int i) {
-    ClassDesc* const classes[] = {wx::GetSnowModDesc()};
+    ClassDesc* const classes[] = {wx::GetSnowModDesc(), wx::GetFallDesc()};
     return i >= 0 && i < int(std::size(classes)) ? classes[i] : nullptr;
 }
-constexpr int kClassCount = 1;
+constexpr int kClassCount = 2;
 
 // The module handle, as the process-attach entry point would store it: the address of
 // this shared object in the process.

@@ -58,6 +58,20 @@ TEST_F(PluginModuleTest, ExportsItsClassesAndListensWhileLoaded) {
     EXPECT_NE(snow->HInstance(), nullptr);
     EXPECT_EQ(host::classRegistry().findByName(L"TarnwickSnow"), snow);
     EXPECT_NE(host::ui::findDialogResource(7550), nullptr) << "its dialogs came with it";
+    auto numberClasses = reinterpret_cast<LibNumberClassesFn>(dlsym(m.handle, "LibNumberClasses"));
+    ASSERT_NE(numberClasses, nullptr);
+    EXPECT_EQ(numberClasses(), 2);
+    EXPECT_EQ(classDesc(2), nullptr);
+    ClassDesc* fall = classDesc(1);
+    ASSERT_NE(fall, nullptr);
+    EXPECT_STREQ(fall->ClassName(), L"Tarnwick Weather");
+    EXPECT_STREQ(fall->InternalName(), L"WeatherFall");
+    EXPECT_STREQ(fall->Category(), L"TarnwickFX");
+    EXPECT_EQ(fall->SuperClassID(), SClass_ID(GEOMOBJECT_CLASS_ID));
+    EXPECT_EQ(fall->ClassID(), Class_ID(0x5BC5F19B, 0x77F64F26));
+    EXPECT_TRUE(fall->IsPublic());
+    EXPECT_EQ(host::classRegistry().findByName(L"WeatherFall"), fall);
+    EXPECT_NE(host::ui::findDialogResource(2205), nullptr);
 
     // Start-up wrote the toolbar macro, byte for byte, and the materials library answers.
     std::ifstream file(macros / "TarnwickFX-Weather.mcr", std::ios::binary);
@@ -70,6 +84,7 @@ TEST_F(PluginModuleTest, ExportsItsClassesAndListensWhileLoaded) {
     host::shutDown();
     EXPECT_EQ(host::notificationCount(), before) << "every handler removed at shutdown";
     EXPECT_EQ(host::classRegistry().findByName(L"TarnwickSnow"), nullptr);
+    EXPECT_EQ(host::classRegistry().findByName(L"WeatherFall"), nullptr);
 }
 
 }  // namespace

@@ -106,9 +106,9 @@ struct FPPropDef {
 
 class FPInterfaceDesc;
 
-class FPInterface {
+class FPInterface : public BaseInterface {
 public:
-    virtual ~FPInterface() = default;
+    ~FPInterface() override = default;
     virtual FPInterfaceDesc* GetDesc() = 0;
     // Calls function `fid` with `params` (may be null for none) at the current time.
     // Exceptions of the function (MAXException, out-of-range) reach the caller.

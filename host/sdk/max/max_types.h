@@ -69,6 +69,13 @@ private:
     ULONG b_ = 0xffffffffu;
 };
 
+// The base of every interface an object answers by id (Animatable::GetInterface); the
+// function-publishing interfaces derive from it.
+class BaseInterface {
+public:
+    virtual ~BaseInterface() = default;
+};
+
 class Interface_ID {
 public:
     constexpr Interface_ID() = default;

@@ -139,6 +139,7 @@ struct ParamDef {
     float spin_scale = 0.0f;
     std::vector<StringResID> items;  // combo box item strings
     std::vector<int> vals;           // stored value per combo item (default 0..n-1)
+    StringResID prompt = 0;          // a pick-node button's prompt while the user picks
     Class_ID class_filter;
     SClass_ID sclass_filter = 0;
 
@@ -165,6 +166,10 @@ struct ParamDef {
     ParamDef& Spinner(MapID map, EditSpinnerType edit, int editId, int spinId, float scale);
     ParamDef& Control(MapID map, ControlType2 kind, std::initializer_list<int> ids);
     ParamDef& Combo(MapID map, int ctrlId, std::initializer_list<StringResID> itemIds);
+    ParamDef& Prompt(StringResID id) {
+        prompt = id;
+        return *this;
+    }
     ParamDef& Vals(std::initializer_list<int> values) {
         vals = values;
         return *this;

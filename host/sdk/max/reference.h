@@ -35,6 +35,8 @@ public:
     // Objects are freed through this, never with delete, so a module frees its own memory.
     virtual void DeleteThis() { delete this; }
     virtual void* GetInterface(ULONG) { return nullptr; }
+    // The interface with this id (a function-publishing mixin, say), or null.
+    virtual BaseInterface* GetInterface(Interface_ID) { return nullptr; }
     BOOL IsSubClassOf(Class_ID id) { return ClassID() == id; }
 };
 
@@ -71,6 +73,16 @@ protected:
     void forgetTarget(ReferenceTarget* target);
 };
 
+// Visits the makers that depend on a target (DoEnumDependents).
+constexpr int DEP_ENUM_CONTINUE = 0;
+constexpr int DEP_ENUM_HALT = 1;  // stop the whole enumeration
+constexpr int DEP_ENUM_SKIP = 2;  // don't go on to this maker's own dependents
+class DependentEnumProc {
+public:
+    virtual ~DependentEnumProc() = default;
+    virtual int proc(ReferenceMaker* rmaker) = 0;
+};
+
 class ReferenceTarget : public ReferenceMaker {
 public:
     ~ReferenceTarget() override;
@@ -81,6 +93,9 @@ public:
     RefResult NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message,
                                SClass_ID sclass = NOTIFY_ALL, BOOL propagate = TRUE, RefTargetHandle hTarg = nullptr);
     virtual RefTargetHandle Clone(RemapDir& remap);
+    // Calls dep->proc on this target, then on its dependents and theirs, depth first, each
+    // maker once; answers 1 when a proc halted the walk.
+    int DoEnumDependents(DependentEnumProc* dep);
     // Deletes this target when nothing references it.
     void MaybeAutoDelete();
 

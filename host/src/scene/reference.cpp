@@ -89,6 +89,28 @@ ReferenceTarget::~ReferenceTarget() {
     }
 }
 
+namespace {
+
+// Returns true when the walk was halted.
+bool enumDependents(ReferenceMaker* maker, DependentEnumProc* dep, std::vector<ReferenceMaker*>& seen) {
+    if (std::find(seen.begin(), seen.end(), maker) != seen.end()) return false;
+    seen.push_back(maker);
+    const int answer = dep->proc(maker);
+    if (answer == DEP_ENUM_HALT) return true;
+    if (answer == DEP_ENUM_SKIP || !maker->IsRefTarget()) return false;
+    const std::vector<ReferenceMaker*> dependents = static_cast<ReferenceTarget*>(maker)->Dependents();
+    for (ReferenceMaker* d : dependents)
+        if (enumDependents(d, dep, seen)) return true;
+    return false;
+}
+
+}  // namespace
+
+int ReferenceTarget::DoEnumDependents(DependentEnumProc* dep) {
+    std::vector<ReferenceMaker*> seen;
+    return dep && enumDependents(this, dep, seen) ? 1 : 0;
+}
+
 RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID partID, RefMessage message, SClass_ID,
                                             BOOL propagate, RefTargetHandle hTarg) {
     // A depth guard keeps a reference cycle from recursing forever.

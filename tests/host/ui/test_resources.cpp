@@ -1,5 +1,6 @@
 // The shipped dialog resources and string table, read from resources/*.json and checked
-// against tables written here by hand (the snow modifier's: against its parameter table):
+// against tables written here by hand (the snow modifier's and the fall object's: against
+// their parameter tables):
 // every parameter's controls exist with the right kind in the right rollout and group box,
 // under the right label, and every list's entries and every rollout title read as the user
 // must see them. A slip in either copy fails.
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fall/fall_params.h"
 #include "host/ui_model.h"
 #include "snow/snow_params.h"
 
@@ -78,18 +80,22 @@ const CommandControl kSnowCommands[] = {
     {wx::kSnowToolsDialog, wx::kSnowToolsStatus, ControlKind::Static, L""},
 };
 
-// The snow modifier's parameters as its parameter table has them. The group boxes are the
-// dialog's layout, not the parameters', so they are not checked for these.
-std::vector<ParamUi> snowParamsFromTable() {
+// A class's parameters as its parameter table has them. The group boxes are the dialog's
+// layout, not the parameters', so they are not checked for these.
+template <class Record>
+std::vector<ParamUi> paramsFromTable(std::span<const wx::ParamRow<Record>> rows,
+                                     std::span<const wx::ParamRolloutRow> rollouts) {
     std::vector<ParamUi> out;
-    for (const wx::SnowParamRow& row : wx::snowParamRows()) {
+    for (const wx::ParamRow<Record>& row : rows) {
         int dialog = 0;
-        for (const wx::ParamRolloutRow& r : wx::kSnowRollouts)
+        for (const wx::ParamRolloutRow& r : rollouts)
             if (r.map == row.map) dialog = r.dialogId;
         const Shape shape = row.kind == wx::ParamKind::Bool        ? Shape::Check
                             : row.kind == wx::ParamKind::Combo     ? Shape::Combo
                             : row.kind == wx::ParamKind::String    ? Shape::Edit
                             : row.kind == wx::ParamKind::NodeTable ? Shape::NodeList
+                            : row.kind == wx::ParamKind::Colour    ? Shape::Swatch
+                            : row.kind == wx::ParamKind::Node      ? Shape::PickButton
                                                                    : Shape::Spinner;
         static std::deque<std::string> names;  // ParamUi holds a plain pointer; a deque keeps them in place
         names.emplace_back();
@@ -101,77 +107,37 @@ std::vector<ParamUi> snowParamsFromTable() {
     return out;
 }
 
-// The rollouts' titles as the parameter table has them.
-std::vector<DialogTitle> snowTitlesFromTable() {
+std::vector<ParamUi> snowParamsFromTable() {
+    return paramsFromTable(wx::snowParamRows(), std::span<const wx::ParamRolloutRow>(wx::kSnowRollouts));
+}
+
+std::vector<ParamUi> fallParamsFromTable() {
+    return paramsFromTable(wx::fallParamRows(), std::span<const wx::ParamRolloutRow>(wx::kFallRollouts));
+}
+
+// The rollouts' titles as the parameter table has them; `skipDialog` is a shared rollout
+// that another resource file holds.
+std::vector<DialogTitle> titlesFromTable(std::span<const wx::ParamRolloutRow> rollouts, int skipDialog = 0) {
     std::vector<DialogTitle> out;
-    for (const wx::ParamRolloutRow& r : wx::kSnowRollouts) out.push_back({r.dialogId, UINT(r.titleId), r.title});
+    for (const wx::ParamRolloutRow& r : rollouts)
+        if (r.dialogId != skipDialog) out.push_back({r.dialogId, UINT(r.titleId), r.title});
     return out;
 }
 
-const ParamUi kFallParams[] = {
-    {"type", 2200, L"Type", Shape::Combo, 2401, 0, 3401, L"Falling", {4301, 4302, 4303}},
-    {"count", 2200, L"Type", Shape::Spinner, 2402, 2403, 3402, L"Count"},
-    {"seed", 2200, L"Type", Shape::Spinner, 2404, 2405, 3403, L"Seed"},
-    {"width", 2200, L"Volume", Shape::Spinner, 2406, 2407, 3404, L"Width"},
-    {"length", 2200, L"Volume", Shape::Spinner, 2408, 2409, 3405, L"Length"},
-    {"height", 2200, L"Volume", Shape::Spinner, 2410, 2411, 3406, L"Height"},
-    {"vpPercent", 2200, L"Display", Shape::Spinner, 2412, 2413, 3407, L"Viewport %"},
-    {"speed", 2201, L"Fall", Shape::Spinner, 2414, 2415, 3408, L"Fall speed (/s)"},
-    {"speedVar", 2201, L"Fall", Shape::Spinner, 2416, 2417, 3409, L"Speed random"},
-    {"windAngle", 2201, L"Wind", Shape::Spinner, 2418, 2419, 3410, L"Blows toward (deg)"},
-    {"windSpeed", 2201, L"Wind", Shape::Spinner, 2420, 2421, 3411, L"Wind speed (/s)"},
-    {"gust", 2201, L"Wind", Shape::Spinner, 2422, 2423, 3412, L"Gusts"},
-    {"turbulence", 2201, L"Turbulence", Shape::Spinner, 2424, 2425, 3413, L"Sway"},
-    {"turbFreq", 2201, L"Turbulence", Shape::Spinner, 2426, 2427, 3414, L"Sway frequency (Hz)"},
-    {"size", 2202, L"Flakes / drops", Shape::Spinner, 2428, 2429, 3415, L"Size"},
-    {"sizeVar", 2202, L"Flakes / drops", Shape::Spinner, 2430, 2431, 3416, L"Size random"},
-    {"tumble", 2202, L"Flakes / drops", Shape::Check, 2432, 0, 3417, L"Flakes tumble"},
-    {"matID", 2202, L"Flakes / drops", Shape::Spinner, 2433, 2434, 3418, L"Material ID"},
-    {"streak", 2202, L"Rain", Shape::Spinner, 2435, 2436, 3419, L"Streak (s of motion)"},
-    {"dropWidth", 2202, L"Rain", Shape::Spinner, 2437, 2438, 3420, L"Streak width"},
-    {"renderMode", 2203, L"Render", Shape::Combo, 2439, 0, 3421, L"Render as", {4304, 4305}},
-    {"color", 2203, L"Render", Shape::Swatch, 2440, 0, 3422, L"Colour"},
-    {"opacity", 2203, L"Render", Shape::Spinner, 2441, 2442, 3423, L"Opacity"},
-    {"brightness", 2203, L"Render", Shape::Spinner, 2443, 2444, 3424, L"Brightness"},
-    {"shutter", 2203, L"Render", Shape::Spinner, 2445, 2446, 3425, L"Snow motion smear (s)"},
-    {"hiddenByScene", 2203, L"Render", Shape::Check, 2447, 0, 3426, L"Hidden behind scene objects"},
-    {"vpMax", 2200, L"Display", Shape::Spinner, 2448, 2449, 3427, L"Viewport max"},
-    {"collide", 2204, L"Collisions", Shape::Check, 2450, 0, 3428, L"Stop at the scene (roofs, cars, ground)"},
-    {"splashHeight", 2204, L"Collisions", Shape::Spinner, 2451, 2452, 3429, L"Splash height"},
-    {"splashAmount", 2204, L"Collisions", Shape::Spinner, 2453, 2454, 3430, L"Splashes"},
-    {"dripAmount", 2204, L"Collisions", Shape::Spinner, 2455, 2456, 3431, L"Run-off from edges"},
-    {"fogDensity", 2204, L"Fog", Shape::Spinner, 2457, 2458, 3432, L"Fog (per km)"},
-    {"fogColor", 2204, L"Fog", Shape::Swatch, 2459, 0, 3433, L"Fog colour"},
-    {"fogFar", 2204, L"Fog", Shape::Spinner, 2460, 2461, 3434, L"Sky distance"},
-    {"lightGlow", 2204, L"Lights in the rain", Shape::Spinner, 2462, 2463, 3435, L"Lamp glow in the haze"},
-    {"glowRadius", 2204, L"Lights in the rain", Shape::Spinner, 2464, 2465, 3436, L"Glow size"},
-    {"rainGlint", 2204, L"Lights in the rain", Shape::Spinner, 2466, 2467, 3437, L"Drops lit by lamps"},
-    {"tornadoNode", 2205, L"Tarnwick Tornado", Shape::PickButton, 2468, 0, 3438, L"Tornado"},
-    {"tornadoFile", 2205, L"Tarnwick Tornado", Shape::Edit, 2469, 0, 3439, L"or wind file (.ttw)"},
-    {"tornadoInfluence", 2205, L"Tarnwick Tornado", Shape::Spinner, 2470, 2471, 3440, L"Influence"},
-    {"tornadoWindow", 2205, L"Tarnwick Tornado", Shape::Spinner, 2472, 2473, 3441, L"Carried for (s)"},
-    {"tornadoReach", 2205, L"Tarnwick Tornado", Shape::Spinner, 2474, 2475, 3442, L"Reach from the funnel"},
-};
 
 const StringText kFallItems[] = {
-    {4301, L"Snow"},
-    {4302, L"Rain"},
-    {4303, L"Sand / dust"},
-    {4304, L"GPU splats (fast, over the image)"},
-    {4305, L"Geometry (inside any renderer)"},
+    {wx::fallres::kTypeSnowText, L"Snow"},
+    {wx::fallres::kTypeRainText, L"Rain"},
+    {wx::fallres::kTypeSandText, L"Sand / dust"},
+    {wx::fallres::kRenderSplatsText, L"GPU splats (fast, over the image)"},
+    {wx::fallres::kRenderGeometryText, L"Geometry (inside any renderer)"},
+    {wx::fallres::kTornadoPickPrompt, L"Tornado"},
 };
 
-const DialogTitle kFallTitles[] = {
-    {2200, 2300, L"Tarnwick Weather Fall"},
-    {2201, 2301, L"Motion"},
-    {2202, 2302, L"Look"},
-    {2203, 2303, L"Render"},
-    {2204, 2304, L"Collisions, splashes & fog"},
-    {2205, 2305, L"Tornado wind"},
-};
 
 const CommandControl kFallCommands[] = {
-    {2205, 2468, ControlKind::Button, L"None"},  // the pick button's caption until a node is picked
+    // The pick button's caption until a node is picked.
+    {wx::fallres::kTornadoDialog, wx::fallParamRow(wx::kFallTornadoNode).controls[0], ControlKind::Button, L"None"},
     {7560, 7561, ControlKind::Button, L"Add to the last render"},
     {7560, 7562, ControlKind::Button, L"Render this frame alone..."},
     {7560, 7563, ControlKind::Button, L"Over a sequence..."},
@@ -374,7 +340,7 @@ TEST_F(ResourceFile, SnowModifier) {
         if (r.dialogId != wx::snowres::kAboutDialog) dialogs.push_back(r.dialogId);
     checkDialogsHoldOnly(dialogs, params, kSnowCommands);
     checkCommands(kSnowCommands);
-    checkTitles(snowTitlesFromTable());
+    checkTitles(titlesFromTable(wx::kSnowRollouts));
     checkStrings(kSnowItems);
     ASSERT_NE(host::ui::findDialogResource(wx::kSnowToolsDialog), nullptr);
     EXPECT_EQ(host::ui::findDialogResource(wx::kSnowToolsDialog)->title, L"Snow - Tools");
@@ -382,12 +348,17 @@ TEST_F(ResourceFile, SnowModifier) {
 
 TEST_F(ResourceFile, FallObject) {
     ASSERT_NO_FATAL_FAILURE(load("weather_fall.json"));
-    for (const ParamUi& p : kFallParams) checkParam(p);
-    checkDialogsHoldOnly({2200, 2201, 2202, 2203, 2204, 2205, 7560}, kFallParams, kFallCommands);
+    const std::vector<ParamUi> params = fallParamsFromTable();
+    for (const ParamUi& p : params) checkParam(p);
+    std::vector<int> dialogs = {7560};
+    for (const wx::ParamRolloutRow& r : wx::kFallRollouts)
+        if (r.dialogId != wx::fallres::kAboutDialog) dialogs.push_back(r.dialogId);
+    checkDialogsHoldOnly(dialogs, params, kFallCommands);
     checkCommands(kFallCommands);
-    checkTitles(kFallTitles);
+    checkTitles(titlesFromTable(wx::kFallRollouts, wx::fallres::kAboutDialog));
     checkStrings(kFallItems);
-    EXPECT_EQ(stringText(2306), L"About / Help");  // its map 6, the shared About rollout
+    // Its map 6 is the shared About rollout, which another file holds; the title is its own.
+    EXPECT_EQ(stringText(UINT(wx::fallres::kAboutTitle)), L"About / Help");
     EXPECT_EQ(host::ui::findDialogResource(7560)->title, L"Fall - GPU render");
 }
 

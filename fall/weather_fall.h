@@ -1,0 +1,87 @@
+// WeatherFall: the box-shaped volume of falling snow, rain or sand. A host particle object
+// whose particles are the closed-form field of fall/fall_field.h, evaluated at the time
+// the host asks (viewport count, world space), optionally carried by a tornado's wind.
+// Its settings are one parameter block (fall/fall_params.h); nothing else is saved. The
+// particle arrays are a cache stamped with the time, the node's matrix and the wind they
+// were computed for. Main thread only, like the host's particle display; the per-particle
+// work runs on the thread pool.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "fall/fall_params.h"
+#include "fall/tornado_cache.h"
+#include "fall/tornado_wind.h"
+#include "fall/weather_fall_fp.h"
+#include "max/class_desc.h"
+#include "max/shape_particles.h"
+#include "plugin/scene_capture.h"
+
+class INode;
+
+namespace wx {
+
+ClassDesc2* GetFallDesc();
+
+class WeatherFall : public SimpleParticle, public WeatherFallFP {
+public:
+    WeatherFall();
+
+    Class_ID ClassID() override { return kWeatherFallClassID; }
+    SClass_ID SuperClassID() override { return GEOMOBJECT_CLASS_ID; }
+    void GetClassName(MSTR& s, bool localized = true) const override;
+    const MCHAR* GetObjectName(bool localized = true) override;
+
+    int NumRefs() override { return 1; }
+    RefTargetHandle GetReference(int i) override;
+    void SetReference(int i, RefTargetHandle t) override;
+    int NumSubs() override { return 1; }
+    Animatable* SubAnim(int i) override;
+    MSTR SubAnimName(int i, bool localized = true) override;
+    int NumParamBlocks() override { return 1; }
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock_ : nullptr; }
+    IParamBlock2* GetParamBlockByID(BlockID id) override;
+    RefTargetHandle Clone(RemapDir& remap) override;
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID, RefMessage message,
+                               BOOL propagate) override;
+    using SimpleParticle::GetInterface;
+    BaseInterface* GetInterface(Interface_ID id) override;
+
+    // The command panel: the particle base's own rollouts, then the block's seven.
+    void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
+    void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
+
+    // The particle object.
+    ObjectState Eval(TimeValue t) override;
+    void UpdateParticles(TimeValue t, INode* node) override;
+    void BuildEmitter(TimeValue t, Mesh& amesh) override;
+    Interval GetValidity(TimeValue t) override;
+
+    // The wind for t (requestExport: ask the tornado plug-in to write the picked node's
+    // file first). True when frames are loaded; `out` stays valid until the next fetch.
+    bool fetchTornadoWind(TimeValue t, bool requestExport, TornadoWind& out);
+
+    // The node that references this object (the first one found), or null.
+    INode* findNode();
+    // Times the particle arrays were recomputed since creation (the cache's test hook).
+    int particleUpdates() const { return updates_; }
+    const std::wstring& statusText() const { return status_; }
+    const std::wstring& tornadoStatus() const { return tornadoStatus_; }
+
+    // The mixin.
+    std::wstring fallStatus() override;
+
+private:
+    uint64_t stampKey(INode* node, const FallMatrix& m, const TornadoWind& wind) const;
+
+    IParamBlock2* pblock_ = nullptr;
+    std::wstring status_ = L"not rendered yet";
+    std::wstring runoffStatus_;  // " | run-off: ..." once the renderer has built drips
+    std::wstring tornadoStatus_ = L"no tornado";
+    TornadoWindCache windCache_;
+    uint64_t stampKey_ = 0;  // with tvalid/valid: the node, matrix and wind of the particles
+    int updates_ = 0;
+};
+
+}  // namespace wx

@@ -1,0 +1,97 @@
+// A picked tornado node: the fall asks the tornado plug-in (a script function) to export the
+// node's wind into the temporary folder, shows what the plug-in answered, and reads the file
+// it wrote. Without an export request the fetch only looks for the file.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "../fall/tornado_test_files.h"
+#include "fallmod_fixture.h"
+#include "host/builtin_objects.h"
+#include "host/script/interpreter.h"
+#include "host/script_engine.h"
+#include "utility/script_bridge.h"
+
+namespace {
+
+using fallmodtest::FallModTest;
+using host::script::Value;
+
+class FallExportTest : public FallModTest {
+protected:
+    void SetUp() override {
+        FallModTest::SetUp();
+        host::resetScriptEngine();
+        const char* old = getenv("TMPDIR");
+        oldTmp = old ? old : "";
+        tmp = std::filesystem::temp_directory_path() / ("wx_fallmod_export_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(tmp);
+        setenv("TMPDIR", tmp.c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldTmp.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp.c_str(), 1);
+        std::filesystem::remove_all(tmp);
+        host::resetScriptEngine();
+        FallModTest::TearDown();
+    }
+    std::filesystem::path tmp;
+    std::string oldTmp;
+};
+
+TEST_F(FallExportTest, PickedNodeIsExportedOnRequest) {
+    std::vector<std::wstring> calls;
+    // The tornado plug-in's command: writes three calm frames where it is told to.
+    host::scriptEngine().defineFunction(
+        L"tornadoCommand", [&calls](host::script::Interpreter&, const host::script::CallArgs& a) {
+            calls.push_back(a.positional.at(1).s);
+            const std::string path = MSTR(a.positional.at(2).s).ToUTF8();
+            tornadotest::writeBytes(path,
+                                    tornadotest::windFileBytes("TTWIND 1 3 10 24 100 140", tornadotest::calmFrames(3)));
+            return Value::string(L"wind written");
+        });
+    INode* tornado = ip->CreateObjectNode(host::createBox(10, 10, 10));
+    INode* node = addFall();
+    wx::WeatherFall* fall = fallOf(node);
+    fall->GetParamBlock(0)->SetValue(wx::kFallTornadoNode, 0, tornado);
+
+    wx::TornadoWind wind;
+    EXPECT_FALSE(fall->fetchTornadoWind(0, false, wind)) << "nothing exported yet";
+    EXPECT_TRUE(calls.empty());
+    const std::string expected =
+        (tmp / "TarnwickWeather" / ("tornado_" + std::to_string(tornado->GetHandle()) + ".ttw")).string();
+    EXPECT_EQ(fall->tornadoStatus(), L"tornado: no file yet " + MSTR::FromUTF8(expected.c_str()));
+
+    ASSERT_TRUE(fall->fetchTornadoWind(0, true, wind));
+    EXPECT_EQ(calls, std::vector<std::wstring>{L"exportwind"});
+    EXPECT_TRUE(std::filesystem::exists(expected));
+    EXPECT_EQ(wind.frameCount, 3);
+    EXPECT_EQ(wind.firstFrame, 10);
+    EXPECT_EQ(fall->fallStatus(),
+              L"tornado: wind written | tornado: 3 frames from 10, 100 units/m, influence 1.00, reach 30000");
+
+    // Influence 0 switches the wind off and leaves the status alone.
+    fall->GetParamBlock(0)->SetValue(wx::kFallTornadoInfluence, 0, 0.0f);
+    EXPECT_FALSE(fall->fetchTornadoWind(0, true, wind));
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(fall->tornadoStatus(), L"tornado: 3 frames from 10, 100 units/m, influence 1.00, reach 30000");
+}
+
+// Scripts reach the object's mixin and its parameters by their internal names.
+TEST_F(FallExportTest, ScriptsSeeTheMixinAndTheParameters) {
+    INode* node = addFall();
+    const std::wstring fall = wx::nodeRef(node);
+    std::wstring result;
+    ASSERT_TRUE(wx::runScript(fall + L".weatherFall.fallStatus()", &result)) << result;
+    EXPECT_EQ(result, L"not rendered yet | no tornado");
+    ASSERT_TRUE(wx::runScript(fall + L".color = (color 255 0 0)", &result)) << result;
+    ASSERT_TRUE(wx::runScript(fall + L".vpMax = 7", &result)) << result;
+    EXPECT_EQ(fallOf(node)->GetParamBlock(0)->GetColor(wx::kFallColor), Color(1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(particlesAt(node, 0).points.size(), 7u);
+}
+
+}  // namespace
