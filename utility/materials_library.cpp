@@ -1,6 +1,7 @@
 #include "utility/materials_library.h"
 
 #include "max/ifnpub.h"
+#include "utility/fall_library.h"
 #include "utility/snow_library.h"
 #include "utility/weather_materials.h"
 
@@ -18,6 +19,8 @@ enum : FunctionID {
     kCoverDialog,
     kPaint,
     kBake,
+    kMakeFall,
+    kRemoveFall,
     kGetLayerKind,
     kSetLayerKind,
 };
@@ -37,6 +40,9 @@ public:
         AppendFunction(kCoverDialog, L"coverDialog", 0, TYPE_TSTR, 0, {});
         AppendFunction(kPaint, L"paint", 0, TYPE_TSTR, 0, {{L"nodes", any}});
         AppendFunction(kBake, L"bake", 0, TYPE_TSTR, 0, {});
+        AppendFunction(kMakeFall, L"makeFall", 0, TYPE_TSTR, 0,
+                       {{L"boxMin", any}, {L"boxMax", any}, {L"pairs", any}, {L"rain", any}});
+        AppendFunction(kRemoveFall, L"removeFall", 0, TYPE_TSTR, 0, {});
         AppendProperty(kGetLayerKind, kSetLayerKind, L"layerKind", 0, any);
     }
 
@@ -63,6 +69,12 @@ protected:
                 return FPS_OK;
             case kBake:
                 result.LoadTSTR(bakeSnow(t));
+                return FPS_OK;
+            case kMakeFall:
+                result.LoadTSTR(makeFallObject(*p, t));
+                return FPS_OK;
+            case kRemoveFall:
+                result.LoadTSTR(removeFallObjects());
                 return FPS_OK;
             case kGetLayerKind:
                 result.LoadTSTR(layerKind());

@@ -81,6 +81,10 @@ void writeSlot(IParamBlock2* pb, const ParamDef& def, const FPValue& v, TimeValu
             if (v.type != TYPE_POINT3) throw ConversionError(v, L"Point3");
             pb->SetValue(def.ID, t, *v.p);
             return;
+        case TYPE_RGBA:
+            if (v.type != TYPE_COLOR) throw ConversionError(v, L"Color");
+            pb->SetValue(def.ID, t, Point3(v.clr->r, v.clr->g, v.clr->b));
+            return;
         case TYPE_STRING:
         case TYPE_FILENAME:
             if (v.type != TYPE_STRING) throw ConversionError(v, L"String");

@@ -23,9 +23,11 @@ constexpr ParamType2 TYPE_NAME = ParamType2(33);  // a script #name, its text in
 constexpr ParamType2 TYPE_FPVALUE = ParamType2(34);
 constexpr ParamType2 TYPE_INT64 = ParamType2(35);
 constexpr ParamType2 TYPE_DOUBLE = ParamType2(36);
+constexpr ParamType2 TYPE_COLOR = ParamType2(37);  // a colour, components 0..1, in `clr`
 // Any value, by value: a script argument arrives as the FPValue of its own kind (integer
 // TYPE_INT64, float TYPE_DOUBLE, true/false TYPE_BOOL, string TYPE_STRING, #name TYPE_NAME,
-// scene node TYPE_INODE, undefined a null TYPE_INODE, [x,y,z] TYPE_POINT3, array
+// scene node TYPE_INODE, undefined a null TYPE_INODE, [x,y,z] TYPE_POINT3, (color r g b)
+// TYPE_COLOR with the script's 0..255 components divided by 255, array
 // TYPE_FPVALUE_TAB_BV, anything else TYPE_VALUE), so the function decides what it accepts.
 constexpr ParamType2 TYPE_FPVALUE_BV = ParamType2(TYPE_FPVALUE | TYPE_BY_VAL);
 // An array of any values, by value: `fpv_tab` holds the items.
@@ -47,6 +49,7 @@ public:
     void LoadString(const std::wstring& text);  // TYPE_STRING
     void LoadTSTR(const std::wstring& text);    // TYPE_TSTR
     void LoadPoint3(const Point3& v);
+    void LoadColor(const Color& c);  // TYPE_COLOR
     void LoadNode(INode* node);
     void LoadName(const std::wstring& name);  // TYPE_NAME, without the '#'
     void LoadInt64(int64_t v);
@@ -66,6 +69,7 @@ public:
         MSTR* tstr;
         INode* n;
         Point3* p;
+        Color* clr;
         Value* v;
         int64_t i64;
         double dbl;

@@ -19,6 +19,8 @@ FPValue& FPValue::operator=(const FPValue& other) {
         LoadTSTR(*other.tstr);
     } else if (other.type == TYPE_POINT3) {
         LoadPoint3(*other.p);
+    } else if (other.type == TYPE_COLOR) {
+        LoadColor(*other.clr);
     } else if (other.type == TYPE_VALUE) {
         LoadValueText(other.text_);
     } else {
@@ -32,6 +34,7 @@ FPValue& FPValue::operator=(const FPValue& other) {
 void FPValue::Free() {
     if (type == TYPE_TSTR) delete tstr;
     if (type == TYPE_POINT3) delete p;
+    if (type == TYPE_COLOR) delete clr;
     if (type == TYPE_FPVALUE_TAB_BV) delete fpv_tab;
     type = TYPE_VOID;
     i64 = 0;
@@ -71,6 +74,12 @@ void FPValue::LoadPoint3(const Point3& v) {
     Free();
     type = TYPE_POINT3;
     p = new Point3(v);
+}
+
+void FPValue::LoadColor(const Color& c) {
+    Free();
+    type = TYPE_COLOR;
+    clr = new Color(c);
 }
 
 void FPValue::LoadNode(INode* node) {

@@ -90,6 +90,9 @@ void toAnyFPValue(const Value& v, FPValue& out, int depth) {
                 return;
             }
             break;
+        case Kind::Color:
+            out.LoadColor(Color(float(v.v[0] / 255.0), float(v.v[1] / 255.0), float(v.v[2] / 255.0)));
+            return;
         case Kind::Object:
             if (auto* node = dynamic_cast<NodeValue*>(v.object.get()); node && node->node()) {
                 out.LoadNode(node->node());
@@ -212,6 +215,8 @@ Value fromFPValue(const FPValue& v) {
             double c[3] = {v.p->x, v.p->y, v.p->z};
             return Value::point(c, 3);
         }
+        case TYPE_COLOR:
+            return Value::color(v.clr->r * 255.0, v.clr->g * 255.0, v.clr->b * 255.0);
         case TYPE_NAME:
             return Value::name(v.s ? v.s : L"");
         case TYPE_INT64:
