@@ -135,6 +135,8 @@ std::wstring describe(const FPValue& v) {
             return v.n ? L"node " + std::wstring(v.n->GetName()) : L"no node";
         case TYPE_POINT3:
             return L"point3 " + std::to_wstring(int(v.p->z));
+        case TYPE_COLOR:
+            return L"color " + std::to_wstring(int(v.clr->b * 255.0f + 0.5f)) + L"/255";
         case TYPE_VALUE:
             return L"value " + v.ValueText();
         case TYPE_FPVALUE_TAB_BV: {
@@ -185,7 +187,7 @@ TEST_F(ScriptTest, AnyValueArguments) {
         {L"AnyValues.describe 2.5", L"\"double 2.500000\""},
         {L"AnyValues.describe " + nodeRef(), L"\"node Box01\""},
         {L"AnyValues.describe #(1, #a, \"s\", false, undefined, [1,2,3], #(), (color 1 2 3))",
-         L"\"tab(int64 1; name a; string s; false; no node; point3 3; tab(); value (color 1 2 3))\""},
+         L"\"tab(int64 1; name a; string s; false; no node; point3 3; tab(); color 3/255)\""},
         {L"AnyValues.reject #(#depth)", L"ERROR -- Runtime error: rejected: #(#depth)"},
         {L"AnyValues.reject #(1.5, \"a\", (color 1 2 3), undefined)",
          L"ERROR -- Runtime error: rejected: #(1.5, \"a\", (color 1 2 3), undefined)"},
