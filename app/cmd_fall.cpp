@@ -186,7 +186,9 @@ int runFallParticles(const FallParticlesCommand& c) {
     }
     std::printf("wrote %s: %zu particles of \"%s\" at frame %g (%g s)\n", c.output.c_str(), particles.size(),
                 nameOf(node).c_str(), frame, double(t) / kTicksPerSecond);
-    if (!tornado.empty() && tornado != L"no tornado") std::printf("%s\n", host::toUtf8(tornado).c_str());
+    // Only a tornado that is set up has anything to say.
+    if (!tornado.empty() && tornado != L"no tornado" && tornado != L"tornado: no node / file")
+        std::printf("%s\n", host::toUtf8(tornado).c_str());
     return kExitOk;
 }
 

@@ -19,6 +19,7 @@
 #include "host/host_app.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
+#include "host/text.h"
 #include "max/inode.h"
 #include "max/interface.h"
 #include "max/object.h"
@@ -30,9 +31,12 @@ using namespace tweather;
 namespace {
 
 struct FallSpec {
+    FallSpec(const wchar_t* n, int c, float vp = 20.0f, std::string file = {})
+        : name(n), count(c), vpPercent(vp), tornadoFile(std::move(file)) {}
     const wchar_t* name;
     int count;
-    float vpPercent = 20.0f;
+    float vpPercent;
+    std::string tornadoFile;  // empty: no tornado
 };
 
 struct Row {
@@ -62,6 +66,8 @@ protected:
             pb->SetValue(wx::kFallCount, 0, falls[k].count);
             pb->SetValue(wx::kFallVpPercent, 0, falls[k].vpPercent);
             pb->SetValue(wx::kFallWindSpeed, 0, 40.0f);
+            if (!falls[k].tornadoFile.empty())
+                pb->SetValue(wx::kFallTornadoFile, 0, host::fromUtf8(falls[k].tornadoFile).c_str());
             INode* node = GetCOREInterface()->CreateObjectNode(obj);
             node->SetName(falls[k].name);
             Matrix3 tm = RotateZMatrix(0.5f + float(k));
@@ -231,11 +237,16 @@ TEST_F(FallCommandTest, PlyIsItsHeaderThenNineLittleEndianFloatsAParticle) {
 }
 
 TEST_F(FallCommandTest, SeveralFallsNeedNodeAndTheNamedOneIsWritten) {
-    const std::string scene = makeScene("two.scene", {{L"North", 20}, {L"South", 30}}, true);
+    const std::string scene = makeScene("two.scene", {{L"North", 20, 20.0f, path("north.ttw")}, {L"South", 30}}, true);
     FallParticlesCommand c = command(scene, "out.csv", "1");
     EXPECT_EQ(runQuietly(c), 2) << "several falls and no --node";
-    c.node = "South";
+    c.node = "North";
     std::string printed;
+    ASSERT_EQ(runQuietly(c, &printed), 0);
+    EXPECT_NE(printed.find(": 20 particles of \"North\""), std::string::npos) << printed;
+    EXPECT_NE(printed.find("\ntornado: no file yet " + path("north.ttw") + "\n"), std::string::npos)
+        << "a fall with a tornado set says how its wind stands: " << printed;
+    c.node = "South";
     ASSERT_EQ(runQuietly(c, &printed), 0);
     EXPECT_NE(printed.find(": 30 particles of \"South\""), std::string::npos) << printed;
     for (const char* bad : {"West", "box"}) {
