@@ -97,20 +97,22 @@ int pickFall(const FallParticlesCommand& c, INode*& picked) {
     return 0;
 }
 
-// Percentages on a terminal for large counts; nothing otherwise.
+// What the command is doing, on a terminal only, for counts large enough to wait for;
+// the count is unknown until the evaluation, so that step is shown whatever the count.
 class Progress {
 public:
     explicit Progress(size_t total) : total_(total), shown_(total >= kProgressFrom && isatty(STDERR_FILENO)) {}
     ~Progress() {
         if (shown_) std::fprintf(stderr, "\r\033[K");
     }
-    void say(const char* what) const {
-        if (shown_) std::fprintf(stderr, "\r\033[Kfall: %s %zu particles", what, total_);
+    void computing() const {
+        if (shown_) std::fprintf(stderr, "\r\033[Kfall: computing the particles");
     }
     WriteProgress writing() const {
         if (!shown_) return {};
-        return
-            [total = total_](size_t done) { std::fprintf(stderr, "\r\033[Kfall: writing %zu%%", done * 100 / total); };
+        return [total = total_](size_t done) {
+            std::fprintf(stderr, "\r\033[Kfall: writing %zu particles: %zu%%", total, done * 100 / total);
+        };
     }
 
 private:
@@ -174,7 +176,7 @@ int runFallParticles(const FallParticlesCommand& c) {
     std::wstring tornado;
     {
         Progress computing(kProgressFrom);
-        computing.say("computing");
+        computing.computing();
         tornado = fall->evaluateWorld(t, node, c.viewport, c.exact, true, particles);
     }
     Progress progress(particles.size());
