@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cmd_example.h"
+#include "app/cmd_fall.h"
 #include "app/cmd_png_test.h"
 #include "app/cmd_render.h"
 #include "app/cmd_scene.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<SceneCli>(app));
     commands.push_back(std::make_unique<ScriptCli>(app));
     commands.push_back(std::make_unique<RenderCli>(app));
+    commands.push_back(std::make_unique<FallCli>(app));
     commands.push_back(std::make_unique<ExampleCli>(app));
 
     try {

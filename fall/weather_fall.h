@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fall/fall_params.h"
 #include "fall/tornado_cache.h"
@@ -71,6 +72,8 @@ public:
 
     // The mixin.
     std::wstring fallStatus() override;
+    std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
+                               std::vector<FallParticle>& out) override;
 
 private:
     uint64_t stampKey(INode* node, const FallMatrix& m, const TornadoWind& wind) const;

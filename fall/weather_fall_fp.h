@@ -1,11 +1,17 @@
 // The fall object's function-publishing mixin "weatherFall": what scripts and the render
-// commands call on one fall object. fallStatus answers the object's status texts; the
+// commands call on one fall object. fallStatus answers the object's status texts;
+// evaluateWorld hands whole evaluations to programs that load the plug-in (the command
+// line), so they reach the object's parameters and tornado wind through its own code. The
 // render functions join as the GPU renderer's commands are built. Main thread only.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "fall/fall_field.h"
 #include "max/ifnpub.h"
+
+class INode;
 
 namespace wx {
 
@@ -20,6 +26,15 @@ public:
     // The status text, the run-off line (empty or " | run-off: ..."), " | " and the tornado
     // status.
     virtual std::wstring fallStatus() = 0;
+
+    // Every particle's world state at t (velocities in units per second), computed from the
+    // object's parameters at t and node's matrix at t (null: the node that references the
+    // object). viewport: the viewport's count, else the render count. exact: the scalar
+    // reference field, else the batch path the viewport uses. requestExport: the tornado
+    // fetch asks the tornado plug-in to write the picked node's wind first, as renders do.
+    // Leaves `out` empty when the thread pool cannot start. Answers the tornado status.
+    virtual std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
+                                       std::vector<FallParticle>& out) = 0;
 
 protected:
     FPStatus _dispatch_fn(FunctionID fid, TimeValue t, FPValue& result, FPParams* p) override;

@@ -118,6 +118,33 @@ void WeatherFall::UpdateParticles(TimeValue t, INode* node) {
     ++updates_;
 }
 
+std::wstring WeatherFall::evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
+                                       std::vector<FallParticle>& out) {
+    out.clear();
+    if (!node) node = findNode();
+    const FallMatrix m = node ? fallMatrix(node->GetObjectTM(t)) : FallMatrix{};
+    TornadoWind wind;
+    fetchTornadoWind(t, requestExport, wind);
+    const FallCountMode mode = viewport ? FallCountMode::Viewport : FallCountMode::Render;
+    const FallParams p = makeFallParams(readFallInputs(pblock_, t), mode);
+    const float seconds = float(t) / kTicksPerSecond;
+    const TornadoDriftWind drift{wind};
+    try {
+        out.resize(size_t(std::max<int64_t>(p.count, 0)));
+        FallParticle* dst = out.data();
+        if (drift.active())
+            parallelFor(out.size(), [&](size_t i) { dst[i] = fallWorldWithDrift(p, i, seconds, m, drift); });
+        else if (exact)
+            parallelFor(out.size(), [&](size_t i) { dst[i] = fallWorld(p, i, seconds, m); });
+        else
+            fallWorldParallel(p, out.size(), seconds, m, dst);
+    } catch (const std::exception&) {
+        // Out of memory or out of threads: no particles rather than an exception into the host.
+        out.clear();
+    }
+    return tornadoStatus_;
+}
+
 bool WeatherFall::fetchTornadoWind(TimeValue t, bool requestExport, TornadoWind& out) {
     TornadoFetchInputs in;
     Interval ignored = FOREVER;

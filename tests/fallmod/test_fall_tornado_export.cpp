@@ -81,6 +81,44 @@ TEST_F(FallExportTest, PickedNodeIsExportedOnRequest) {
     EXPECT_EQ(fall->tornadoStatus(), L"tornado: 3 frames from 10, 100 units/m, influence 1.00, reach 30000");
 }
 
+// A whole evaluation for a program asks for the export as a render does, counts the render
+// set (or the viewport's share) and carries the particles on the wind it read.
+TEST_F(FallExportTest, EvaluateWorldExportsFirstAndCountsByMode) {
+    int exports = 0;
+    host::scriptEngine().defineFunction(
+        L"tornadoCommand", [&exports](host::script::Interpreter&, const host::script::CallArgs& a) {
+            ++exports;
+            tornadotest::writeBytes(MSTR(a.positional.at(2).s).ToUTF8(),
+                                    tornadotest::windFileBytes("TTWIND 1 3 10 24 100 140", tornadotest::calmFrames(3)));
+            return Value::string(L"wind written");
+        });
+    INode* tornado = ip->CreateObjectNode(host::createBox(10, 10, 10));
+    INode* node = addFall();
+    wx::WeatherFall* fall = fallOf(node);
+    fall->GetParamBlock(0)->SetValue(wx::kFallTornadoNode, 0, tornado);
+    fall->GetParamBlock(0)->SetValue(wx::kFallCount, 0, 100);
+
+    std::vector<wx::FallParticle> out;
+    const std::wstring status = fall->evaluateWorld(480, node, false, true, true, out);
+    EXPECT_EQ(exports, 1);
+    EXPECT_EQ(status, L"tornado: 3 frames from 10, 100 units/m, influence 1.00, reach 30000");
+    ASSERT_EQ(out.size(), 100u);
+    // Calm frames carry nothing: the field itself, under the node's (identity) matrix.
+    wx::FallInputs in;
+    in.count = 100;
+    const wx::FallParams p = wx::makeFallParams(in, wx::FallCountMode::Render);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const wx::FallParticle want = wx::fallWorld(p, i, 0.1f, wx::FallMatrix{});
+        EXPECT_EQ(out[i].pos.x, want.pos.x) << i;
+        EXPECT_EQ(out[i].pos.z, want.pos.z) << i;
+        EXPECT_EQ(out[i].age, want.age) << i;
+    }
+
+    EXPECT_EQ(fall->evaluateWorld(480, node, true, false, false, out), status);
+    EXPECT_EQ(exports, 1) << "no export without the request";
+    EXPECT_EQ(out.size(), 20u) << "20% of 100";
+}
+
 // Scripts reach the object's mixin and its parameters by their internal names.
 TEST_F(FallExportTest, ScriptsSeeTheMixinAndTheParameters) {
     INode* node = addFall();
