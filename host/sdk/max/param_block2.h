@@ -141,6 +141,7 @@ struct ParamDef {
     std::vector<int> vals;           // stored value per combo item (default 0..n-1)
     Class_ID class_filter;
     SClass_ID sclass_filter = 0;
+    StringResID prompt = 0;  // p_prompt: what a pick-node button asks the user while picking
 
     bool animatable() const { return (flags & P_ANIMATABLE) != 0; }
 
@@ -171,6 +172,10 @@ struct ParamDef {
     }
     ParamDef& ClassFilter(Class_ID id) {
         class_filter = id;
+        return *this;
+    }
+    ParamDef& Prompt(StringResID id) {
+        prompt = id;
         return *this;
     }
 };
