@@ -3,8 +3,12 @@
 // a cancelled or unfit pick sets nothing.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "host/class_registry.h"
 #include "host/scene.h"
+#include "host/scene_file.h"
 #include "host/ui_model.h"
 #include "host/undo_history.h"
 #include "max/class_desc.h"
@@ -100,6 +104,8 @@ protected:
         rollout = host::ui::findRollout(kDialog);
     }
     void TearDown() override {
+        AnimateOff();
+        GetCOREInterface()->SetTime(0);
         gDesc.EndEditParams(GetCOREInterface(), owner, END_EDIT_REMOVEUI, nullptr);
         host::ui::setPickResponder(nullptr);
         host::replaceScene(nullptr);
@@ -184,6 +190,49 @@ TEST_F(ParamMapPickers, UndoTakesPicksBackThroughTheSavedScene) {
     ASSERT_TRUE(host::undo());
     ASSERT_TRUE(host::undo());  // the colour pick
     EXPECT_EQ(pickerOf(own)->pb->GetColor(kTint), Color(0.9f, 0.92f, 0.95f));
+}
+
+TEST_F(ParamMapPickers, AnimatedColoursKeyFollowTheSliderAndSurviveASavedScene) {
+    Interface* ip = GetCOREInterface();
+    AnimateOn();
+    ip->SetTime(4800);
+    ASSERT_TRUE(host::ui::pickColor(rollout, kTintSwatch, Color(0.1f, 0.12f, 0.15f)));
+    AnimateOff();
+    // The first key keeps the old colour at frame 0; between the keys it blends linearly.
+    EXPECT_EQ(owner->pb->GetColor(kTint, 0), Color(0.9f, 0.92f, 0.95f));
+    EXPECT_EQ(owner->pb->GetColor(kTint, 4800), Color(0.1f, 0.12f, 0.15f));
+    Interval valid = FOREVER;
+    Point3 mid;
+    ASSERT_TRUE(owner->pb->GetValue(kTint, 2400, mid, valid));
+    EXPECT_NEAR(mid.x, 0.5f, 1e-6f);
+    EXPECT_NEAR(mid.z, 0.55f, 1e-6f);
+    EXPECT_EQ(valid.Start(), 2400);
+    EXPECT_EQ(valid.End(), 2400);
+    EXPECT_TRUE(owner->pb->IsAnimated(kTint));
+    ip->SetTime(2400);
+    Color shown = host::ui::swatchColor(rollout, kTintSwatch);
+    EXPECT_NEAR(shown.r, 0.5f, 1e-6f);
+    // A Point3 parameter that is not animatable keeps one value whatever Auto Key says.
+    AnimateOn();
+    ASSERT_TRUE(host::ui::pickColor(rollout, kGlowSwatch, Color(0.0f, 1.0f, 0.0f)));
+    AnimateOff();
+    EXPECT_FALSE(owner->pb->IsAnimated(kGlow));
+    EXPECT_EQ(owner->pb->GetPoint3(kGlow, 0), Point3(0.0f, 1.0f, 0.0f));
+
+    // The keys go to the scene file and come back.
+    const ULONG own = ownNode->GetHandle();
+    const std::string path = testing::TempDir() + "keyed_colour.scene";
+    std::string error;
+    ASSERT_TRUE(host::saveScene(path, error)) << error;
+    ASSERT_TRUE(host::loadScene(path, error)) << error;
+    std::remove(path.c_str());
+    Picker* loaded = pickerOf(own);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(loaded, owner);
+    EXPECT_TRUE(loaded->pb->IsAnimated(kTint));
+    EXPECT_EQ(loaded->pb->GetColor(kTint, 0), Color(0.9f, 0.92f, 0.95f));
+    EXPECT_EQ(loaded->pb->GetColor(kTint, 4800), Color(0.1f, 0.12f, 0.15f));
+    EXPECT_EQ(loaded->pb->GetPoint3(kGlow), Point3(0.0f, 1.0f, 0.0f));
 }
 
 TEST_F(ParamMapPickers, UnfitPicksAreRefused) {
