@@ -57,7 +57,7 @@ Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, T
             return (d.type & ~TYPE_TAB) == TYPE_BOOL ? Json(v != 0) : Json(v);
         }
         case PBValueKind::Point3:
-            return point(s.p);
+            return point(pb->GetPoint3(d.ID, t, tab));
         case PBValueKind::String:
             return host::toUtf8(s.s);
         case PBValueKind::Ref: {

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "max/point3.h"
 #include "max/win_ui.h"
+
+class INode;
 
 namespace host::ui {
 
@@ -83,16 +86,28 @@ bool selectItem(HWND rollout, int controlId, int index);
 bool typeText(HWND rollout, int controlId, const std::wstring& text);
 std::wstring controlText(HWND rollout, int controlId);
 std::vector<std::wstring> listItems(HWND rollout, int controlId);
+// Colour swatches: the colour shown, and a user's final pick in the colour picker (the
+// swatch shows it and sends CC_COLOR_CHANGE). False when the control is missing, disabled or
+// no swatch.
+Color swatchColor(HWND rollout, int controlId);
+bool setSwatchColor(HWND rollout, int controlId, const Color& colour);
+bool pickColor(HWND rollout, int controlId, const Color& colour);
 
 // Open/save dialogs: the responder gets (save?, title) and answers a path, or nothing to cancel.
 using FileResponder = std::function<bool(bool save, const std::wstring& title, std::wstring& path)>;
 void setFileResponder(FileResponder responder);
+// Picking a node in a viewport (a pick-node button's pick mode): the responder gets the
+// prompt the status bar would show and answers the node clicked, or null to cancel. Without
+// a responder every pick is cancelled.
+using PickResponder = std::function<INode*(const std::wstring& prompt)>;
+void setPickResponder(PickResponder responder);
+INode* askPick(const std::wstring& prompt);
 struct ShellCall {
     std::wstring operation, file, parameters;
 };
 const std::vector<ShellCall>& shellCalls();
 
-// Closes every rollout and forgets resources, strings, the responder and the shell record.
+// Closes every rollout and forgets resources, strings, the responders and the shell record.
 void resetUi();
 
 }  // namespace host::ui

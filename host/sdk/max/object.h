@@ -6,6 +6,7 @@
 
 #include "max/class_desc.h"
 #include "max/mesh.h"
+#include "max/mouse_callback.h"
 #include "max/reference.h"
 
 class INode;
@@ -40,6 +41,9 @@ public:
     virtual const MCHAR* GetObjectName(bool localized = true);
     virtual void BeginEditParams(IObjParam*, ULONG, Animatable*) {}
     virtual void EndEditParams(IObjParam*, ULONG, Animatable*) {}
+    // The callback that places a new instance with the mouse; null: the class is not created
+    // in viewports. The object keeps it (usually one shared static instance).
+    virtual CreateMouseCallBack* GetCreateMouseCallBack() { return nullptr; }
 };
 
 class Object : public BaseObject {

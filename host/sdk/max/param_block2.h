@@ -3,7 +3,7 @@
 // holds one object's values. Descriptors are built with a builder instead of the SDK's
 // varargs constructor. Declaration order (the index) is kept apart from the ParamID that
 // scenes store. A set value is clamped to the parameter's range, as the host's spinners do.
-// Animatable float and int parameters hold linear keys. Main thread only.
+// Animatable float, int, point and colour parameters hold linear keys. Main thread only.
 #pragma once
 
 #include <initializer_list>
@@ -142,6 +142,7 @@ struct ParamDef {
     StringResID prompt = 0;          // a pick-node button's prompt while the user picks
     Class_ID class_filter;
     SClass_ID sclass_filter = 0;
+    StringResID prompt = 0;  // p_prompt: what a pick-node button asks the user while picking
 
     bool animatable() const { return (flags & P_ANIMATABLE) != 0; }
 
@@ -176,6 +177,10 @@ struct ParamDef {
     }
     ParamDef& ClassFilter(Class_ID id) {
         class_filter = id;
+        return *this;
+    }
+    ParamDef& Prompt(StringResID id) {
+        prompt = id;
         return *this;
     }
 };
@@ -215,12 +220,13 @@ private:
     std::vector<ParamDef> params_;
 };
 
-// One stored value (one per table element; non-table parameters have exactly one). Float
-// and int parameters keep their value in the track of their kind (keyed when animated).
+// One stored value (one per table element; non-table parameters have exactly one). Float,
+// int, point and colour parameters keep their value in the track of their kind (keyed when
+// animated).
 struct PB2Slot {
     KeyTrack<float> f;
     KeyTrack<int> i;
-    Point3 p;
+    KeyTrack<Point3> p;
     std::wstring s;
     ReferenceTarget* ref = nullptr;
 };

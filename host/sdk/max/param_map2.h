@@ -57,6 +57,8 @@ private:
     void showParam(const ParamDef& def);
     void fillComboItems(const ParamDef& def);
     void onCommand(int controlId, WORD code);
+    void onColorChange(int controlId);
+    void pickNode(const ParamDef& def);
     bool applyFromControl(const ParamDef& def, int controlId, WORD code);
     template <class T>
     void commit(const ParamDef& def, T value, int tabIndex);

@@ -8,6 +8,7 @@
 
 #include "max/box3.h"
 #include "max/interval.h"
+#include "max/ipoint2.h"
 #include "max/point3.h"
 #include "max/render.h"
 
@@ -19,10 +20,6 @@ enum RefFrame { REF_CAMERA = 0, REF_WORLD = 1, REF_OBJECT = 2 };
 
 constexpr int SCMODE_NORMAL = 0;
 constexpr int SCMODE_SHADOW = 1;
-
-struct IPoint2 {
-    int x = 0, y = 0;
-};
 
 class ShadeOutput {
 public:

@@ -17,6 +17,10 @@ using DLGPROC = INT_PTR (*)(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_USER = 0x0400;
+// A colour swatch tells its dialog that the user changed its colour: LOWORD(wParam) is the
+// swatch's id, HIWORD(wParam) TRUE once the pick is final (the button let go).
+constexpr UINT CC_COLOR_CHANGE = WM_USER + 603;
 constexpr WORD BN_CLICKED = 0;
 constexpr WORD CBN_SELCHANGE = 1;
 constexpr WORD LBN_SELCHANGE = 1;

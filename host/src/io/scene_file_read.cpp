@@ -202,7 +202,7 @@ private:
                 s.f.value = float(s.i.value);
                 break;
             case PBValueKind::Point3:
-                s.p = point3(v, vp);
+                s.p.value = point3(v, vp);
                 break;
             case PBValueKind::String:
                 if (!v.is_string()) refuse(vp, "expected a string");
@@ -223,15 +223,21 @@ private:
         }
         if (auto it = j.find("keys"); it != j.end()) {
             const Json& keys = array(*it, path + ".keys");
-            if (ValueKindOf(type) != PBValueKind::Float && !isInt) refuse(path + ".keys", "only numbers have keys");
+            const bool isPoint = ValueKindOf(type) == PBValueKind::Point3;
+            if (ValueKindOf(type) != PBValueKind::Float && !isInt && !isPoint)
+                refuse(path + ".keys", "only numbers, points and colours have keys");
             for (size_t i = 0; i < keys.size(); ++i) {
                 std::string kp = path + ".keys[" + std::to_string(i) + "]";
                 if (!keys[i].is_array() || keys[i].size() != 2) refuse(kp, "expected [time, value]");
                 TimeValue t = TimeValue(integer(keys[i][0], kp + "[0]", INT_MIN + 1, INT_MAX));
-                if (i > 0 && t <= (isInt ? s.i.keys.back().t : s.f.keys.back().t))
-                    refuse(kp, "key times must increase");
+                TimeValue last = isInt     ? (s.i.keys.empty() ? 0 : s.i.keys.back().t)
+                                 : isPoint ? (s.p.keys.empty() ? 0 : s.p.keys.back().t)
+                                           : (s.f.keys.empty() ? 0 : s.f.keys.back().t);
+                if (i > 0 && t <= last) refuse(kp, "key times must increase");
                 if (isInt)
                     s.i.keys.push_back({t, int(integer(keys[i][1], kp + "[1]", INT_MIN, INT_MAX))});
+                else if (isPoint)
+                    s.p.keys.push_back({t, point3(keys[i][1], kp + "[1]")});
                 else
                     s.f.keys.push_back({t, float(number(keys[i][1], kp + "[1]"))});
             }

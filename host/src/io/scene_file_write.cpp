@@ -60,7 +60,7 @@ private:
             case PBValueKind::Int:
                 return n;
             case PBValueKind::Point3:
-                return toJson(s.p);
+                return toJson(s.p.value);
             case PBValueKind::String:
                 return toUtf8(s.s);
             case PBValueKind::Ref:
@@ -83,6 +83,8 @@ private:
                 Json keys = Json::array();
                 if (ValueKindOf(d.type) == PBValueKind::Int)
                     for (const auto& k : s.i.keys) keys.push_back(Json::array({k.t, k.v}));
+                else if (ValueKindOf(d.type) == PBValueKind::Point3)
+                    for (const auto& k : s.p.keys) keys.push_back(Json::array({k.t, toJson(k.v)}));
                 else
                     for (const auto& k : s.f.keys) keys.push_back(Json::array({k.t, k.v}));
                 if (!keys.empty()) slot["keys"] = std::move(keys);

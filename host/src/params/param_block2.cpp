@@ -24,6 +24,12 @@ int clampI(const ParamDef& d, int v) {
     return std::clamp(v, std::min(d.irange_lo, d.irange_hi), std::max(d.irange_lo, d.irange_hi));
 }
 
+Point3 clampP(const ParamDef& d, Point3 p) {
+    if (d.has_range)
+        for (int k = 0; k < 3; ++k) p[k] = clampF(d, p[k]);
+    return p;
+}
+
 }  // namespace
 
 void AnimateOn() {
@@ -65,7 +71,7 @@ PB2Slot IParamBlock2::defaultSlot(const ParamDef& d) const {
     PB2Slot s;
     s.f.value = d.def_f;
     s.i.value = baseType(d.type) == TYPE_BOOL ? (d.def_i != 0) : d.def_i;
-    s.p = d.def_p;
+    s.p.value = d.def_p;
     s.s = d.def_s;
     return s;
 }
@@ -124,12 +130,12 @@ BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, int& v, Interval& valid, in
     return TRUE;
 }
 
-BOOL IParamBlock2::GetValue(ParamID id, TimeValue, Point3& v, Interval&, int tabIndex) {
+BOOL IParamBlock2::GetValue(ParamID id, TimeValue t, Point3& v, Interval& valid, int tabIndex) {
     const ParamDef* d = nullptr;
     Store* st = find(id, tabIndex, &d);
     v = Point3();
     if (!st || ValueKindOf(d->type) != PBValueKind::Point3) return FALSE;
-    v = st->slots[tabIndex].p;
+    v = st->slots[tabIndex].p.At(t, &valid);
     return TRUE;
 }
 
@@ -194,14 +200,15 @@ BOOL IParamBlock2::SetValue(ParamID id, TimeValue t, int v, int tabIndex) {
     return setScalar(id, t, float(v), v, true, tabIndex);
 }
 
-BOOL IParamBlock2::SetValue(ParamID id, TimeValue, const Point3& v, int tabIndex) {
+BOOL IParamBlock2::SetValue(ParamID id, TimeValue t, const Point3& v, int tabIndex) {
     const ParamDef* d = nullptr;
     Store* st = find(id, tabIndex, &d);
     if (!st || ValueKindOf(d->type) != PBValueKind::Point3) return FALSE;
-    Point3 p = v;
-    if (d->has_range)
-        for (int k = 0; k < 3; ++k) p[k] = clampF(*d, p[k]);
-    st->slots[tabIndex].p = p;
+    KeyTrack<Point3>& track = st->slots[tabIndex].p;
+    if (!d->animatable())
+        track.value = clampP(*d, v);
+    else
+        track.Set(t, clampP(*d, v), Animating(), [&](Point3& key, Point3 delta) { key = clampP(*d, key + delta); });
     notifyChanged(id);
     return TRUE;
 }
@@ -336,8 +343,14 @@ bool IParamBlock2::IsAnimated(ParamID id, int tabIndex) {
     const auto& s = Slots(id);
     if (tabIndex < 0 || tabIndex >= int(s.size())) return false;
     const PB2Slot& slot = s[tabIndex];
-    bool isInt = ValueKindOf(GetParamDef(id).type) == PBValueKind::Int;
-    return (isInt ? slot.i.keys.size() : slot.f.keys.size()) >= 2;
+    switch (ValueKindOf(GetParamDef(id).type)) {
+        case PBValueKind::Int:
+            return slot.i.keys.size() >= 2;
+        case PBValueKind::Point3:
+            return slot.p.keys.size() >= 2;
+        default:
+            return slot.f.keys.size() >= 2;
+    }
 }
 
 void IParamBlock2::RestoreSlots(ParamID id, std::vector<PB2Slot> slots) {

@@ -84,6 +84,7 @@ template void IParamMap2::commit<float>(const ParamDef&, float, int);
 template void IParamMap2::commit<int>(const ParamDef&, int, int);
 template void IParamMap2::commit<Point3>(const ParamDef&, Point3, int);
 template void IParamMap2::commit<const MCHAR*>(const ParamDef&, const MCHAR*, int);
+template void IParamMap2::commit<INode*>(const ParamDef&, INode*, int);
 
 void IParamMap2::onCommand(int controlId, WORD code) {
     if (!pb_ || !desc_) return;
@@ -107,6 +108,9 @@ INT_PTR IParamMap2::dialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
             break;
         case WM_COMMAND:
             map->onCommand(LOWORD(wParam), HIWORD(wParam));
+            break;
+        case CC_COLOR_CHANGE:
+            if (HIWORD(wParam)) map->onColorChange(LOWORD(wParam));  // only a final pick is a change
             break;
         default:
             break;

@@ -1,7 +1,8 @@
 // How a parameter map shows a value in each kind of control and reads a user's edit back:
 // spinners (the text of their buddy edit boxes), check boxes, radio buttons, int combo
-// boxes, edit boxes and node list boxes. Angles show degrees and fractions percent, as the
-// host's spinners do; text that is no number puts the old value back.
+// boxes, edit boxes, node list boxes, colour swatches and pick-node buttons. Angles show
+// degrees and fractions percent, as the host's spinners do; text that is no number puts the
+// old value back.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -11,10 +12,12 @@
 #include <limits>
 #include <string>
 
+#include "host/scene.h"
 #include "host/ui_model.h"
 #include "max/hold.h"
 #include "max/inode.h"
 #include "max/interface.h"
+#include "max/object.h"
 #include "max/param_map2.h"
 
 namespace {
@@ -65,6 +68,21 @@ bool parseNumber(const std::wstring& text, double& out) {
     while (*end && std::iswspace(wint_t(*end))) ++end;
     if (*end) return false;
     out = v;
+    return true;
+}
+
+// What a pick-node button shows while no node is picked.
+constexpr const MCHAR* kNoNodeCaption = L"None";
+
+// A picked node must be in the open scene, pass the parameter's class filters and not be the
+// node of the block's own object (the block would then reference its owner's node, a loop).
+bool pickable(const ParamDef& def, INode* node, ReferenceMaker* owner) {
+    if (!node || node->IsRootNode() || host::currentScene().findByHandle(node->GetHandle()) != node) return false;
+    Object* obj = node->GetObjectRef();
+    Object* base = obj ? obj->FindBaseObject() : nullptr;
+    if (owner && (obj == owner || base == owner)) return false;
+    if (def.class_filter != Class_ID() && (!base || base->ClassID() != def.class_filter)) return false;
+    if (def.sclass_filter != 0 && (!base || base->SuperClassID() != def.sclass_filter)) return false;
     return true;
 }
 
@@ -140,9 +158,41 @@ void IParamMap2::showParam(const ParamDef& def) {
             }
             break;
         }
+        case TYPE_COLORSWATCH:
+            host::ui::setSwatchColor(hwnd_, def.ctrl_ids[0], pb_->GetColor(def.ID, t));
+            break;
+        case TYPE_PICKNODEBUTTON: {
+            INode* node = pb_->GetINode(def.ID, t);
+            SetDlgItemTextW(hwnd_, def.ctrl_ids[0], node ? node->GetName() : kNoNodeCaption);
+            break;
+        }
         default:
-            break;  // colour swatches and map, material and pick buttons have no text here
+            break;  // map and material buttons have no text here
     }
+}
+
+void IParamMap2::onColorChange(int controlId) {
+    if (!pb_ || !desc_) return;
+    for (int i = 0; i < desc_->Count(); ++i) {
+        const ParamDef& def = desc_->paramdefs(i);
+        if (def.ctrl_map != mapId_ || def.ctrl_type != TYPE_COLORSWATCH || def.ctrl_ids.empty() ||
+            def.ctrl_ids[0] != controlId || ValueKindOf(def.type) != PBValueKind::Point3)
+            continue;
+        commit(def, Point3(host::ui::swatchColor(hwnd_, controlId)), 0);
+        return;
+    }
+}
+
+// The button's pick mode: the status bar shows the parameter's prompt (its label when the
+// string table lacks it) and the node clicked is set; a cancelled or refused pick sets nothing.
+void IParamMap2::pickNode(const ParamDef& def) {
+    const std::wstring* prompt = def.prompt != 0 ? host::ui::findString(UINT(def.prompt)) : nullptr;
+    INode* node = host::ui::askPick(prompt ? *prompt : def.label);
+    if (!pb_ || !pickable(def, node, pb_->GetOwner())) {
+        if (pb_) showParam(def);
+        return;
+    }
+    commit(def, node, 0);
 }
 
 bool IParamMap2::applyFromControl(const ParamDef& def, int controlId, WORD code) {
@@ -210,6 +260,10 @@ bool IParamMap2::applyFromControl(const ParamDef& def, int controlId, WORD code)
                 commit(def, host::ui::controlText(hwnd_, controlId).c_str(), 0);
             else
                 typedNumber(0);
+            return true;
+        case TYPE_PICKNODEBUTTON:
+            if (ids[0] != controlId || code != BN_CLICKED || ValueKindOf(def.type) != PBValueKind::Ref) return false;
+            pickNode(def);
             return true;
         case TYPE_NODELISTBOX: {
             // {list, pick, replace, delete}: the delete button removes the selected entry.

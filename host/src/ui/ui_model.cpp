@@ -23,6 +23,7 @@ struct Window {
     UINT checked = BST_UNCHECKED;
     bool enabled = true;
     std::vector<std::wstring> items;
+    Color colour;  // a swatch's
     int cursel = -1;
     LONG_PTR userData = 0;
 };
@@ -41,6 +42,7 @@ struct State {
     std::vector<std::unique_ptr<RolloutRec>> rollouts;
     std::unordered_set<const Window*> live;  // every handle handed out and not yet destroyed
     FileResponder responder;
+    PickResponder pickResponder;
     std::vector<ShellCall> shell;
 };
 
@@ -191,8 +193,37 @@ std::vector<std::wstring> listItems(HWND rollout, int controlId) {
     return c ? c->items : std::vector<std::wstring>();
 }
 
+Color swatchColor(HWND rollout, int controlId) {
+    Window* c = control(rollout, controlId);
+    return c && c->kind == ControlKind::ColorSwatch ? c->colour : Color();
+}
+
+bool setSwatchColor(HWND rollout, int controlId, const Color& colour) {
+    Window* c = control(rollout, controlId);
+    if (!c || c->kind != ControlKind::ColorSwatch) return false;
+    c->colour = colour;
+    return true;
+}
+
+bool pickColor(HWND rollout, int controlId, const Color& colour) {
+    Window* c = control(rollout, controlId);
+    if (!c || !c->enabled || c->kind != ControlKind::ColorSwatch) return false;
+    c->colour = colour;
+    RolloutRec* r = c->owner;
+    if (r->proc) r->proc(&r->dialog, CC_COLOR_CHANGE, MAKEWPARAM(WORD(c->id), WORD(TRUE)), reinterpret_cast<LPARAM>(c));
+    return true;
+}
+
 void setFileResponder(FileResponder responder) {
     state().responder = std::move(responder);
+}
+
+void setPickResponder(PickResponder responder) {
+    state().pickResponder = std::move(responder);
+}
+
+INode* askPick(const std::wstring& prompt) {
+    return state().pickResponder ? state().pickResponder(prompt) : nullptr;
 }
 const std::vector<ShellCall>& shellCalls() {
     return state().shell;
@@ -203,6 +234,7 @@ void resetUi() {
     state().dialogs.clear();
     state().strings.clear();
     state().responder = nullptr;
+    state().pickResponder = nullptr;
     state().shell.clear();
 }
 
