@@ -139,7 +139,6 @@ struct ParamDef {
     float spin_scale = 0.0f;
     std::vector<StringResID> items;  // combo box item strings
     std::vector<int> vals;           // stored value per combo item (default 0..n-1)
-    StringResID prompt = 0;          // a pick-node button's prompt while the user picks
     Class_ID class_filter;
     SClass_ID sclass_filter = 0;
     StringResID prompt = 0;  // p_prompt: what a pick-node button asks the user while picking
@@ -177,10 +176,6 @@ struct ParamDef {
     }
     ParamDef& ClassFilter(Class_ID id) {
         class_filter = id;
-        return *this;
-    }
-    ParamDef& Prompt(StringResID id) {
-        prompt = id;
         return *this;
     }
 };
