@@ -51,6 +51,8 @@ public:
 
     // The command panel: the particle base's own rollouts, then the block's seven.
     void BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) override;
+    // One click in a viewport places the volume at the snapped point (fall_create.cpp).
+    CreateMouseCallBack* GetCreateMouseCallBack() override;
     void EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) override;
 
     // The particle object.
