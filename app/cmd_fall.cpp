@@ -34,9 +34,6 @@ void fail(const std::string& message) {
 }
 
 // The host runs from the first call to the end of the command.
-struct HostSession {
-    ~HostSession() { host::shutDown(); }
-};
 
 // A frame number: the whole text, finite (fractions and negatives are fine).
 bool parseFrame(const std::string& text, double& frame) {
@@ -138,16 +135,8 @@ int runFallParticles(const FallParticlesCommand& c) {
         return kExitIo;
     }
 
-    std::string warning;
-    const std::vector<std::string> modules = modulesToLoad(c.plugins, warning);
-    if (!warning.empty()) {
-        fail(warning);
-        return kExitIo;
-    }
-    HostSession session;
-    std::vector<std::string> errors;
-    host::startUp(modules, errors);
-    for (const std::string& e : errors) fail(e);
+    const WeatherHost session(c.plugins, fail);
+    if (!session.started()) return kExitIo;
     if (!host::classRegistry().findByName(L"WeatherFall")) {
         fail("the weather plug-in did not load, so there is no falling weather");
         return kExitIo;

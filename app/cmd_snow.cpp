@@ -38,9 +38,6 @@ constexpr uint64_t kCaptureWaitMs = 10000;  // the capture timer is due after 30
 void fail(const std::string& message) { std::fprintf(stderr, "tweather snow: %s\n", message.c_str()); }
 
 // The host runs from the first call to the end of the command.
-struct HostSession {
-    ~HostSession() { host::shutDown(); }
-};
 
 bool isMeshNode(INode* node) {
     Object* obj = node->GetObjectRef();
@@ -221,16 +218,8 @@ int runSnowCommand(const SnowCommand& c) {
         sets.push_back(a);
     }
 
-    std::string warning;
-    const std::vector<std::string> modules = modulesToLoad(c.plugins, warning);
-    if (!warning.empty()) {
-        fail(warning);
-        return kExitIo;
-    }
-    HostSession session;
-    std::vector<std::string> errors;
-    host::startUp(modules, errors);
-    for (const std::string& e : errors) fail(e);
+    const WeatherHost session(c.plugins, fail);
+    if (!session.started()) return kExitIo;
     ClassDesc* snowClass = host::classRegistry().findByName(kSnowClass);
     if (!snowClass) {
         fail("the weather plug-in did not load, so there is no snow modifier");

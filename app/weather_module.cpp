@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/host_app.h"
+
 namespace tweather {
 namespace {
 
@@ -38,6 +40,23 @@ std::vector<std::string> modulesToLoad(const std::vector<std::string>& extra, st
     for (const std::string& m : extra)
         if (m != weather) modules.push_back(m);
     return modules;
+}
+
+WeatherHost::WeatherHost(const std::vector<std::string>& extra, const std::function<void(const std::string&)>& report) {
+    std::string warning;
+    const std::vector<std::string> modules = modulesToLoad(extra, warning);
+    if (!warning.empty()) {
+        report(warning);
+        return;
+    }
+    started_ = true;
+    std::vector<std::string> errors;
+    host::startUp(modules, errors);
+    for (const std::string& e : errors) report(e);
+}
+
+WeatherHost::~WeatherHost() {
+    if (started_) host::shutDown();
 }
 
 }  // namespace tweather

@@ -3,6 +3,7 @@
 // (the build tree's layout) or inside it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,20 @@ std::string weatherModulePath();
 // The weather module (when found) followed by the extra modules a command names. When it
 // is not found, `warning` says where it was looked for.
 std::vector<std::string> modulesToLoad(const std::vector<std::string>& extra, std::string& warning);
+
+// The host started with the weather module and `extra`, shut down when this goes out of
+// scope. Each problem goes to `report`: the weather module not found (then nothing is
+// started and started() is false), or a module that failed to load.
+class WeatherHost {
+public:
+    WeatherHost(const std::vector<std::string>& extra, const std::function<void(const std::string&)>& report);
+    ~WeatherHost();
+    WeatherHost(const WeatherHost&) = delete;
+    WeatherHost& operator=(const WeatherHost&) = delete;
+    bool started() const { return started_; }
+
+private:
+    bool started_ = false;
+};
 
 }  // namespace tweather
