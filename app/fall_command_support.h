@@ -1,0 +1,58 @@
+// What the `tweather fall` subcommands share: finding the fall they work on, reading a
+// frame number, checking an output folder and showing progress on a terminal.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "app/particle_files.h"
+
+class INode;
+
+namespace wx {
+class WeatherFallFP;
+}
+
+namespace tweather {
+
+// A frame number: the whole text, finite (fractions and negatives are fine).
+bool parseFrame(const std::string& text, double& frame);
+
+// Whether the folder that would hold `file` exists and may be written.
+bool folderWritable(const std::string& file);
+
+// The fall mixin of the node's base object, or null when the node holds no fall.
+wx::WeatherFallFP* fallOf(INode* node);
+
+std::string nodeNameOf(INode* node);
+
+// The fall a command works on in the open scene: the one named `nodeName`, else the
+// scene's only one. Messages go through `fail` (prefixed by the caller). 0 or the exit code:
+// usage when the name names no fall or several falls leave the choice open, I/O when the
+// scene (`scenePath`) holds none.
+int pickFall(const std::string& nodeName, const std::string& scenePath, void (*fail)(const std::string&),
+             INode*& picked);
+
+// What a command is doing, on a terminal only, for counts large enough to wait for (a
+// count unknown until the work is done: construct with kShownFrom to show it anyway).
+class FallProgress {
+public:
+    // Fewer particles than this are written before anyone looks.
+    static constexpr size_t kShownFrom = 1000000;
+
+    explicit FallProgress(size_t total);
+    ~FallProgress();
+    FallProgress(const FallProgress&) = delete;
+    FallProgress& operator=(const FallProgress&) = delete;
+
+    // One line saying what is going on now; the next line or the end clears it.
+    void say(const char* what) const;
+    // Per-particle progress of a write.
+    WriteProgress writing() const;
+
+private:
+    size_t total_;
+    bool shown_;
+};
+
+}  // namespace tweather
