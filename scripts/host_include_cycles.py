@@ -39,7 +39,7 @@ STAND_IN = {'builtin_objects': 'scene', 'class_registry': 'base', 'frame_windows
             'scene_io': 'io', 'scene_settings': 'base', 'std_materials': 'scene', 'text': 'base', 'ui_model': 'ui',
             'utility_panel': 'ui', 'undo_snapshots': 'scene', 'bitmap_errors': 'render', 'core_interfaces': 'script',
             'message_pump': 'runtime', 'notifications': 'base', 'script_engine': 'script', 'undo_history': 'scene',
-            'unit_scale': 'base'}
+            'unit_scale': 'base', 'viewport': 'ui', 'mouse_create': 'runtime', 'storm_helper': 'scene', 'wind_export': 'io'}
 # Stand-in headers that declare the stand-in's extras of an SDK header, by that header's unit.
 EXTRAS_OF = {'bitmap_errors': 'bitmap', 'core_interfaces': 'ifnpub', 'message_pump': 'timer',
              'notifications': 'notify', 'script_engine': 'maxscript', 'undo_history': 'hold', 'unit_scale': 'units'}

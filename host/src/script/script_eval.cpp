@@ -6,6 +6,7 @@ namespace host::script {
 Interpreter::Interpreter() {
     registerBuiltins(*this);
     registerSceneBuiltins(*this);
+    registerStormBuiltins(*this);
 }
 
 Value Interpreter::run(const std::wstring& text) {

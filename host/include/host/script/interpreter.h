@@ -97,6 +97,8 @@ void setIndex(Value& target, const Value& index, const Value& v);
 // scene built-ins (maxOps, selection, UtilityPanel).
 void registerBuiltins(Interpreter& in);
 void registerSceneBuiltins(Interpreter& in);
+// tornadoCommand, the storm helper's script function.
+void registerStormBuiltins(Interpreter& in);
 // A registered plug-in class by scripter name (any case), as a script value; undefined if none.
 Value classValue(const std::wstring& lowerName);
 
