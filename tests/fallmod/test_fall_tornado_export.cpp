@@ -4,12 +4,15 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 
 #include "../fall/tornado_test_files.h"
 #include "fallmod_fixture.h"
 #include "host/builtin_objects.h"
+#include "host/storm_helper.h"
+#include "host/text.h"
 #include "host/script/interpreter.h"
 #include "host/script_engine.h"
 #include "utility/script_bridge.h"
@@ -117,6 +120,52 @@ TEST_F(FallExportTest, EvaluateWorldExportsFirstAndCountsByMode) {
     EXPECT_EQ(fall->evaluateWorld(480, node, true, false, false, out), status);
     EXPECT_EQ(exports, 1) << "no export without the request";
     EXPECT_EQ(out.size(), 20u) << "20% of 100";
+}
+
+// End to end with the host's storm helper: the fall has the storm export its wind, reads it
+// and carries the particles near the funnel; beyond the reach (and the distance a particle
+// falls sideways while the wind carries it) nothing moves.
+TEST_F(FallExportTest, PickedStormDriftsParticlesNearTheFunnelOnly) {
+    INode* storm = ip->CreateObjectNode(host::createStormHelper());
+    storm->SetPosition(0, Point3(0, 0, 0));
+    INode* node = addFall();
+    wx::WeatherFall* fall = fallOf(node);
+    IParamBlock2* pb = fall->GetParamBlock(0);
+    const float reach = 4000.0f;  // 40 m in the default centimetres
+    pb->SetValue(wx::kFallWidth, 0, 20000.0f);
+    pb->SetValue(wx::kFallLength, 0, 20000.0f);
+    pb->SetValue(wx::kFallHeight, 0, 3000.0f);
+    pb->SetValue(wx::kFallCount, 0, 20000);
+    pb->SetValue(wx::kFallTornadoReach, 0, reach);
+    pb->SetValue(wx::kFallTornadoNode, 0, storm);
+
+    const TimeValue t = 4800;
+    std::vector<wx::FallParticle> carried, still;
+    const std::wstring status = fall->evaluateWorld(t, node, false, true, true, carried);
+    EXPECT_EQ(status.rfind(L"tornado: 101 frames from 0, 100 units/m", 0), 0u) << host::toUtf8(status);
+    EXPECT_EQ(fall->fallStatus().rfind(L"tornado: exported 101 frames to ", 0), 0u);
+    pb->SetValue(wx::kFallTornadoInfluence, 0, 0.0f);
+    fall->evaluateWorld(t, node, false, true, true, still);
+    ASSERT_EQ(carried.size(), still.size());
+
+    // How far a particle travels sideways while the wind carries it (3 s at most).
+    const float sideways = 3.0f * (pb->GetFloat(wx::kFallWindSpeed, t) + pb->GetFloat(wx::kFallTurbulence, t) * 10.0f);
+    int near = 0, nearMoved = 0, far = 0;
+    for (size_t i = 0; i < still.size(); ++i) {
+        const float d = std::hypot(still[i].pos.x, still[i].pos.y);
+        const float moved = std::hypot(carried[i].pos.x - still[i].pos.x, carried[i].pos.y - still[i].pos.y,
+                                       carried[i].pos.z - still[i].pos.z);
+        if (d < 0.5f * reach) {
+            ++near;
+            nearMoved += moved > 10.0f;
+        } else if (d > reach + sideways) {
+            ++far;
+            EXPECT_EQ(moved, 0.0f) << "particle " << i << " at " << d;
+        }
+    }
+    EXPECT_GT(near, 100);
+    EXPECT_GT(far, 10000);
+    EXPECT_GT(nearMoved, near * 9 / 10) << "near the funnel the storm carries nearly every particle";
 }
 
 // Scripts reach the object's mixin and its parameters by their internal names.
