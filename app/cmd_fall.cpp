@@ -1,6 +1,5 @@
 #include "app/cmd_fall.h"
 
-
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -97,8 +96,22 @@ int runFallParticles(const FallParticlesCommand& c) {
 }
 
 FallCli::FallCli(CLI::App& app) {
-    cmd_ = app.add_subcommand("fall", "Falling weather of a scene: its particles at a frame");
+    cmd_ = app.add_subcommand("fall", "Falling weather: add it to a scene, write its particles at a frame");
     cmd_->require_subcommand(1);
+    FallAddCommand& a = addCommand_;
+    add_ = cmd_->add_subcommand("add", "Put a fall over a scene's geometry and save the scene");
+    add_->add_option("scene", a.scene, "Scene, glTF or OBJ file to add the fall to")->required();
+    add_->add_option("-o,--output", a.output, "Scene file to write (.scene or .json)")->required();
+    add_->add_option("--name", a.name, "The fall node's name (default: Tarnwick Weather and a number)");
+    add_->add_option(
+            "--set", a.sets,
+            "NAME=VALUE: a fall parameter by internal name; colours R,G,B from 0 to 1, nodes by name (repeatable)")
+        ->allow_extra_args(false);
+    add_->add_option("--around", a.around, "Node whose box the fall covers (repeatable; default: all the geometry)")
+        ->allow_extra_args(false);
+    add_->add_option("--tornado-at", a.tornadoAt, "X,Y: add a storm there on the fall's base and pick it");
+    add_->add_option("--plugin", a.plugins, "Plug-in module to load besides the weather plug-in (repeatable)")
+        ->allow_extra_args(false);
     FallParticlesCommand& c = particlesCommand_;
     particles_ = cmd_->add_subcommand("particles", "Write a fall's particles at a frame to a CSV or PLY file");
     particles_->add_option("scene", c.scene, "Scene file (.scene/.json) holding the fall")->required();
@@ -112,6 +125,7 @@ FallCli::FallCli(CLI::App& app) {
 }
 
 int FallCli::run() {
+    if (*add_) return runFallAdd(addCommand_);
     if (*particles_) return runFallParticles(particlesCommand_);
     return kExitUsage;
 }

@@ -1,4 +1,5 @@
 // tweather fall: the falling weather of a scene, through the host and the weather plug-in.
+//   fall add SCENE -o OUT.scene ...   (app/cmd_fall_add.h)
 //   fall particles SCENE [--node NAME] --frame F -o OUT.csv|.ply [--viewport] [--exact]
 // writes every particle's world state at frame F: the render count (or the viewport's
 // share), the batch path the viewport uses (or the scalar reference field), with the
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cmd_fall_add.h"
 #include "app/subcommand.h"
 
 namespace tweather {
@@ -31,7 +33,9 @@ public:
     int run() override;
 
 private:
+    CLI::App* add_;
     CLI::App* particles_;
+    FallAddCommand addCommand_;
     FallParticlesCommand particlesCommand_;
 };
 

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/scene.h"
 #include "host/text.h"
+#include "max/inode.h"
 #include "max/param_block2.h"
 
 namespace tweather {
@@ -30,6 +32,24 @@ bool parseSwitch(const std::string& text, int& out) {
     return false;
 }
 
+// "R,G,B", each a number from 0 to 1.
+bool parseColour(const std::string& text, Point3& out) {
+    float c[3];
+    size_t from = 0;
+    for (int k = 0; k < 3; ++k) {
+        const size_t comma = text.find(',', from);
+        if ((k < 2) != (comma != std::string::npos)) return false;
+        double v = 0.0;
+        if (!parseNumber(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from), v) ||
+            v < 0.0 || v > 1.0)
+            return false;
+        c[k] = float(v);
+        from = comma + 1;
+    }
+    out = Point3(c[0], c[1], c[2]);
+    return true;
+}
+
 std::string shortNumber(double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%g", v);
@@ -37,6 +57,12 @@ std::string shortNumber(double v) {
 }
 
 }  // namespace
+
+INode* nodeNamed(const std::string& name) {
+    for (INode* node : host::currentScene().allNodes())
+        if (host::toUtf8(node->GetName()) == name) return node;
+    return nullptr;
+}
 
 bool splitAssignment(const std::string& text, Assignment& out, std::string& error) {
     const size_t eq = text.find('=');
@@ -83,6 +109,24 @@ bool assignParameter(IParamBlock2* block, const Assignment& a, std::string& warn
     }
     if (def.type == TYPE_STRING || def.type == TYPE_FILENAME) {
         block->SetValue(id, 0, host::fromUtf8(a.value).c_str());
+        return true;
+    }
+    if (def.type == TYPE_RGBA || def.type == TYPE_POINT3) {
+        Point3 c;
+        if (!parseColour(a.value, c)) {
+            error = name + " is a colour: give R,G,B from 0 to 1 (for example 1,0.5,0), not '" + a.value + "'";
+            return false;
+        }
+        block->SetValue(id, 0, c);
+        return true;
+    }
+    if (def.type == TYPE_INODE) {
+        INode* node = nullptr;
+        if (!a.value.empty() && !(node = nodeNamed(a.value))) {
+            error = name + " takes a node of the scene by name; no node is called '" + a.value + "'";
+            return false;
+        }
+        block->SetValue(id, 0, node);
         return true;
     }
     double v = 0.0;

@@ -1,6 +1,7 @@
 // Sets a plug-in object's parameters from "NAME=VALUE" texts the way a user types them on
 // the command line: the internal name in any letter case, numbers for float and integer
-// parameters, 0/1/true/false/on/off for switches, any text for text parameters. A value
+// parameters, 0/1/true/false/on/off for switches, any text for text parameters, R,G,B from
+// 0 to 1 for colours, a node of the open scene by name for node parameters. A value
 // outside the parameter's range is clamped by the block, and the warning says so.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 class IParamBlock2;
+class INode;
 
 namespace tweather {
 
@@ -24,6 +26,9 @@ bool assignParameter(IParamBlock2* block, const Assignment& a, std::string& warn
 
 // The block's internal names, comma separated, in declaration order.
 std::string parameterNames(IParamBlock2* block);
+
+// The first node of the open scene with this name, or null.
+INode* nodeNamed(const std::string& name);
 
 // The index of the parameter with this internal name (any letter case), or -1.
 int findParameter(IParamBlock2* block, const std::string& name);

@@ -94,7 +94,8 @@ TEST_F(ScriptTest, WrapperTurnsValuesAndErrorsIntoText) {
          L"ERROR: -- Unknown property: \"nosuchfunction\" in (struct Recorder)"},
         {L"throw \"out of snow\"", L"ERROR: -- Runtime error: out of snow"},
         {L"tornadoCommand " + nodeRef() + L" \"exportwind\" \"C:/a b/wind.bin\"",
-         L"ERROR: -- Type error: Call needs function or class, got: undefined"},
+         L"ERROR: -- Runtime error: tornadoCommand: $Box01 is not a storm"},
+        {L"noSuchCommand " + nodeRef(), L"ERROR: -- Type error: Call needs function or class, got: undefined"},
     };
     for (auto& c : cases) {
         EXPECT_TRUE(ExecuteMAXScriptScript(wrap(c.expression).c_str(), MAXScript::ScriptSource::NonEmbedded, TRUE,
