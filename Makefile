@@ -23,6 +23,8 @@ demo: build
 	@$(BUILD_DIR)/app/tweather example out/town.scene
 	@$(BUILD_DIR)/app/tweather snow out/town.scene --render-detail -o out/town-snow.glb -o out/town-snow.obj \
 		--stats out/town-snow.json --save out/town-snow.scene --preview out/town-snow.png
+	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-fall.scene --set count=60000
+	@$(BUILD_DIR)/app/tweather fall particles out/town-fall.scene --frame 24 -o out/town-fall.ply
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -30,6 +32,8 @@ demo: build
 	@echo "  town-snow.obj     the same as OBJ (+Z up, centimetres)"
 	@echo "  town-snow.scene   the town with its snow modifiers, to change and snow again"
 	@echo "  town-snow.json    each object's snow figures and status text"
+	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
+	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build
