@@ -5,6 +5,8 @@
 
 #include "common/check.h"
 #include "common/parallel_for.h"
+#include "fall/fall_drift.h"
+#include "fall/tornado_drift.h"
 
 namespace wx {
 namespace fallfast {
@@ -15,6 +17,7 @@ namespace fallfast {
 namespace avx512 {
 #define WX_FALL_LANES 16
 #include "fall/fall_field_lanes.inc"
+#include "fall/tornado_drift_lanes.inc"
 #undef WX_FALL_LANES
 }  // namespace avx512
 #pragma GCC pop_options
@@ -24,6 +27,7 @@ namespace avx512 {
 namespace avx2 {
 #define WX_FALL_LANES 8
 #include "fall/fall_field_lanes.inc"
+#include "fall/tornado_drift_lanes.inc"
 #undef WX_FALL_LANES
 }  // namespace avx2
 #pragma GCC pop_options
@@ -32,10 +36,13 @@ namespace avx2 {
 namespace portable {
 #define WX_FALL_LANES 4
 #include "fall/fall_field_lanes.inc"
+#include "fall/tornado_drift_lanes.inc"
 #undef WX_FALL_LANES
 }  // namespace portable
 
 using BatchFn = void (*)(const FallParams&, uint64_t, size_t, float, const FallMatrix*, FallParticle*);
+using DriftFn = void (*)(const FallParams&, uint64_t, size_t, float, const FallMatrix&, const TornadoWind&,
+                         FallParticle*);
 
 // The requested level, or the next narrower one this CPU runs.
 BatchFn batchFor(FallSimd level) {
@@ -44,6 +51,14 @@ BatchFn batchFor(FallSimd level) {
     if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::batch;
 #endif
     return portable::batch;
+}
+
+DriftFn driftFor(FallSimd level) {
+#if defined(__x86_64__)
+    if (level == FallSimd::Avx512 && fallSimdSupported(FallSimd::Avx512)) return avx512::driftBatch;
+    if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::driftBatch;
+#endif
+    return portable::driftBatch;
 }
 
 }  // namespace fallfast
@@ -91,6 +106,29 @@ void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMat
     parallelFor(groups, [&](size_t g) {
         const size_t first = g * kFallGroup;
         batch(p, first, std::min(kFallGroup, count - first), t, &m, out + first);
+    });
+}
+
+}  // namespace wx
+
+namespace wx {
+
+void fallWorldDriftBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m,
+                         const TornadoWind& wind, FallParticle* out, FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    if (!TornadoDriftWind{wind}.active()) return fallWorldBatch(p, first, count, t, m, out, level);
+    fallfast::driftFor(level)(p, first, count, t, m, wind, out);
+}
+
+void fallWorldDriftParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, const TornadoWind& wind,
+                            FallParticle* out, FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    if (!TornadoDriftWind{wind}.active()) return fallWorldParallel(p, count, t, m, out, level);
+    const fallfast::DriftFn drift = fallfast::driftFor(level);
+    const size_t groups = (count + kFallGroup - 1) / kFallGroup;
+    parallelFor(groups, [&](size_t g) {
+        const size_t first = g * kFallGroup;
+        drift(p, first, std::min(kFallGroup, count - first), t, m, wind, out + first);
     });
 }
 
