@@ -125,10 +125,10 @@ void fallWorldDriftParallel(const FallParams& p, size_t count, float t, const Fa
     WX_CHECK(out != nullptr || count == 0);
     if (!TornadoDriftWind{wind}.active()) return fallWorldParallel(p, count, t, m, out, level);
     const fallfast::DriftFn drift = fallfast::driftFor(level);
-    const size_t groups = (count + kFallGroup - 1) / kFallGroup;
-    parallelFor(groups, [&](size_t g) {
-        const size_t first = g * kFallGroup;
-        drift(p, first, std::min(kFallGroup, count - first), t, m, wind, out + first);
+    const size_t runs = (count + kFallDriftRun - 1) / kFallDriftRun;
+    parallelFor(runs, [&](size_t g) {
+        const size_t first = g * kFallDriftRun;
+        drift(p, first, std::min(kFallDriftRun, count - first), t, m, wind, out + first);
     });
 }
 

@@ -43,6 +43,9 @@ void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMat
 // (Parallel); without an active wind, the plain world states. The vortex runs on its own
 // exponential, logarithm, sine and cosine: each wind sample is within a few parts in 10^7
 // of the reference's, and the same bits on every level and thread count.
+// Particles per task of the drift on the thread pool: runs this long share the frames
+// they load.
+constexpr size_t kFallDriftRun = 256;
 void fallWorldDriftBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m,
                          const TornadoWind& wind, FallParticle* out, FallSimd level = fallSimdBest());
 void fallWorldDriftParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, const TornadoWind& wind,

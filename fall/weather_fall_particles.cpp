@@ -63,10 +63,18 @@ void writeSteady(ParticleSys& parts, const FallParams& p, size_t count, float se
     });
 }
 
-// With a wind: each particle integrates its drift over its recent fall.
+// With a wind: each particle integrates its drift over its recent fall, on the bulk path,
+// a run of particles per task (the runs share the frames they load).
 void writeDrifting(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m,
-                   const TornadoDriftWind& wind) {
-    parallelFor(count, [&](size_t i) { store(parts, i, fallWorldWithDrift(p, i, seconds, m, wind)); });
+                   const TornadoWind& wind) {
+    const size_t runs = (count + kFallDriftRun - 1) / kFallDriftRun;
+    parallelFor(runs, [&](size_t g) {
+        const size_t first = g * kFallDriftRun;
+        const size_t n = std::min(kFallDriftRun, count - first);
+        FallParticle batch[kFallDriftRun];
+        fallWorldDriftBatch(p, first, n, seconds, m, wind, batch);
+        for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
+    });
 }
 
 std::wstring wide(const std::string& utf8) {
@@ -101,7 +109,7 @@ void WeatherFall::UpdateParticles(TimeValue t, INode* node) {
     try {
         if (count > 0) {
             if (drift.active())
-                writeDrifting(parts, p, size_t(count), seconds, m, drift);
+                writeDrifting(parts, p, size_t(count), seconds, m, wind);
             else
                 writeSteady(parts, p, size_t(count), seconds, m);
         }
@@ -132,8 +140,10 @@ std::wstring WeatherFall::evaluateWorld(TimeValue t, INode* node, bool viewport,
     try {
         out.resize(size_t(std::max<int64_t>(p.count, 0)));
         FallParticle* dst = out.data();
-        if (drift.active())
+        if (drift.active() && exact)
             parallelFor(out.size(), [&](size_t i) { dst[i] = fallWorldWithDrift(p, i, seconds, m, drift); });
+        else if (drift.active())
+            fallWorldDriftParallel(p, out.size(), seconds, m, wind, dst);
         else if (exact)
             parallelFor(out.size(), [&](size_t i) { dst[i] = fallWorld(p, i, seconds, m); });
         else
