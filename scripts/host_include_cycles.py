@@ -79,7 +79,7 @@ def concern(p):
             return None
         return folder_of_name.get(stem(p) + '.cpp') or SDK_ONLY[stem(p)]
     if parts[0] == 'include':
-        return 'script' if parts[2] == 'script' else STAND_IN[stem(p)]
+        return 'script' if parts[2] == 'script' else STAND_IN.get(stem(p), '?' + stem(p))
     return '/'.join(parts[1:-1]) or folder_of_name.get(parts[-1], '?' + parts[-1])
 
 
