@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cmd_fall_mesh.h"
 #include "app/subcommand.h"
 
 namespace tweather {
@@ -33,6 +34,7 @@ public:
 private:
     CLI::App* particles_;
     FallParticlesCommand particlesCommand_;
+    FallMeshCli mesh_;
 };
 
 }  // namespace tweather
