@@ -11,6 +11,7 @@
 #include "fall/fall_render_mesh.h"
 #include "fall/weather_fall.h"
 #include "fall/weather_fall_inputs.h"
+#include "fall/weather_fall_mesh_sink.h"
 #include "max/inode.h"
 #include "max/mesh.h"
 #include "max/param_block2.h"
@@ -24,27 +25,6 @@ Mesh& sharedEmptyMesh() {
     static Mesh* empty = new Mesh();  // never freed: renderers may hold it past unload order
     return *empty;
 }
-
-// Writes particle i's block straight into the host mesh's arrays.
-struct HostMeshSink {
-    Point3* verts;
-    Face* faces;
-    DWORD faceFlags;  // material index and all three edges visible
-
-    void write(size_t i, const V3* v, const FallMeshTopology& topo) {
-        Point3* vd = verts + i * size_t(topo.verts);
-        for (int k = 0; k < topo.verts; ++k) vd[k] = Point3(v[k].x, v[k].y, v[k].z);
-        Face* fd = faces + i * size_t(topo.faces);
-        const DWORD base = DWORD(i * size_t(topo.verts));
-        for (int f = 0; f < topo.faces; ++f) {
-            fd[f].v[0] = base + topo.corners[f][0];
-            fd[f].v[1] = base + topo.corners[f][1];
-            fd[f].v[2] = base + topo.corners[f][2];
-            fd[f].smGroup = topo.smGroup;
-            fd[f].flags = faceFlags;
-        }
-    }
-};
 
 std::wstring tooBig(int64_t count, const FallMeshTopology& topo) {
     const double gb = double(count) * (topo.verts * sizeof(Point3) + topo.faces * sizeof(Face)) / 1e9;

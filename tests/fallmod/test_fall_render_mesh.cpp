@@ -114,25 +114,27 @@ TEST_F(FallModTest, FlakeCentresThroughTheNodeAreTheParticlesWorldPositions) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Ten million flakes need about 2.3 GB; with the address space held to 1 GB more than the
 // process has now, the renderer gets the empty mesh and the status says why.
+// In the child: caps the address space, asks for the mesh and exits 0 when the renderer
+// got the shared empty mesh and the status says why.
+[[noreturn]] void renderUnderMemoryCap(INode* node) {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    statm >> pages;
+    const rlim_t limit = rlim_t(pages) * 4096 + (rlim_t(1) << 30);
+    const rlimit rl{limit, limit};
+    setrlimit(RLIMIT_AS, &rl);
+    OwnedMesh m;
+    renderMesh(node, 0, m);
+    const std::wstring status = FallModTest::fallOf(node)->fallStatus();
+    const bool said = status.find(L"not enough memory for 10000000 particles") != std::wstring::npos;
+    std::_Exit(m.mesh && m.mesh->getNumFaces() == 0 && !m.needDelete && said ? 0 : 1);
+}
+
 TEST_F(FallModTest, AMeshTooBigForMemoryGivesTheEmptyMeshAndSaysSo) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     INode* node = addFall();
     setGeometry(fallOf(node)->GetParamBlock(0), wx::kFallSnow, 10000000);
-    EXPECT_EXIT(
-        {
-            std::ifstream statm("/proc/self/statm");
-            long pages = 0;
-            statm >> pages;
-            const rlim_t limit = rlim_t(pages) * 4096 + (rlim_t(1) << 30);
-            rlimit rl{limit, limit};
-            setrlimit(RLIMIT_AS, &rl);
-            OwnedMesh m;
-            renderMesh(node, 0, m);
-            const std::wstring status = fallOf(node)->fallStatus();
-            const bool said = status.find(L"not enough memory for 10000000 particles") != std::wstring::npos;
-            std::_Exit(m.mesh && m.mesh->getNumFaces() == 0 && !m.needDelete && said ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(renderUnderMemoryCap(node), ::testing::ExitedWithCode(0), "");
 }
 #endif
 
