@@ -23,6 +23,9 @@ demo: build
 	@$(BUILD_DIR)/app/tweather example out/town.scene
 	@$(BUILD_DIR)/app/tweather snow out/town.scene --render-detail -o out/town-snow.glb -o out/town-snow.obj \
 		--stats out/town-snow.json --save out/town-snow.scene --preview out/town-snow.png
+	@$(BUILD_DIR)/app/tweather script --scene out/town-snow.scene --save out/town-snowfall.scene \
+		-e 'TWeatherMtl.makeFall [-300,-300,0] [3300,3300,1300] #(#(#count,40000),#(#size,8.0),#(#renderMode,1)) false'
+	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -30,6 +33,7 @@ demo: build
 	@echo "  town-snow.obj     the same as OBJ (+Z up, centimetres)"
 	@echo "  town-snow.scene   the town with its snow modifiers, to change and snow again"
 	@echo "  town-snow.json    each object's snow figures and status text"
+	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build
