@@ -64,9 +64,16 @@ inline void fallDropVertices(const FallParticle& s, float streak, float dropWidt
     for (int j = 0; j < 3; ++j) out[2 + j] = c + (kSin[j] * b2 + kCos[j] * b1) * radius;
 }
 
-// v rotated by `angle` radians about the unit `axis`, right-handed (Rodrigues).
-inline V3 fallRotate(V3 v, V3 axis, float cosA, float sinA) {
-    return v * cosA + cross(axis, v) * sinA + axis * (dot(axis, v) * (1.0f - cosA));
+// The columns of the right-handed rotation by angle (cosine c, sine s) about the unit axis
+// k (Rodrigues: c I + s [k]x + (1 - c) k k^T): where the flake's own X, Y and Z go.
+struct FallRotationColumns {
+    V3 x, y, z;
+};
+inline FallRotationColumns fallRotationColumns(V3 k, float c, float s) {
+    const float t = 1.0f - c;
+    return {{c + t * k.x * k.x, t * k.x * k.y + s * k.z, t * k.x * k.z - s * k.y},
+            {t * k.x * k.y - s * k.z, c + t * k.y * k.y, t * k.y * k.z + s * k.x},
+            {t * k.x * k.z + s * k.y, t * k.y * k.z - s * k.x, c + t * k.z * k.z}};
 }
 
 // A flake or grain from its object-space state: half-size 0.5 x size x fade across, 0.3 of
@@ -78,11 +85,9 @@ inline void fallFlakeVertices(const FallParams& p, uint64_t index, const FallPar
                                  fallUnit(p.seedKey, index, kFallChannelAxisZ) - 0.5f + 0.001f});
     const float spin = tumble ? (1.0f + 3.0f * fallUnit(p.seedKey, index, kFallChannelSpin)) * seconds : 0.0f;
     const float angle = kFallTwoPi * fallUnit(p.seedKey, index, kFallChannelAngle) + spin;
-    const float cosA = cosf(angle), sinA = sinf(angle);
+    const FallRotationColumns r = fallRotationColumns(axis, cosf(angle), sinf(angle));
     const float h = 0.5f * s.size * s.fade;
-    const V3 ex = fallRotate({h, 0.0f, 0.0f}, axis, cosA, sinA);
-    const V3 ey = fallRotate({0.0f, h, 0.0f}, axis, cosA, sinA);
-    const V3 ez = fallRotate({0.0f, 0.0f, 0.3f * h}, axis, cosA, sinA);
+    const V3 ex = r.x * h, ey = r.y * h, ez = r.z * (0.3f * h);
     out[0] = s.pos + ex;
     out[1] = s.pos - ex;
     out[2] = s.pos + ey;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fall/fall_params.h"
+#include "fall/fall_render_mesh.h"
 #include "fallmod_fixture.h"
 #include "host/builtin_objects.h"
 #include "host/preview_renderer.h"
@@ -220,6 +221,31 @@ TEST_F(FallModTest, ExportersCarryGeometryFlakesAndNoSplats) {
     ASSERT_TRUE(host::exportObj(rain, 0, error)) << error;
     EXPECT_EQ(objFaces(rain), 6u * 321u);
     std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+namespace {
+
+// The flake's rotation turns the same way as the host's RotAngleAxisMatrix.
+TEST(FallFlakeRotation, TurnsAsTheHostsAngleAxisMatrix) {
+    for (const Point3 axis :
+         {Point3(1, 0, 0), Point3(0.3f, -0.5f, 0.81f).Normalize(), Point3(-0.7f, 0.1f, -0.2f).Normalize()}) {
+        for (float angle : {0.4f, 2.5f, -1.2f}) {
+            const Matrix3 host = RotAngleAxisMatrix(axis, angle);
+            const wx::FallRotationColumns ours =
+                wx::fallRotationColumns({axis.x, axis.y, axis.z}, std::cos(angle), std::sin(angle));
+            const wx::V3 cols[3] = {ours.x, ours.y, ours.z};
+            for (int k = 0; k < 3; ++k) {
+                Point3 unit;
+                unit[k] = 1.0f;
+                const Point3 turned = unit * host;
+                EXPECT_NEAR(cols[k].x, turned.x, 1e-5f);
+                EXPECT_NEAR(cols[k].y, turned.y, 1e-5f);
+                EXPECT_NEAR(cols[k].z, turned.z, 1e-5f);
+            }
+        }
+    }
 }
 
 }  // namespace
