@@ -7,6 +7,7 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "fall/fall_render_mesh.h"
 #include "fall/weather_fall.h"
@@ -83,8 +84,10 @@ Mesh* WeatherFall::geometryMesh(TimeValue t, INode* node, std::wstring& problem)
         problem = tooBig(count, topo);
     } catch (const std::length_error&) {
         problem = tooBig(count, topo);
-    } catch (const std::exception&) {
+    } catch (const std::system_error&) {
         problem = L"no worker thread could start: try again with fewer programs running";
+    } catch (const std::exception& e) {
+        problem = L"the mesh could not be built (" + MSTR::FromUTF8(e.what()) + L")";
     }
     if (!problem.empty()) {
         delete mesh;

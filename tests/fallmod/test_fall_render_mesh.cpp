@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "common/parallel_for.h"
 #include "fall/fall_params.h"
 #include "fall/fall_render_mesh.h"
 #include "fallmod_fixture.h"
@@ -138,6 +139,23 @@ TEST_F(FallModTest, AMeshTooBigForMemoryGivesTheEmptyMeshAndSaysSo) {
     EXPECT_EXIT(renderUnderMemoryCap(node), ::testing::ExitedWithCode(0), "");
 }
 #endif
+
+TEST_F(FallModTest, NoThreadsGiveTheEmptyMeshAndSaySo) {
+    INode* node = addFall();
+    setGeometry(fallOf(node)->GetParamBlock(0), wx::kFallRain, 100000);
+    wx::failParallelWorkerStartAt(0);
+    OwnedMesh m;
+    renderMesh(node, 0, m);
+    wx::failParallelWorkerStartAt(-1);
+    EXPECT_FALSE(m.needDelete);
+    EXPECT_EQ(m.mesh->getNumFaces(), 0);
+    EXPECT_NE(fallOf(node)->fallStatus().find(L" | render mesh: no worker thread could start"), std::wstring::npos);
+    // The next render that succeeds clears the message.
+    OwnedMesh again;
+    renderMesh(node, 0, again);
+    EXPECT_EQ(again.mesh->getNumFaces(), 6 * 100000);
+    EXPECT_EQ(fallOf(node)->fallStatus().find(L"render mesh"), std::wstring::npos);
+}
 
 // A flat ground seen straight down by a camera, and a fall of big flakes above it.
 struct SceneWithFall {
