@@ -81,7 +81,11 @@ bool writeMeshObj(const std::string& path, const Mesh& mesh, const Matrix3& worl
     AtomicFile file(path);
     if (!file.open(error)) return false;
     ObjWriter out(file);
-    out.text("# tweather fall mesh, world space, +Z up, scene units\no " + name + "\n");
+    // OBJ names end at white space.
+    std::string objectName = name;
+    for (char& ch : objectName)
+        if (ch == ' ' || ch == '\t') ch = '_';
+    out.text("# tweather fall mesh, world space, +Z up, scene units\no " + objectName + "\n");
     for (int i = 0; i < mesh.numVerts; ++i) out.vertex(mesh.verts[i] * worldFromObject);
     int current = -1;
     for (int f = 0; f < mesh.numFaces; ++f) {
