@@ -25,6 +25,9 @@ demo: build
 		--stats out/town-snow.json --save out/town-snow.scene --preview out/town-snow.png
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-fall.scene --set count=60000
 	@$(BUILD_DIR)/app/tweather fall particles out/town-fall.scene --frame 24 -o out/town-fall.ply
+	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-snowfall.scene \
+		--set count=40000 --set size=8 --set renderMode=1 >/dev/null
+	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -34,6 +37,7 @@ demo: build
 	@echo "  town-snow.json    each object's snow figures and status text"
 	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
+	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build

@@ -122,11 +122,13 @@ FallCli::FallCli(CLI::App& app) {
     particles_->add_flag("--exact", c.exact, "The scalar reference field instead of the fast batch path");
     particles_->add_option("--plugin", c.plugins, "Plug-in module to load besides the weather plug-in (repeatable)")
         ->allow_extra_args(false);
+    mesh_.attach(*cmd_);
 }
 
 int FallCli::run() {
     if (*add_) return runFallAdd(addCommand_);
     if (*particles_) return runFallParticles(particlesCommand_);
+    if (mesh_.chosen()) return mesh_.run();
     return kExitUsage;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/cmd_fall_add.h"
+#include "app/cmd_fall_mesh.h"
 #include "app/subcommand.h"
 
 namespace tweather {
@@ -37,6 +38,7 @@ private:
     CLI::App* particles_;
     FallAddCommand addCommand_;
     FallParticlesCommand particlesCommand_;
+    FallMeshCli mesh_;
 };
 
 }  // namespace tweather

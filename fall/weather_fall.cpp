@@ -80,32 +80,6 @@ ObjectState WeatherFall::Eval(TimeValue t) {
     return ObjectState(this);
 }
 
-// The emitter is the volume itself: a closed box with its pivot at the centre of the base,
-// valid for as long as its three sizes hold.
-void WeatherFall::BuildEmitter(TimeValue t, Mesh& amesh) {
-    Interval sizesValid = FOREVER;
-    float width = 0.0f, length = 0.0f, height = 0.0f;
-    pblock_->GetValue(kFallWidth, t, width, sizesValid);
-    pblock_->GetValue(kFallLength, t, length, sizesValid);
-    pblock_->GetValue(kFallHeight, t, height, sizesValid);
-    const float x = width / 2.0f, y = length / 2.0f;
-    amesh.setNumVerts(8);
-    amesh.setNumFaces(12);
-    for (int k = 0; k < 8; ++k) amesh.setVert(k, (k & 1) ? x : -x, (k & 2) ? y : -y, (k & 4) ? height : 0.0f);
-    // Two triangles per side, wound outwards: bottom, top, -Y, +X, +Y, -X.
-    static constexpr int kSides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                         {1, 3, 7, 5}, {3, 2, 6, 7}, {2, 0, 4, 6}};
-    for (int s = 0; s < 6; ++s) {
-        const int* q = kSides[s];
-        amesh.faces[2 * s].setVerts(q[0], q[1], q[2]);
-        amesh.faces[2 * s + 1].setVerts(q[0], q[2], q[3]);
-        amesh.faces[2 * s].setSmGroup(1u << s);
-        amesh.faces[2 * s + 1].setSmGroup(1u << s);
-    }
-    amesh.InvalidateGeomCache();
-    mvalid = sizesValid;
-}
-
 // The particles are recomputed for every other instant the host asks about.
 Interval WeatherFall::GetValidity(TimeValue t) {
     return Interval(t, t);
@@ -132,7 +106,7 @@ INode* WeatherFall::findNode() {
 }
 
 std::wstring WeatherFall::fallStatus() {
-    return status_ + runoffStatus_ + L" | " + tornadoStatus_;
+    return status_ + meshStatus_ + runoffStatus_ + L" | " + tornadoStatus_;
 }
 
 }  // namespace wx

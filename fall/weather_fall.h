@@ -59,6 +59,12 @@ public:
     ObjectState Eval(TimeValue t) override;
     void UpdateParticles(TimeValue t, INode* node) override;
     void BuildEmitter(TimeValue t, Mesh& amesh) override;
+    // The icon first (fall/fall_icon.h), then the particles.
+    int HitTest(TimeValue t, INode* inode, int type, int crossing, int flags, IPoint2* p, ViewExp* vpt) override;
+    // GPU splats: one shared empty mesh (needDelete false). Geometry: a new mesh of every
+    // particle as a drop or flake (fall/fall_render_mesh.h), or the shared empty mesh with
+    // the reason in fallStatus when it cannot be built (too big for memory).
+    Mesh* GetRenderMesh(TimeValue t, INode* inode, View& view, BOOL& needDelete) override;
     Interval GetValidity(TimeValue t) override;
 
     // The wind for t (requestExport: ask the tornado plug-in to write the picked node's
@@ -76,6 +82,7 @@ public:
     std::wstring fallStatus() override;
     std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
                                std::vector<FallParticle>& out) override;
+    Mesh* geometryMesh(TimeValue t, INode* node, std::wstring& problem) override;
 
 private:
     uint64_t stampKey(INode* node, const FallMatrix& m, const TornadoWind& wind) const;
@@ -84,6 +91,7 @@ private:
     std::wstring status_ = L"not rendered yet";
     std::wstring runoffStatus_;  // " | run-off: ..." once the renderer has built drips
     std::wstring tornadoStatus_ = L"no tornado";
+    std::wstring meshStatus_;  // " | render mesh: ..." while the last one could not be built
     TornadoWindCache windCache_;
     uint64_t stampKey_ = 0;  // with tvalid/valid: the node, matrix and wind of the particles
     int updates_ = 0;

@@ -12,6 +12,7 @@
 #include "max/ifnpub.h"
 
 class INode;
+class Mesh;
 
 namespace wx {
 
@@ -23,8 +24,8 @@ class WeatherFallFP : public FPMixinInterface {
 public:
     FPInterfaceDesc* GetDesc() override;
 
-    // The status text, the run-off line (empty or " | run-off: ..."), " | " and the tornado
-    // status.
+    // The status text, the render mesh's problem (empty or " | render mesh: ..."), the
+    // run-off line (empty or " | run-off: ..."), " | " and the tornado status.
     virtual std::wstring fallStatus() = 0;
 
     // Every particle's world state at t (velocities in units per second), computed from the
@@ -35,6 +36,11 @@ public:
     // Leaves `out` empty when the thread pool cannot start. Answers the tornado status.
     virtual std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
                                        std::vector<FallParticle>& out) = 0;
+
+    // The render mesh as geometry mode builds it, whatever `renderMode` says: every
+    // particle (the render count) as a drop or flake in the object space of node (null: the
+    // object's own node). A new mesh the caller deletes, or null with the reason in problem.
+    virtual Mesh* geometryMesh(TimeValue t, INode* node, std::wstring& problem) = 0;
 
 protected:
     FPStatus _dispatch_fn(FunctionID fid, TimeValue t, FPValue& result, FPParams* p) override;

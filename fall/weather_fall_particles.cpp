@@ -12,15 +12,13 @@
 #include "fall/fall_field_fast.h"
 #include "fall/tornado_drift.h"
 #include "fall/weather_fall.h"
+#include "fall/weather_fall_inputs.h"
 #include "max/inode.h"
 #include "max/param_block2.h"
 #include "plugin/param_table_desc.h"
 #include "utility/script_bridge.h"
 
 namespace wx {
-namespace {
-
-constexpr float kTicksPerSecond = 4800.0f;
 
 FallInputs readFallInputs(IParamBlock2* pb, TimeValue t) {
     FallInputs in;
@@ -39,6 +37,10 @@ FallMatrix fallMatrix(const Matrix3& tm) {
     auto v3 = [](const Point3& p) { return V3{p.x, p.y, p.z}; };
     return {v3(tm.GetRow(0)), v3(tm.GetRow(1)), v3(tm.GetRow(2)), v3(tm.GetRow(3))};
 }
+
+namespace {
+
+constexpr float kTicksPerSecond = 4800.0f;
 
 Point3 toPoint3(V3 v) {
     return {v.x, v.y, v.z};

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fall/fall_icon.h"
 #include "fallmod_fixture.h"
 
 namespace {
@@ -170,10 +171,10 @@ TEST_F(FallModTest, NewObjectShowsItsDefaultVolume) {
     const Particles p = particlesAt(node, 0);
     EXPECT_EQ(p.points.size(), 4000u) << "20 % of 20,000 in the viewport";
     EXPECT_EQ(fall->parts.ages.size(), 4000u);
-    // The emitter is the volume with its pivot at the centre of the base.
+    // The emitter is the volume with its pivot at the centre of the base, then the icon.
     Box3 box;
-    for (int v = 0; v < fall->mesh.numVerts; ++v) box += fall->mesh.verts[v];
-    EXPECT_EQ(fall->mesh.numFaces, 12);
+    for (int v = 0; v < 8; ++v) box += fall->mesh.verts[v];
+    EXPECT_EQ(fall->mesh.numFaces, 12 + int(wx::fallIconLines(90.0f).size() / 2));
     EXPECT_EQ(box.pmin, Point3(-500, -500, 0));
     EXPECT_EQ(box.pmax, Point3(500, 500, 500));
     // World space: inside the moved volume, falling at 70 to 100 units per second.

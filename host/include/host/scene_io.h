@@ -14,6 +14,8 @@
 
 #include "max/interval.h"
 
+class INode;
+
 namespace host {
 
 struct ImportReport {
@@ -26,7 +28,8 @@ bool importScene(const std::string& path, std::string& error, ImportReport* repo
 bool exportScene(const std::string& path, TimeValue t, std::string& error);
 
 bool importGltf(const std::string& path, std::string& error, ImportReport* report = nullptr);
-bool exportGltf(const std::string& path, TimeValue t, std::string& error);
+// onlyNode: that node alone (still only when visible and renderable).
+bool exportGltf(const std::string& path, TimeValue t, std::string& error, INode* onlyNode = nullptr);
 bool importObj(const std::string& path, bool yUp, std::string& error, ImportReport* report = nullptr);
 bool exportObj(const std::string& path, TimeValue t, std::string& error);
 

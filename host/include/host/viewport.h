@@ -34,8 +34,18 @@ public:
     Ray MapScreenToWorldRay(float sx, float sy) override;
     Point3 GetPointOnCP(const IPoint2& ps) override;
     Point3 SnapPoint(const IPoint2& in, IPoint2& out, Matrix3* plane2d = nullptr, DWORD flags = 0) override;
+    // Its picking window, projecting through this viewport's camera.
+    GraphicsWindow* getGW() override;
 
 private:
+    class Window final : public GraphicsWindow {
+    public:
+        const Viewport* view = nullptr;
+        bool worldToScreen(const Point3& world, float& sx, float& sy) const override {
+            return view && view->worldToScreen(world, sx, sy);
+        }
+    };
+
     Viewport() = default;
     // World units per pixel: on the view plane for parallel views, at unit distance for
     // perspective ones.
@@ -51,6 +61,7 @@ private:
     Matrix3 viewFromWorld_;
     Matrix3 worldFromView_;
     Matrix3 construction_;
+    Window gw_;  // re-pointed at this viewport by getGW (viewports are copied by value)
 };
 
 }  // namespace host

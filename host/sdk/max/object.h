@@ -12,6 +12,8 @@
 class INode;
 class Object;
 class View;
+class ViewExp;
+struct IPoint2;
 
 class ObjectState {
 public:
@@ -44,6 +46,11 @@ public:
     // The callback that places a new instance with the mouse; null: the class is not created
     // in viewports. The object keeps it (usually one shared static instance).
     virtual CreateMouseCallBack* GetCreateMouseCallBack() { return nullptr; }
+    // Whether the object shows under the cursor p in the viewport (type HITTYPE_POINT or
+    // HITTYPE_BOX, see max/graphics_window.h); 0 where it does not or cannot tell.
+    virtual int HitTest(TimeValue, INode*, int /*type*/, int /*crossing*/, int /*flags*/, IPoint2*, ViewExp*) {
+        return 0;
+    }
 };
 
 class Object : public BaseObject {

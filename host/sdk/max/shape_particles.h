@@ -64,4 +64,7 @@ public:
     int CanConvertToType(Class_ID) override { return FALSE; }
     Object* ConvertToType(TimeValue, Class_ID) override { return nullptr; }
     void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm = nullptr, BOOL useSel = FALSE) override;
+    // A hit when a living particle (world space) projects into the 4-pixel region around
+    // p in a live viewport.
+    int HitTest(TimeValue t, INode* inode, int type, int crossing, int flags, IPoint2* p, ViewExp* vpt) override;
 };

@@ -6,6 +6,7 @@
 // one past the call that hands it over. Main thread only.
 #pragma once
 
+#include "max/graphics_window.h"
 #include "max/ipoint2.h"
 #include "max/matrix3.h"
 
@@ -40,4 +41,6 @@ public:
     // The point under `in` on `plane2d` (plane to world; the construction plane when null),
     // in that plane's coordinates (z = 0); `out` is the screen point of the snapped point.
     virtual Point3 SnapPoint(const IPoint2& in, IPoint2& out, Matrix3* plane2d = nullptr, DWORD flags = 0) = 0;
+    // The viewport's graphics window (for hit testing), or null where it has none.
+    virtual GraphicsWindow* getGW() { return nullptr; }
 };

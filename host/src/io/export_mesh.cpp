@@ -1,19 +1,60 @@
 #include "export_mesh.h"
 
+#include <memory>
+
 #include "host/scene.h"
+#include "max/render.h"
 
 namespace host {
 
-std::vector<ExportMesh> gatherExportMeshes(TimeValue t) {
+namespace {
+
+// The mesh a node exports: its triangle mesh where the object converts to one, else the
+// render mesh of a geometric object that only renders as a mesh (a fall in geometry mode;
+// a fall of splats hands over an empty one). Owns what it has to free.
+class NodeMesh {
+public:
+    NodeMesh(INode* node, Object* obj, TimeValue t) : obj_(obj) {
+        if (obj->CanConvertToType(triObjectClassID)) {
+            if (obj->IsParticleSystem()) return;
+            converted_ = obj->ConvertToType(t, triObjectClassID);
+            if (converted_) mesh_ = &static_cast<TriObject*>(converted_)->GetMesh();
+        } else if (obj->SuperClassID() == GEOMOBJECT_CLASS_ID) {
+            View view;
+            BOOL needDelete = FALSE;
+            mesh_ = static_cast<GeomObject*>(obj)->GetRenderMesh(t, node, view, needDelete);
+            // The renderer's mesh may be shared: a private copy takes the normals.
+            owned_.reset(mesh_ && !needDelete ? new Mesh(*mesh_) : mesh_);
+            mesh_ = owned_.get();
+        }
+    }
+    ~NodeMesh() {
+        if (converted_ && converted_ != obj_) converted_->DeleteThis();
+    }
+    NodeMesh(const NodeMesh&) = delete;
+    NodeMesh& operator=(const NodeMesh&) = delete;
+    Mesh* mesh() const { return mesh_; }
+
+private:
+    Object* obj_;
+    Object* converted_ = nullptr;
+    Mesh* mesh_ = nullptr;
+    std::unique_ptr<Mesh> owned_;
+};
+
+}  // namespace
+
+std::vector<ExportMesh> gatherExportMeshes(TimeValue t, INode* onlyNode) {
     std::vector<ExportMesh> out;
     for (INode* node : currentScene().allNodes()) {
+        if (onlyNode && node != onlyNode) continue;
         if (node->IsNodeHidden(TRUE) || !node->Renderable()) continue;
         const ObjectState& os = node->EvalWorldState(t);
         Object* obj = os.obj;
-        if (!obj || obj->IsParticleSystem() || !obj->CanConvertToType(triObjectClassID)) continue;
-        Object* converted = obj->ConvertToType(t, triObjectClassID);
-        if (!converted) continue;
-        Mesh& m = static_cast<TriObject*>(converted)->GetMesh();
+        if (!obj) continue;
+        const NodeMesh source(node, obj, t);
+        if (!source.mesh() || source.mesh()->getNumFaces() == 0) continue;
+        Mesh& m = *source.mesh();
         Matrix3 tm = node->GetObjTMAfterWSM(t);
         // A mirroring transform turns faces inside out; swap two corners to keep them facing out.
         bool flip = tm.Parity();
@@ -43,7 +84,6 @@ std::vector<ExportMesh> gatherExportMeshes(TimeValue t) {
             }
             e.faceMtl.push_back(m.faces[f].getMatID());
         }
-        if (converted != obj) converted->DeleteThis();
         if (!e.faceMtl.empty()) out.push_back(std::move(e));
     }
     return out;

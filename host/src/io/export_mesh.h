@@ -8,6 +8,8 @@
 
 #include "max/material.h"
 
+class INode;
+
 namespace host {
 
 struct ExportMesh {
@@ -19,7 +21,8 @@ struct ExportMesh {
     Mtl* mtl = nullptr;           // the node's material (may be null)
 };
 
-// Nodes that are hidden for the renderer, not renderable or without a mesh are skipped.
-std::vector<ExportMesh> gatherExportMeshes(TimeValue t);
+// Nodes that are hidden for the renderer, not renderable or without a mesh are skipped;
+// with onlyNode, every other node too.
+std::vector<ExportMesh> gatherExportMeshes(TimeValue t, INode* onlyNode = nullptr);
 
 }  // namespace host

@@ -85,7 +85,7 @@ int materialFor(tinygltf::Model& model, std::map<Mtl*, int>& done, Mtl* mtl) {
 
 }  // namespace
 
-bool exportGltf(const std::string& path, TimeValue t, std::string& error) {
+bool exportGltf(const std::string& path, TimeValue t, std::string& error, INode* onlyNode) {
     bool binary = extensionOf(path) == ".glb";
     float metres = float(GetSystemUnitScale(UNITS_METERS));
     tinygltf::Model model;
@@ -95,7 +95,7 @@ bool exportGltf(const std::string& path, TimeValue t, std::string& error) {
     model.scenes.resize(1);
     model.defaultScene = 0;
     std::map<Mtl*, int> materials;
-    for (const ExportMesh& e : gatherExportMeshes(t)) {
+    for (const ExportMesh& e : gatherExportMeshes(t, onlyNode)) {
         tinygltf::Mesh mesh;
         mesh.name = toUtf8(e.name);
         // One primitive per material index, in index order.

@@ -2,6 +2,7 @@
 
 #include "host/builtin_objects.h"
 #include "host/class_registry.h"
+#include "max/view_exp.h"
 #include "pb_object.h"
 
 void ParticleSys::SetCount(int n, DWORD flags) {
@@ -44,6 +45,26 @@ RefResult SimpleParticle::NotifyRefChanged(const Interval&, RefTargetHandle, Par
 
 void SimpleParticle::GetDeformBBox(TimeValue, Box3& box, Matrix3* tm, BOOL) {
     box = parts.BoundBox(tm);
+}
+
+// Pick mode with an identity transform (the particles are world space), one marker per
+// living particle until the first hit; the window's render limits are put back.
+int SimpleParticle::HitTest(TimeValue, INode*, int type, int crossing, int, IPoint2* p, ViewExp* vpt) {
+    if (!p || !vpt || !vpt->IsAlive()) return FALSE;
+    GraphicsWindow* gw = vpt->getGW();
+    if (!gw) return FALSE;
+    HitRegion region;
+    MakeHitRegion(region, type == HITTYPE_BOX ? RECT_RGN : POINT_RGN, crossing, 4, p);
+    const DWORD savedLimits = gw->getRndLimits();
+    gw->setRndLimits((savedLimits | GW_PICK) & ~GW_ILLUM);
+    gw->setTransform(Matrix3(1));
+    gw->setHitRegion(&region);
+    gw->clearHitCode();
+    for (int i = 0; i < parts.Count() && !gw->checkHitCode(); ++i)
+        if (parts.Alive(i)) gw->marker(&parts.points[i], POINT_MRKR);
+    const BOOL hit = gw->checkHitCode();
+    gw->setRndLimits(savedLimits);
+    return hit;
 }
 
 namespace host {

@@ -109,4 +109,9 @@ Point3 Viewport::SnapPoint(const IPoint2& in, IPoint2& out, Matrix3* plane2d, DW
     return p;
 }
 
+GraphicsWindow* Viewport::getGW() {
+    gw_.view = this;
+    return &gw_;
+}
+
 }  // namespace host
