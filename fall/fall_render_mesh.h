@@ -120,7 +120,7 @@ inline V3 fallVectorToObject(V3 w, const FallMatrix& m) {
 }
 
 // Fills particles 0 .. p.count - 1 on the thread pool, sixteen per task. The particle's
-// world state (with tornado drift where a wind is active, else the fast batch field) goes
+// world state (the bulk field, with tornado drift where a wind is active) goes
 // back to object space, becomes a drop or a flake, and is handed to
 //   sink.write(size_t i, const V3* verts, const FallMeshTopology& topo)
 // which must write only particle i's block. Throws what parallelFor throws.
@@ -135,12 +135,10 @@ void fillFallMesh(const FallParams& p, const FallMeshInputs& in, Sink& sink) {
         const size_t first = g * kFallGroup;
         const size_t n = count - first < kFallGroup ? count - first : kFallGroup;
         FallParticle batch[kFallGroup];
-        if (drifting) {
-            for (size_t k = 0; k < n; ++k)
-                batch[k] = fallWorldWithDrift(p, first + k, in.seconds, in.worldFromObject, in.wind);
-        } else {
+        if (drifting)
+            fallWorldDriftBatch(p, first, n, in.seconds, in.worldFromObject, in.wind.wind, batch);
+        else
             fallWorldBatch(p, first, n, in.seconds, in.worldFromObject, batch);
-        }
         V3 verts[kFallMaxMeshVerts];
         for (size_t k = 0; k < n; ++k) {
             FallParticle s = batch[k];
