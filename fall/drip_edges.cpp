@@ -53,14 +53,23 @@ float lowestCorner(std::span<const BVHTri> tris) {
 
 // What every edge test reads.
 struct Search {
+    Search(const ShelterBVH& scene, float m)
+        : tris(scene.tris),
+          view(scene.view()),
+          len(m),
+          zMin(lowestCorner(tris)),
+          weld(weldCorners(tris, len.weldGrid)),
+          uses(weld.vertex, weld.position.size(),
+               [this](int32_t a, int32_t b) { return mayDrip(weld.position[size_t(a)], weld.position[size_t(b)]); }) {}
+
     std::span<const BVHTri> tris;
     BVHView view;
-    std::vector<int32_t> vertex;  // per corner, its welded vertex (a corner number)
-    EdgeUses uses;
     Lengths len;
     float zMin;
+    WeldedCorners weld;
+    EdgeUses uses;
 
-    V3 at(int32_t v) const { return soupCorner(tris, size_t(v)); }
+    V3 at(size_t t, int k) const { return weld.position[size_t(weld.vertex[3 * t + size_t(k % 3)])]; }
 
     // Only edges long enough and high enough can drip; every use of a welded edge sees the
     // same ends, so the adjacency needs only these.
@@ -71,9 +80,8 @@ struct Search {
 
     // The triangle across edge k of triangle t: the first other use recorded, or -1.
     int32_t across(size_t t, int k) const {
-        const int32_t a = vertex[3 * t + k], b = vertex[3 * t + (k + 1) % 3];
         int32_t first, second;
-        uses.find(a, b, first, second);
+        uses.find(weld.vertex[3 * t + size_t(k)], weld.vertex[3 * t + size_t(k + 1) % 3], first, second);
         for (int32_t u : {first, second})
             if (u != EdgeUses::kNone && size_t(u / 3) != t) return u / 3;
         return -1;
@@ -91,7 +99,7 @@ struct Search {
 
     // Edge k (vertex k to k + 1) of triangle t, if it drips.
     bool edge(size_t t, int k, DripEdge& out) const {
-        const V3 a = at(vertex[3 * t + k]), b = at(vertex[3 * t + (k + 1) % 3]), c = at(vertex[3 * t + (k + 2) % 3]);
+        const V3 a = at(t, k), b = at(t, k + 1), c = at(t, k + 2);
         const V3 n = normalize(cross(tris[t].e1, tris[t].e2));
         const float e = length(b - a);
         const float zm = (a.z + b.z) / 2.0f;
@@ -121,39 +129,13 @@ struct Search {
     }
 };
 
-void recordUses(Search& s) {
-    parallelFor(s.tris.size(), [&](size_t t) {
-        for (int k = 0; k < 3; ++k) {
-            const int32_t a = s.vertex[3 * t + k], b = s.vertex[3 * t + (k + 1) % 3];
-            if (a == b || !s.mayDrip(s.at(a), s.at(b))) continue;
-            s.uses.insert(a, b, int32_t(3 * t + k));
-        }
-    });
-}
-
 }  // namespace
-
-int64_t weldCell(float x, float q) {
-    const float r = std::round(x / q);  // half away from zero
-    if (!(r == r)) return 0;
-    return int64_t(std::clamp(r, -9.2e18f, 9.2e18f));
-}
-
-uint64_t weldKey(int64_t kx, int64_t ky, int64_t kz) {
-    return (uint64_t(kz) * 83492791ull) ^ (uint64_t(kx) * 73856093ull) ^ (uint64_t(ky) * 19349663ull);
-}
 
 std::vector<DripEdge> findDripEdges(const ShelterBVH& scene, float unitsPerMetre, size_t maxEdges) {
     std::vector<DripEdge> out;
     const std::span<const BVHTri> tris(scene.tris);
     if (tris.empty()) return out;
-    Search s{tris,
-             scene.view(),
-             weldCorners(tris, 0.002f * unitsPerMetre),
-             EdgeUses(tris.size() * 3),
-             Lengths(unitsPerMetre),
-             lowestCorner(tris)};
-    recordUses(s);
+    const Search s(scene, unitsPerMetre);
 
     // Triangles in stored order, a pass at a time, so that a scene with far more than the
     // bound stops soon after reaching it; within a pass each triangle writes its own slots.

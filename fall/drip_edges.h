@@ -36,13 +36,6 @@ constexpr size_t kDripEdgeCap = 200000;
 // tests. Throws what parallelFor and allocation throw.
 std::vector<DripEdge> findDripEdges(const ShelterBVH& scene, float unitsPerMetre, size_t maxEdges = kDripEdgeCap);
 
-// The weld's cell of a coordinate on a grid of q units: round(x / q), half away from zero.
-int64_t weldCell(float x, float q);
-
-// The 64-bit cell key that the weld hashes by. Different cells can share a key, so the
-// weld compares the cells themselves.
-uint64_t weldKey(int64_t kx, int64_t ky, int64_t kz);
-
 // The edges and their running sums of weight, in float in list order: cumWeight[i] is the
 // weight of edges 0..i, and the total is the last sum (0 for no edges). The renderer
 // picks an edge for each drip drop by sampling the sums.

@@ -4,24 +4,15 @@
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "common/check.h"
 #include "common/parallel_for.h"
-#include "fall/drip_edges.h"
 
 namespace wx {
 namespace {
-
-// Table index bits from a 64-bit key (Fibonacci hashing: the key's high bits spread).
-size_t spread(uint64_t key, size_t mask) {
-    return size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-}
-
-// A power of two with at least 5/4 of `items` slots, so linear probes stay short.
-size_t tableSize(size_t items) {
-    return std::bit_ceil(std::max<size_t>(16, items + items / 4 + 1));
-}
 
 struct Cell {
     int64_t x, y, z;
@@ -32,120 +23,242 @@ Cell cellOf(V3 p, float q) {
     return {weldCell(p.x, q), weldCell(p.y, q), weldCell(p.z, q)};
 }
 
-}  // namespace
+// Work split into blocks handled in index order on one thread, enough of them that the
+// thread pool shares them out (it runs fewer than kParallelInlineBelow items inline).
+struct Blocks {
+    explicit Blocks(size_t items)
+        : count(items),
+          size(std::clamp<size_t>(items / kParallelInlineBelow, 16, 4096)),
+          blocks((items + size - 1) / size) {}
+    size_t first(size_t b) const { return b * size; }
+    size_t end(size_t b) const { return std::min(count, (b + 1) * size); }
+    size_t count, size, blocks;
+};
 
-void FreeDeleter::operator()(void* p) const noexcept {
-    std::free(p);
-}
+struct FreeWords {
+    void operator()(uint64_t* p) const noexcept { std::free(p); }
+};
 
-ZeroedWords allocateZeroedWords(size_t count) {
+// Zero-filled words straight from the system: pages arrive on first write.
+std::unique_ptr<uint64_t[], FreeWords> zeroedWords(size_t count) {
     void* p = std::calloc(count, sizeof(uint64_t));
     if (!p) throw std::bad_alloc();
-    return ZeroedWords(static_cast<uint64_t*>(p));
+    return std::unique_ptr<uint64_t[], FreeWords>(static_cast<uint64_t*>(p));
 }
 
-// A slot holds the key's high half as a tag and the lowest corner of its cell + 1; 0 is
-// empty. A corner claims an empty slot or lowers the corner of its own cell's slot, so
-// whatever the order of the threads, each cell ends in one slot with its first corner.
-std::vector<int32_t> weldCorners(std::span<const BVHTri> tris, float q) {
-    const size_t corners = tris.size() * 3;
-    WX_CHECK(corners < size_t(INT32_MAX));
-    std::vector<int32_t> vertex(corners);
-    if (corners == 0) return vertex;
-    const size_t size = tableSize(corners);
-    const size_t mask = size - 1;
-    ZeroedWords slots = allocateZeroedWords(size);
-    uint64_t* table = slots.get();
+constexpr uint64_t kLow = 0xFFFFFFFFull;
+constexpr uint64_t kTag = 0x7FFFFFFF00000000ull;  // the top bit marks a numbered slot later
 
-    parallelFor(corners, [&](size_t k) {
-        const Cell cell = cellOf(soupCorner(tris, k), q);
-        const uint64_t key = weldKey(cell.x, cell.y, cell.z);
-        const uint64_t tag = key >> 32 << 32;
+// The weld's table: a slot holds 31 high bits of its cell's key as a tag and the lowest
+// corner of the cell + 1 in the low half; 0 is empty. A corner claims an empty slot or
+// lowers the corner of its own cell's slot, so whatever the threads' order each cell ends
+// in one slot with its first corner. A small table stays in cache: when its probes run
+// long (it is nearly full) the claim gives up and the weld starts again with a larger one.
+class CellTable {
+public:
+    static constexpr uint32_t kFull = UINT32_MAX;
+
+    CellTable(std::span<const BVHTri> tris, float q, size_t slots)
+        : tris_(tris),
+          q_(q),
+          mask_(slots - 1),
+          slots_(zeroedWords(slots)),
+          probeLimit_(slots >= 2 * tris.size() * 3 ? slots : 512) {}
+
+    // The slot of corner k's cell, after making sure the slot holds no later corner than
+    // k; kFull when the table is too full.
+    uint32_t claim(size_t k, const Cell& cell, uint64_t key) {
+        const uint64_t tag = key & kTag;
         const uint64_t mine = tag | uint64_t(k + 1);
-        for (size_t s = spread(key, mask);; s = (s + 1) & mask) {
-            std::atomic_ref<uint64_t> slot(table[s]);
+        size_t s = home(key);
+        for (size_t probe = 0; probe < probeLimit_; ++probe, s = (s + 1) & mask_) {
+            std::atomic_ref<uint64_t> slot(slots_[s]);
             uint64_t seen = slot.load(std::memory_order_acquire);
-            if (seen == 0 && slot.compare_exchange_strong(seen, mine, std::memory_order_acq_rel)) {
-                vertex[k] = int32_t(s);
-                return;
+            if (seen == 0 && slot.compare_exchange_strong(seen, mine, std::memory_order_acq_rel)) return uint32_t(s);
+            // seen holds the slot's owner now (a failed exchange reloads it).
+            if ((seen & kTag) != tag || !(cellOf(soupCorner(tris_, (seen & kLow) - 1), q_) == cell)) continue;
+            while ((seen & kLow) > k + 1 && !slot.compare_exchange_weak(seen, mine, std::memory_order_acq_rel)) {
             }
-            // seen now holds the slot's owner (a failed exchange reloads it).
-            if ((seen & ~0xFFFFFFFFull) != tag) continue;
-            if (!(cellOf(soupCorner(tris, (seen & 0xFFFFFFFFull) - 1), q) == cell)) continue;
-            while ((seen & 0xFFFFFFFFull) > k + 1 &&
-                   !slot.compare_exchange_weak(seen, mine, std::memory_order_acq_rel)) {
+            return uint32_t(s);
+        }
+        return kFull;
+    }
+
+    uint64_t& operator[](size_t s) { return slots_[s]; }
+
+    // Asks for the first slot a key probes ahead of its claim, so that claims wait on
+    // memory together rather than one after another.
+    void prefetch(uint64_t key) const { __builtin_prefetch(&slots_[home(key)]); }
+
+private:
+    size_t home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> 24) & mask_; }
+
+    std::span<const BVHTri> tris_;
+    float q_;
+    size_t mask_;
+    std::unique_ptr<uint64_t[], FreeWords> slots_;
+    size_t probeLimit_;
+};
+
+// Each corner to its cell's slot (as ~slot). The hierarchy keeps neighbouring triangles
+// together, so a block remembers its recent cells and their first corner in the block, and
+// asks the shared table only about cells it has not just seen. False when the table is
+// too full.
+bool claimCells(std::span<const BVHTri> tris, float q, const Blocks& blocks, CellTable& table, int32_t* vertex,
+                uint8_t* repeat) {
+    std::atomic<bool> full{false};
+    parallelFor(blocks.blocks, [&](size_t b) {
+        struct Recent {
+            Cell cell;
+            int32_t corner;  // -1: unused
+        } recent[256];
+        for (Recent& r : recent) r.corner = -1;
+        constexpr size_t kBatch = 16;
+        Cell cells[kBatch];
+        uint64_t keys[kBatch];
+        for (size_t base = blocks.first(b); base < blocks.end(b) && !full.load(std::memory_order_relaxed);
+             base += kBatch) {
+            const size_t n = std::min(kBatch, blocks.end(b) - base);
+            for (size_t i = 0; i < n; ++i) {
+                cells[i] = cellOf(soupCorner(tris, base + i), q);
+                keys[i] = weldKey(cells[i].x, cells[i].y, cells[i].z);
+                const Recent& r = recent[(keys[i] * 0x9E3779B97F4A7C15ull) >> 56];
+                if (!(r.corner >= 0 && r.cell == cells[i])) table.prefetch(keys[i]);
             }
-            vertex[k] = int32_t(s);
-            return;
+            for (size_t i = 0; i < n; ++i) {
+                const size_t k = base + i;
+                Recent& r = recent[(keys[i] * 0x9E3779B97F4A7C15ull) >> 56];
+                if (r.corner >= 0 && r.cell == cells[i]) {
+                    vertex[k] = r.corner;
+                    repeat[k] = 1;
+                    continue;
+                }
+                const uint32_t slot = table.claim(k, cells[i], keys[i]);
+                if (slot == CellTable::kFull) full.store(true, std::memory_order_relaxed);
+                vertex[k] = ~int32_t(slot);
+                repeat[k] = 0;
+                r = {cells[i], int32_t(k)};
+            }
         }
     });
-    parallelFor(corners, [&](size_t k) { vertex[k] = int32_t((table[vertex[k]] & 0xFFFFFFFFull) - 1); });
-    return vertex;
-}
-
-EdgeUses::EdgeUses(size_t uses) {
-    const size_t size = tableSize(uses);
-    mask_ = size - 1;
-    slots_ = allocateZeroedWords(2 * size);
-}
-
-size_t EdgeUses::slotOf(uint64_t key) const {
-    return spread(key, mask_);
-}
-
-namespace {
-
-uint64_t edgeKey(int32_t a, int32_t b) {
-    if (b < a) std::swap(a, b);
-    return ((uint64_t(uint32_t(a)) << 32) | uint32_t(b)) + 1;
+    return !full.load();
 }
 
 }  // namespace
 
-// The uses word keeps the lowest use + 1 in its high half and the next + 1 in its low half.
-void EdgeUses::insert(int32_t a, int32_t b, int32_t u) {
-    const uint64_t key = edgeKey(a, b);
-    uint64_t* table = slots_.get();
-    for (size_t s = slotOf(key);; s = (s + 1) & mask_) {
-        std::atomic_ref<uint64_t> slotKey(table[2 * s]);
-        uint64_t seen = slotKey.load(std::memory_order_acquire);
-        if (seen == 0 && !slotKey.compare_exchange_strong(seen, key, std::memory_order_acq_rel)) {
-            // Another thread took the slot first; seen holds its key.
-        } else if (seen == 0) {
-            seen = key;
-        }
-        if (seen != key) continue;
-        std::atomic_ref<uint64_t> slotUses(table[2 * s + 1]);
-        const uint64_t w = uint64_t(uint32_t(u)) + 1;
-        uint64_t uses = slotUses.load(std::memory_order_relaxed);
-        for (;;) {
-            const uint64_t first = uses >> 32, second = uses & 0xFFFFFFFFull;
-            uint64_t next;
-            if (first == 0)
-                next = w << 32;
-            else if (w < first)
-                next = (w << 32) | first;
-            else if (second == 0 || w < second)
-                next = (first << 32) | w;
-            else
-                return;
-            if (slotUses.compare_exchange_weak(uses, next, std::memory_order_acq_rel)) return;
-        }
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
+    const size_t corners = tris.size() * 3;
+    WX_CHECK(corners < size_t(INT32_MAX));
+    WeldedCorners out;
+    out.vertex.resize(corners);
+    if (corners == 0) return out;
+    int32_t* vertex = out.vertex.data();
+    std::vector<uint8_t> repeat(corners);  // 1: vertex[k] is an earlier corner of the same cell
+    const Blocks blocks(corners);
+    // Scenes share most corners (six triangles to a vertex in a closed mesh): start with
+    // room for a third of the corners and grow only for a soup that shares few.
+    std::unique_ptr<CellTable> cells;
+    for (size_t slots = std::bit_ceil(std::max<size_t>(16, corners / 3));; slots *= 4) {
+        cells = std::make_unique<CellTable>(tris, q, slots);
+        if (claimCells(tris, q, blocks, *cells, vertex, repeat.data())) break;
     }
+    CellTable& table = *cells;
+
+    // Vertices numbered in the order of their first corners: count the first corners per
+    // block, number them (each slot then holds its vertex, flagged), and resolve the rest.
+    constexpr uint64_t kNumbered = 1ull << 63;
+    auto firstOfCell = [&](size_t k) {
+        if (repeat[k] || vertex[k] >= 0) return false;
+        const uint64_t w = std::atomic_ref<uint64_t>(table[size_t(~vertex[k])]).load(std::memory_order_relaxed);
+        return !(w & kNumbered) && (w & kLow) == k + 1;
+    };
+    auto prefetchSlot = [&](size_t k) {
+        if (k < corners && !repeat[k] && vertex[k] < 0) __builtin_prefetch(&table[size_t(~vertex[k])]);
+    };
+    constexpr size_t kAhead = 16;
+    std::vector<int32_t> firsts(blocks.blocks);
+    parallelFor(blocks.blocks, [&](size_t b) {
+        int32_t n = 0;
+        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
+            prefetchSlot(k + kAhead);
+            n += firstOfCell(k) ? 1 : 0;
+        }
+        firsts[b] = n;
+    });
+    int32_t vertices = 0;
+    for (int32_t& n : firsts) vertices += std::exchange(n, vertices);
+    out.position.resize(size_t(vertices));
+    parallelFor(blocks.blocks, [&](size_t b) {
+        int32_t next = firsts[b];
+        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
+            prefetchSlot(k + kAhead);
+            if (firstOfCell(k)) {
+                std::atomic_ref<uint64_t>(table[size_t(~vertex[k])])
+                    .store(kNumbered | uint64_t(next), std::memory_order_relaxed);
+                out.position[size_t(next)] = soupCorner(tris, k);
+                vertex[k] = next++;
+            }
+        }
+    });
+    parallelFor(blocks.blocks, [&](size_t b) {
+        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
+            prefetchSlot(k + kAhead);
+            if (repeat[k])
+                vertex[k] = vertex[size_t(vertex[k])];  // an earlier corner, already resolved
+            else if (vertex[k] < 0)
+                vertex[k] = int32_t(table[size_t(~vertex[k])] & kLow);
+        }
+    });
+    return out;
+}
+
+EdgeUses::EdgeUses(std::span<const int32_t> vertex, size_t vertexCount,
+                   const std::function<bool(int32_t, int32_t)>& keep)
+    : vertex_(vertex), start_(vertexCount + 1, 0) {
+    const size_t triangles = vertex.size() / 3;
+    const Blocks blocks(triangles);
+    // The lower vertex of each kept edge, or -1.
+    auto lowerOf = [&](size_t t, int k) {
+        const int32_t a = vertex[3 * t + size_t(k)], b = vertex[3 * t + size_t(k + 1) % 3];
+        if (a == b) return int32_t(-1);
+        const int32_t lo = std::min(a, b), hi = std::max(a, b);
+        return keep(lo, hi) ? lo : int32_t(-1);
+    };
+    parallelFor(blocks.blocks, [&](size_t b) {
+        for (size_t t = blocks.first(b); t < blocks.end(b); ++t)
+            for (int k = 0; k < 3; ++k)
+                if (const int32_t lo = lowerOf(t, k); lo >= 0)
+                    std::atomic_ref<uint32_t>(start_[size_t(lo) + 1]).fetch_add(1, std::memory_order_relaxed);
+    });
+    for (size_t v = 1; v <= vertexCount; ++v) start_[v] += start_[v - 1];
+    uses_.resize(start_[vertexCount]);
+    std::vector<uint32_t> cursor(start_.begin(), start_.end() - 1);
+    parallelFor(blocks.blocks, [&](size_t b) {
+        for (size_t t = blocks.first(b); t < blocks.end(b); ++t)
+            for (int k = 0; k < 3; ++k)
+                if (const int32_t lo = lowerOf(t, k); lo >= 0) {
+                    const uint32_t at =
+                        std::atomic_ref<uint32_t>(cursor[size_t(lo)]).fetch_add(1, std::memory_order_relaxed);
+                    uses_[at] = int32_t(3 * t + size_t(k));
+                }
+    });
 }
 
 void EdgeUses::find(int32_t a, int32_t b, int32_t& first, int32_t& second) const {
     first = second = kNone;
-    const uint64_t key = edgeKey(a, b);
-    const uint64_t* table = slots_.get();
-    for (size_t s = slotOf(key);; s = (s + 1) & mask_) {
-        const uint64_t seen = table[2 * s];
-        if (seen == 0) return;
-        if (seen != key) continue;
-        const uint64_t uses = table[2 * s + 1];
-        first = int32_t(uses >> 32) - 1;
-        second = int32_t(uses & 0xFFFFFFFFull) - 1;
-        return;
+    const int32_t lo = std::min(a, b), hi = std::max(a, b);
+    if (lo < 0 || lo == hi || size_t(hi) + 1 >= start_.size()) return;
+    for (uint32_t i = start_[size_t(lo)]; i < start_[size_t(lo) + 1]; ++i) {
+        const int32_t u = uses_[i];
+        const size_t t = size_t(u) / 3, k = size_t(u) % 3;
+        const int32_t va = vertex_[3 * t + k], vb = vertex_[3 * t + (k + 1) % 3];
+        if ((va == lo ? vb : va) != hi) continue;
+        if (first == kNone || u < first) {
+            second = first;
+            first = u;
+        } else if (second == kNone || u < second) {
+            second = u;
+        }
     }
 }
 

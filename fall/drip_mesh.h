@@ -1,14 +1,15 @@
 // The connectivity the drip-edge search reads from a triangle soup: corners welded on a
-// grid into shared vertices, and for every welded edge the first two uses of it. Both are
-// flat open-addressing tables filled from the thread pool with compare-and-swap, and both
-// keep the smallest index that reaches them, so the result is the same for any thread
-// count and equals a single pass in triangle order. Build on one thread, then read from
-// any number.
+// grid into shared vertices, and for every welded edge the triangles that use it. The
+// weld is a flat open-addressing table filled from the thread pool with compare-and-swap
+// that keeps the lowest corner reaching each cell; the edges are buckets per vertex. Both
+// give the same result for any thread count, the result of one pass in triangle order.
+// Build on one thread, then read from any number.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -30,39 +31,53 @@ inline V3 soupCorner(std::span<const BVHTri> tris, size_t k) {
     }
 }
 
-// Per corner, its vertex: the lowest-numbered corner that falls in the same grid cell of
-// q units (cells by weldCell, compared as whole cells, hashed by weldKey). So a vertex's
-// position is soupCorner(tris, vertex[k]).
-std::vector<int32_t> weldCorners(std::span<const BVHTri> tris, float q);
+// The weld's cell of a coordinate on a grid of q units: round(x / q), half away from zero
+// (x / q in float, as every length of the search). Beyond the 64-bit range it saturates.
+inline int64_t weldCell(float x, float q) {
+    const float v = x / q;
+    if (!(std::fabs(v) < 9.2e18f)) return v != v ? 0 : (v > 0.0f ? int64_t(9.2e18f) : -int64_t(9.2e18f));
+    int64_t whole = int64_t(v);           // towards zero
+    const float rest = v - float(whole);  // exact: whole has v's leading bits
+    if (rest >= 0.5f)
+        ++whole;
+    else if (rest <= -0.5f)
+        --whole;
+    return whole;
+}
 
-// Zero-filled words from the system (pages arrive on first write), freed with free().
-struct FreeDeleter {
-    void operator()(void* p) const noexcept;
+// The 64-bit key the weld hashes a cell by. Different cells can share a key, so the weld
+// compares the cells themselves.
+inline uint64_t weldKey(int64_t kx, int64_t ky, int64_t kz) {
+    return (uint64_t(kz) * 83492791ull) ^ (uint64_t(kx) * 73856093ull) ^ (uint64_t(ky) * 19349663ull);
+}
+
+// Corners welded into vertices: corners in one grid cell of q units (cells by weldCell,
+// compared as whole cells, hashed by weldKey) are one vertex, numbered in the order of
+// their first corner, at that first corner's position.
+struct WeldedCorners {
+    std::vector<int32_t> vertex;  // per corner
+    std::vector<V3> position;     // per vertex
 };
-using ZeroedWords = std::unique_ptr<uint64_t[], FreeDeleter>;
-ZeroedWords allocateZeroedWords(size_t count);  // throws std::bad_alloc
 
-// The uses of each welded edge: a use is triangle t's edge k (from vertex k to the next),
-// numbered 3t + k. Up to two uses are kept per edge, the lowest-numbered ones.
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q);
+
+// The uses of each welded edge: a use is triangle t's edge k (from its vertex k to the
+// next), numbered 3t + k. Only the edges `keep` accepts are recorded (it sees the lower
+// vertex first and must not depend on the order of the two).
 class EdgeUses {
 public:
     static constexpr int32_t kNone = -1;
 
-    // Room for `uses` insertions (the table grows no further).
-    explicit EdgeUses(size_t uses);
+    EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, const std::function<bool(int32_t, int32_t)>& keep);
 
-    // Records use u of the edge between vertices a and b (either order; a != b).
-    // Thread-safe against other inserts.
-    void insert(int32_t a, int32_t b, int32_t u);
-
-    // The first two uses of the edge (kNone where there are fewer).
+    // The two lowest-numbered uses of the edge between vertices a and b (kNone where there
+    // are fewer).
     void find(int32_t a, int32_t b, int32_t& first, int32_t& second) const;
 
 private:
-    size_t slotOf(uint64_t key) const;
-
-    ZeroedWords slots_;  // two words a slot: the key + 1 (0 when empty), the two uses + 1
-    size_t mask_ = 0;
+    std::span<const int32_t> vertex_;
+    std::vector<uint32_t> start_;  // per vertex + 1: where its bucket begins in uses_
+    std::vector<int32_t> uses_;    // bucketed by the edge's lower vertex, any order within
 };
 
 }  // namespace wx

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
-#include <thread>
+#include <cstring>
 
 #include "common/parallel_for.h"
 #include "fall/drip_mesh.h"
@@ -26,15 +25,14 @@ TEST(DripWeld, CornersInOneCellShareTheFirstCorner) {
     std::vector<BVHTri> tris = {tri({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
                                 tri({0.0009f, 0, 0}, {1, 0, 0.0009f}, {0.0031f, 0, 0}),
                                 tri({-0.0009f, 0.0009f, 0}, {0, 1, 0}, {0, 0, 0})};
-    const auto v = weldCorners(tris, q);
-    ASSERT_EQ(v.size(), 9u);
-    EXPECT_EQ(v[0], 0);
-    EXPECT_EQ(v[3], 0) << "0.9 mm off rounds to the same cell";
-    EXPECT_EQ(v[4], 1);
-    EXPECT_EQ(v[5], 5) << "3.1 mm off is the next cell but one";
-    EXPECT_EQ(v[6], 0);
-    EXPECT_EQ(v[7], 2);
-    EXPECT_EQ(v[8], 0);
+    const WeldedCorners w = weldCorners(tris, q);
+    const std::vector<int32_t> expected = {0, 1, 2, 0, 1, 3, 0, 2, 0};
+    EXPECT_EQ(w.vertex, expected) << "0.9 mm off rounds to the same cell, 3.1 mm off to the next but one";
+    ASSERT_EQ(w.position.size(), 4u);
+    for (int k : {0, 1, 2, 5}) {
+        const V3 p = soupCorner(tris, size_t(k)), at = w.position[size_t(w.vertex[size_t(k)])];
+        EXPECT_TRUE(p.x == at.x && p.y == at.y && p.z == at.z) << "the first corner's own position, corner " << k;
+    }
     // Half a cell rounds away from zero on both sides.
     EXPECT_EQ(weldCell(0.5f, 1.0f), 1);
     EXPECT_EQ(weldCell(-0.5f, 1.0f), -1);
@@ -47,12 +45,12 @@ TEST(DripWeld, CellsSharingAKeyStayApart) {
     ASSERT_EQ(weldKey(0, far, 0), weldKey(0, 0, far));
     const float f = float(far);
     std::vector<BVHTri> tris = {tri({0, f, 0}, {1, f, 0}, {0, f, 1}), tri({0, 0, f}, {1, 0, f}, {0, 1, f})};
-    const auto v = weldCorners(tris, 1.0f);
-    EXPECT_EQ(v[0], 0);
-    EXPECT_EQ(v[3], 3) << "welded to a corner 6.5e18 units away";
+    const WeldedCorners w = weldCorners(tris, 1.0f);
+    EXPECT_EQ(w.position.size(), 6u);
+    EXPECT_NE(w.vertex[0], w.vertex[3]) << "welded to a corner 6.5e18 units away";
 }
 
-// Every corner gets the lowest corner of its cell, on one thread or many.
+// Every corner gets the vertex of the first corner of its cell, on one thread or many.
 TEST(DripWeld, SameVerticesForAnyThreadCount) {
     // A grid of shared corners, each triangle listed twice with its corners nudged within
     // the cell, in an order that is not sorted by position.
@@ -65,12 +63,14 @@ TEST(DripWeld, SameVerticesForAnyThreadCount) {
             tris.push_back(tri(c + V3{0.0003f, 0, 0}, a, b));
         }
     setParallelThreadLimit(1);
-    const auto one = weldCorners(tris, 0.002f);
+    const WeldedCorners one = weldCorners(tris, 0.002f);
     setParallelThreadLimit(0);
-    const auto many = weldCorners(tris, 0.002f);
-    EXPECT_EQ(one, many);
+    const WeldedCorners many = weldCorners(tris, 0.002f);
+    EXPECT_EQ(one.vertex, many.vertex);
+    ASSERT_EQ(one.position.size(), many.position.size());
+    EXPECT_EQ(std::memcmp(one.position.data(), many.position.data(), one.position.size() * sizeof(V3)), 0);
     // Check against a plain search: the first earlier corner in the same cell.
-    for (size_t k = 0; k < one.size(); k += 997) {
+    for (size_t k = 0; k < one.vertex.size(); k += 997) {
         const V3 p = soupCorner(tris, k);
         size_t first = k;
         for (size_t j = 0; j < k; ++j) {
@@ -81,31 +81,57 @@ TEST(DripWeld, SameVerticesForAnyThreadCount) {
                 break;
             }
         }
-        EXPECT_EQ(size_t(one[k]), first) << k;
+        EXPECT_EQ(one.vertex[k], one.vertex[first]) << k;
+        const V3 at = one.position[size_t(one.vertex[k])], firstAt = soupCorner(tris, first);
+        EXPECT_TRUE(at.x == firstAt.x && at.y == firstAt.y && at.z == firstAt.z) << k;
     }
 }
 
-// An edge keeps its two lowest-numbered uses, whatever order they arrive in.
-TEST(DripEdgeUses, KeepsTheFirstTwoUsesFromAnyThread) {
-    EdgeUses uses(4096);
-    std::vector<int32_t> order(3000);
-    std::iota(order.begin(), order.end(), 0);
-    std::reverse(order.begin(), order.end());
-    std::thread other([&] {
-        for (int32_t u : order) uses.insert(7, 9, u + 1);
-    });
-    for (int32_t u : order) uses.insert(9, 7, u + 5);
-    other.join();
-    uses.insert(1, 2, 42);
-    int32_t first, second;
-    uses.find(7, 9, first, second);
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(second, 2);
-    uses.find(2, 1, first, second);
-    EXPECT_EQ(first, 42);
-    EXPECT_EQ(second, EdgeUses::kNone);
-    uses.find(1, 3, first, second);
-    EXPECT_EQ(first, EdgeUses::kNone);
+// A soup whose corners share nothing needs a vertex per corner, more than the weld first
+// makes room for; corners in one cell still weld when many distinct cells surround them.
+TEST(DripWeld, SoupThatSharesNothingGetsAVertexPerCorner) {
+    std::vector<BVHTri> tris;
+    for (int i = 0; i < 30000; ++i) {
+        const V3 at{float(i % 300), float(i / 300), 0.0f};
+        tris.push_back(tri(at, at + V3{0.3f, 0, 0}, at + V3{0, 0.3f, 0}));
+    }
+    tris.push_back(tri({0.0004f, 0, 0}, {299.3f, 99, 0.0009f}, {7, 7, 7}));
+    const WeldedCorners w = weldCorners(tris, 0.002f);
+    EXPECT_EQ(w.position.size(), 90000u + 1);
+    EXPECT_EQ(w.vertex[90000], 0);
+    EXPECT_EQ(w.vertex[90001], w.vertex[3 * 29999 + 1]);
+    EXPECT_EQ(w.vertex[90002], 90000);
+}
+
+// An edge keeps its two lowest-numbered uses, on one thread or many, and only the edges
+// asked for.
+TEST(DripEdgeUses, KeepsTheFirstTwoUsesOfEachEdge) {
+    // 3000 triangles fanned around the edge 0-1 in both windings, then a strip of others.
+    std::vector<int32_t> vertex;
+    for (int32_t t = 0; t < 3000; ++t) {
+        if (t % 2)
+            vertex.insert(vertex.end(), {1, 0, 2 + t});
+        else
+            vertex.insert(vertex.end(), {2 + t, 0, 1});
+    }
+    for (int32_t t = 0; t < 3000; ++t) vertex.insert(vertex.end(), {5000 + t, 5001 + t, 5002 + t});
+    const size_t vertices = 9000;
+    for (unsigned threads : {1u, 0u}) {
+        setParallelThreadLimit(threads);
+        const EdgeUses uses(vertex, vertices, [](int32_t a, int32_t b) { return a != 7000 && b != 7000; });
+        int32_t first, second;
+        uses.find(1, 0, first, second);
+        EXPECT_EQ(first, 1) << "triangle 0's edge 1";
+        EXPECT_EQ(second, 3 * 1 + 0) << "triangle 1's edge 0";
+        uses.find(5001, 5002, first, second);
+        EXPECT_EQ(first, 3 * 3000 + 1);
+        EXPECT_EQ(second, 3 * 3001 + 0);
+        uses.find(6999, 7000, first, second);
+        EXPECT_EQ(first, EdgeUses::kNone) << "not asked for";
+        uses.find(2, 5000, first, second);
+        EXPECT_EQ(first, EdgeUses::kNone) << "no such edge";
+    }
+    setParallelThreadLimit(0);
 }
 
 // Three triangles on one edge: the triangle across is the first other one recorded, so
