@@ -109,10 +109,12 @@ FallCli::FallCli(CLI::App& app) {
     particles_->add_flag("--exact", c.exact, "The scalar reference field instead of the fast batch path");
     particles_->add_option("--plugin", c.plugins, "Plug-in module to load besides the weather plug-in (repeatable)")
         ->allow_extra_args(false);
+    runoff_ = addFallRunoff(*cmd_, runoffCommand_);
 }
 
 int FallCli::run() {
     if (*particles_) return runFallParticles(particlesCommand_);
+    if (*runoff_) return runFallRunoff(runoffCommand_);
     return kExitUsage;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cmd_fall_runoff.h"
 #include "app/subcommand.h"
 
 namespace tweather {
@@ -33,6 +34,8 @@ public:
 private:
     CLI::App* particles_;
     FallParticlesCommand particlesCommand_;
+    CLI::App* runoff_;
+    FallRunoffCommand runoffCommand_;
 };
 
 }  // namespace tweather

@@ -97,10 +97,10 @@ struct Search {
         return castRay(view, origin, V3{0.0f, 0.0f, 1.0f}, FLT_MAX) < FLT_MAX;
     }
 
-    // Edge k (vertex k to k + 1) of triangle t, if it drips.
-    bool edge(size_t t, int k, DripEdge& out) const {
+    // Edge k (vertex k to k + 1) of triangle t, whose normal is n, if it drips. The cheap
+    // tests come first; all must hold.
+    bool edge(size_t t, int k, V3 n, DripEdge& out) const {
         const V3 a = at(t, k), b = at(t, k + 1), c = at(t, k + 2);
-        const V3 n = normalize(cross(tris[t].e1, tris[t].e2));
         const float e = length(b - a);
         const float zm = (a.z + b.z) / 2.0f;
         if (e < len.shortest || zm < zMin + len.aboveLowest) return false;
@@ -116,12 +116,12 @@ struct Search {
         }
         // The open rim of a flat or sloped surface: nothing level beyond it, not rising,
         // and nothing overhead.
-        const int32_t other = across(t, k);
-        if (other >= 0 && !(fabsf(normalZ(tris[size_t(other)])) < kSteepNormalZ)) return false;
         const V3 up = n.z < 0.0f ? -n : n;
         V3 d = normalize(cross(up, b - a));
         if (dot(d, c - a) > 0.0f) d = -d;
         if (!(d.z <= 0.05f)) return false;
+        const int32_t other = across(t, k);
+        if (other >= 0 && !(fabsf(normalZ(tris[size_t(other)])) < kSteepNormalZ)) return false;
         if (somethingAbove(mid, zm)) return false;
         const V3 push = d * len.pushedOut;
         out = {a + push, b + push, (2.0f * sqrtf(maxf(0.0f, 1.0f - up.z * up.z)) + 0.04f) * e};
@@ -143,14 +143,15 @@ std::vector<DripEdge> findDripEdges(const ShelterBVH& scene, float unitsPerMetre
         DripEdge edge[3];
         uint8_t count;
     };
-    std::vector<Found> found;
+    std::vector<Found> found(std::min(kTrianglesPerPass, tris.size()));
     for (size_t first = 0; first < tris.size() && out.size() < maxEdges; first += kTrianglesPerPass) {
         const size_t n = std::min(kTrianglesPerPass, tris.size() - first);
-        found.assign(n, Found{});
         parallelFor(n, [&](size_t i) {
             Found& f = found[i];
+            f.count = 0;
+            const V3 n = normalize(cross(tris[first + i].e1, tris[first + i].e2));
             for (int k = 0; k < 3; ++k)
-                if (s.edge(first + i, k, f.edge[f.count])) ++f.count;
+                if (s.edge(first + i, k, n, f.edge[f.count])) ++f.count;
         });
         for (size_t i = 0; i < n && out.size() < maxEdges; ++i)
             out.insert(out.end(), found[i].edge, found[i].edge + found[i].count);

@@ -47,6 +47,11 @@ std::unique_ptr<uint64_t[], FreeWords> zeroedWords(size_t count) {
 }
 
 constexpr uint64_t kLow = 0xFFFFFFFFull;
+
+// What pass one learns of each corner.
+constexpr uint8_t kLater = 0;   // its cell's slot came from a claim with an earlier corner
+constexpr uint8_t kFirst = 1;   // the first corner of its cell: the vertex takes its position
+constexpr uint8_t kRepeat = 2;  // vertex[k] is an earlier corner of its block in the same cell
 constexpr uint64_t kTag = 0x7FFFFFFF00000000ull;  // the top bit marks a numbered slot later
 
 // The weld's table: a slot holds 31 high bits of its cell's key as a tag and the lowest
@@ -66,18 +71,29 @@ public:
           probeLimit_(slots >= 2 * tris.size() * 3 ? slots : 512) {}
 
     // The slot of corner k's cell, after making sure the slot holds no later corner than
-    // k; kFull when the table is too full.
-    uint32_t claim(size_t k, const Cell& cell, uint64_t key) {
+    // k; kFull when the table is too full. state[k] ends kFirst while k is the lowest
+    // corner its cell has seen: set before k enters a slot, cleared by the corner that
+    // takes the slot from it, whose exchange reads k's and so comes after it.
+    uint32_t claim(size_t k, const Cell& cell, uint64_t key, uint8_t* state) {
         const uint64_t tag = key & kTag;
         const uint64_t mine = tag | uint64_t(k + 1);
         size_t s = home(key);
+        std::atomic_ref<uint8_t>(state[k]).store(kFirst, std::memory_order_relaxed);
         for (size_t probe = 0; probe < probeLimit_; ++probe, s = (s + 1) & mask_) {
             std::atomic_ref<uint64_t> slot(slots_[s]);
             uint64_t seen = slot.load(std::memory_order_acquire);
             if (seen == 0 && slot.compare_exchange_strong(seen, mine, std::memory_order_acq_rel)) return uint32_t(s);
             // seen holds the slot's owner now (a failed exchange reloads it).
             if ((seen & kTag) != tag || !(cellOf(soupCorner(tris_, (seen & kLow) - 1), q_) == cell)) continue;
-            while ((seen & kLow) > k + 1 && !slot.compare_exchange_weak(seen, mine, std::memory_order_acq_rel)) {
+            for (;;) {
+                if ((seen & kLow) < k + 1) {
+                    std::atomic_ref<uint8_t>(state[k]).store(kLater, std::memory_order_relaxed);
+                    break;
+                }
+                if (slot.compare_exchange_weak(seen, mine, std::memory_order_acq_rel)) {
+                    std::atomic_ref<uint8_t>(state[(seen & kLow) - 1]).store(kLater, std::memory_order_relaxed);
+                    break;
+                }
             }
             return uint32_t(s);
         }
@@ -105,7 +121,7 @@ private:
 // asks the shared table only about cells it has not just seen. False when the table is
 // too full.
 bool claimCells(std::span<const BVHTri> tris, float q, const Blocks& blocks, CellTable& table, int32_t* vertex,
-                uint8_t* repeat) {
+                uint8_t* state) {
     std::atomic<bool> full{false};
     parallelFor(blocks.blocks, [&](size_t b) {
         struct Recent {
@@ -130,13 +146,12 @@ bool claimCells(std::span<const BVHTri> tris, float q, const Blocks& blocks, Cel
                 Recent& r = recent[(keys[i] * 0x9E3779B97F4A7C15ull) >> 56];
                 if (r.corner >= 0 && r.cell == cells[i]) {
                     vertex[k] = r.corner;
-                    repeat[k] = 1;
+                    state[k] = kRepeat;
                     continue;
                 }
-                const uint32_t slot = table.claim(k, cells[i], keys[i]);
+                const uint32_t slot = table.claim(k, cells[i], keys[i], state);
                 if (slot == CellTable::kFull) full.store(true, std::memory_order_relaxed);
                 vertex[k] = ~int32_t(slot);
-                repeat[k] = 0;
                 r = {cells[i], int32_t(k)};
             }
         }
@@ -153,36 +168,23 @@ WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
     out.vertex.resize(corners);
     if (corners == 0) return out;
     int32_t* vertex = out.vertex.data();
-    std::vector<uint8_t> repeat(corners);  // 1: vertex[k] is an earlier corner of the same cell
+    std::vector<uint8_t> state(corners);
     const Blocks blocks(corners);
     // Scenes share most corners (six triangles to a vertex in a closed mesh): start with
     // room for a third of the corners and grow only for a soup that shares few.
     std::unique_ptr<CellTable> cells;
     for (size_t slots = std::bit_ceil(std::max<size_t>(16, corners / 3));; slots *= 4) {
         cells = std::make_unique<CellTable>(tris, q, slots);
-        if (claimCells(tris, q, blocks, *cells, vertex, repeat.data())) break;
+        if (claimCells(tris, q, blocks, *cells, vertex, state.data())) break;
     }
     CellTable& table = *cells;
 
     // Vertices numbered in the order of their first corners: count the first corners per
-    // block, number them (each slot then holds its vertex, flagged), and resolve the rest.
-    constexpr uint64_t kNumbered = 1ull << 63;
-    auto firstOfCell = [&](size_t k) {
-        if (repeat[k] || vertex[k] >= 0) return false;
-        const uint64_t w = std::atomic_ref<uint64_t>(table[size_t(~vertex[k])]).load(std::memory_order_relaxed);
-        return !(w & kNumbered) && (w & kLow) == k + 1;
-    };
-    auto prefetchSlot = [&](size_t k) {
-        if (k < corners && !repeat[k] && vertex[k] < 0) __builtin_prefetch(&table[size_t(~vertex[k])]);
-    };
-    constexpr size_t kAhead = 16;
+    // block, number them (each slot then holds its vertex), and resolve the rest.
     std::vector<int32_t> firsts(blocks.blocks);
     parallelFor(blocks.blocks, [&](size_t b) {
         int32_t n = 0;
-        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
-            prefetchSlot(k + kAhead);
-            n += firstOfCell(k) ? 1 : 0;
-        }
+        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) n += state[k] == kFirst ? 1 : 0;
         firsts[b] = n;
     });
     int32_t vertices = 0;
@@ -191,22 +193,21 @@ WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
     parallelFor(blocks.blocks, [&](size_t b) {
         int32_t next = firsts[b];
         for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
-            prefetchSlot(k + kAhead);
-            if (firstOfCell(k)) {
-                std::atomic_ref<uint64_t>(table[size_t(~vertex[k])])
-                    .store(kNumbered | uint64_t(next), std::memory_order_relaxed);
-                out.position[size_t(next)] = soupCorner(tris, k);
-                vertex[k] = next++;
-            }
+            if (state[k] != kFirst) continue;
+            table[size_t(~vertex[k])] = uint64_t(next);
+            out.position[size_t(next)] = soupCorner(tris, k);
+            vertex[k] = next++;
         }
     });
+    constexpr size_t kAhead = 16;
     parallelFor(blocks.blocks, [&](size_t b) {
         for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
-            prefetchSlot(k + kAhead);
-            if (repeat[k])
+            if (const size_t ahead = k + kAhead; ahead < blocks.end(b) && state[ahead] == kLater)
+                __builtin_prefetch(&table[size_t(~vertex[ahead])]);
+            if (state[k] == kRepeat)
                 vertex[k] = vertex[size_t(vertex[k])];  // an earlier corner, already resolved
-            else if (vertex[k] < 0)
-                vertex[k] = int32_t(table[size_t(~vertex[k])] & kLow);
+            else if (state[k] == kLater)
+                vertex[k] = int32_t(table[size_t(~vertex[k])]);
         }
     });
     return out;

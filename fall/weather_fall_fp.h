@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fall/fall_field.h"
+#include "fall/fall_render_setup.h"
 #include "max/ifnpub.h"
 
 class INode;
@@ -35,6 +36,12 @@ public:
     // Leaves `out` empty when the thread pool cannot start. Answers the tornado status.
     virtual std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
                                        std::vector<FallParticle>& out) = 0;
+
+    // What a GPU render at t is given: the settings at t, node's matrix (null: the node
+    // that references the object), the shared scene (captured at t if there is none yet)
+    // and the run-off, whose text fallStatus then shows. False, with `error` and an empty
+    // setup, when the drip-edge search runs out of memory or threads.
+    virtual bool renderSetup(TimeValue t, INode* node, FallRenderSetup& out, std::wstring& error) = 0;
 
 protected:
     FPStatus _dispatch_fn(FunctionID fid, TimeValue t, FPValue& result, FPParams* p) override;
