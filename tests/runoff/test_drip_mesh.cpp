@@ -103,37 +103,6 @@ TEST(DripWeld, SoupThatSharesNothingGetsAVertexPerCorner) {
     EXPECT_EQ(w.vertex[90002], 90000);
 }
 
-// An edge keeps its two lowest-numbered uses, on one thread or many, and only the edges
-// asked for.
-TEST(DripEdgeUses, KeepsTheFirstTwoUsesOfEachEdge) {
-    // 3000 triangles fanned around the edge 0-1 in both windings, then a strip of others.
-    std::vector<int32_t> vertex;
-    for (int32_t t = 0; t < 3000; ++t) {
-        if (t % 2)
-            vertex.insert(vertex.end(), {1, 0, 2 + t});
-        else
-            vertex.insert(vertex.end(), {2 + t, 0, 1});
-    }
-    for (int32_t t = 0; t < 3000; ++t) vertex.insert(vertex.end(), {5000 + t, 5001 + t, 5002 + t});
-    const size_t vertices = 9000;
-    for (unsigned threads : {1u, 0u}) {
-        setParallelThreadLimit(threads);
-        const EdgeUses uses(vertex, vertices, [](int32_t a, int32_t b) { return a != 7000 && b != 7000; });
-        int32_t first, second;
-        uses.find(1, 0, first, second);
-        EXPECT_EQ(first, 1) << "triangle 0's edge 1";
-        EXPECT_EQ(second, 3 * 1 + 0) << "triangle 1's edge 0";
-        uses.find(5001, 5002, first, second);
-        EXPECT_EQ(first, 3 * 3000 + 1);
-        EXPECT_EQ(second, 3 * 3001 + 0);
-        uses.find(6999, 7000, first, second);
-        EXPECT_EQ(first, EdgeUses::kNone) << "not asked for";
-        uses.find(2, 5000, first, second);
-        EXPECT_EQ(first, EdgeUses::kNone) << "no such edge";
-    }
-    setParallelThreadLimit(0);
-}
-
 // Three triangles on one edge: the triangle across is the first other one recorded, so
 // a rim whose recorded neighbour is a wall drips while its level neighbour, which sees
 // the rim first, does not.
