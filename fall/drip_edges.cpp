@@ -34,6 +34,14 @@ float normalZ(const BVHTri& t) {
     return normalize(cross(t.e1, t.e2)).z;
 }
 
+// Every triangle's normal Z, read for the triangle across an edge: a small array in
+// cache rather than the triangles themselves.
+std::vector<float> normalZs(std::span<const BVHTri> tris) {
+    std::vector<float> z(tris.size());
+    parallelFor(tris.size(), [&](size_t t) { z[t] = normalZ(tris[t]); });
+    return z;
+}
+
 float lowestCorner(std::span<const BVHTri> tris) {
     const size_t block = 16384, blocks = (tris.size() + block - 1) / block;
     std::vector<float> lows(blocks, FLT_MAX);
@@ -58,6 +66,7 @@ struct Search {
           view(scene.view()),
           len(m),
           zMin(lowestCorner(tris)),
+          normalZOf(normalZs(tris)),
           weld(weldCorners(tris, len.weldGrid)),
           uses(weld.vertex, weld.position.size(),
                [this](int32_t a, int32_t b) { return mayDrip(weld.position[size_t(a)], weld.position[size_t(b)]); }) {}
@@ -66,6 +75,7 @@ struct Search {
     BVHView view;
     Lengths len;
     float zMin;
+    std::vector<float> normalZOf;  // per triangle
     WeldedCorners weld;
     EdgeUses uses;
 
@@ -109,7 +119,7 @@ struct Search {
             // A wall's lower side, running more across than down, with open space below.
             if (!(c.z > zm + len.lowerSide) || !(fabsf(a.z - b.z) <= 0.7f * e)) return false;
             const int32_t other = across(t, k);
-            if (other >= 0 && !(normalZ(tris[size_t(other)]) <= -kSteepNormalZ)) return false;
+            if (other >= 0 && !(normalZOf[size_t(other)] <= -kSteepNormalZ)) return false;
             if (somethingBelow(mid, zm)) return false;
             out = {{a.x, a.y, a.z - len.lowered}, {b.x, b.y, b.z - len.lowered}, 0.35f * e};
             return true;
@@ -121,7 +131,7 @@ struct Search {
         if (dot(d, c - a) > 0.0f) d = -d;
         if (!(d.z <= 0.05f)) return false;
         const int32_t other = across(t, k);
-        if (other >= 0 && !(fabsf(normalZ(tris[size_t(other)])) < kSteepNormalZ)) return false;
+        if (other >= 0 && !(fabsf(normalZOf[size_t(other)]) < kSteepNormalZ)) return false;
         if (somethingAbove(mid, zm)) return false;
         const V3 push = d * len.pushedOut;
         out = {a + push, b + push, (2.0f * sqrtf(maxf(0.0f, 1.0f - up.z * up.z)) + 0.04f) * e};
