@@ -68,8 +68,7 @@ struct Search {
           zMin(lowestCorner(tris)),
           normalZOf(normalZs(tris)),
           weld(weldCorners(tris, len.weldGrid)),
-          uses(weld.vertex, weld.position.size(),
-               [this](int32_t a, int32_t b) { return mayDrip(weld.position[size_t(a)], weld.position[size_t(b)]); }) {}
+          uses(weld.vertex, weld.position.size(), keptUses()) {}
 
     std::span<const BVHTri> tris;
     BVHView view;
@@ -82,10 +81,18 @@ struct Search {
     V3 at(size_t t, int k) const { return weld.position[size_t(weld.vertex[3 * t + size_t(k % 3)])]; }
 
     // Only edges long enough and high enough can drip; every use of a welded edge sees the
-    // same ends, so the adjacency needs only these.
-    bool mayDrip(V3 a, V3 b) const {
-        const float zm = (a.z + b.z) / 2.0f;
-        return length(b - a) >= len.shortest && zm >= zMin + len.aboveLowest;
+    // same two ends, so the adjacency records the uses of these edges only.
+    std::vector<uint8_t> keptUses() const {
+        std::vector<uint8_t> kept(weld.vertex.size());
+        parallelFor(tris.size(), [&](size_t t) {
+            for (size_t k = 0; k < 3; ++k) {
+                const int32_t a = weld.vertex[3 * t + k], b = weld.vertex[3 * t + (k + 1) % 3];
+                const V3 pa = weld.position[size_t(a)], pb = weld.position[size_t(b)];
+                const float zm = (pa.z + pb.z) / 2.0f;
+                kept[3 * t + k] = a != b && length(pb - pa) >= len.shortest && zm >= zMin + len.aboveLowest;
+            }
+        });
+        return kept;
     }
 
     // The triangle across edge k of triangle t: the first other use recorded, or -1.

@@ -49,9 +49,9 @@ std::unique_ptr<uint64_t[], FreeWords> zeroedWords(size_t count) {
 constexpr uint64_t kLow = 0xFFFFFFFFull;
 
 // What pass one learns of each corner.
-constexpr uint8_t kLater = 0;   // its cell's slot came from a claim with an earlier corner
-constexpr uint8_t kFirst = 1;   // the first corner of its cell: the vertex takes its position
-constexpr uint8_t kRepeat = 2;  // vertex[k] is an earlier corner of its block in the same cell
+constexpr uint8_t kLater = 0;                     // its cell's slot came from a claim with an earlier corner
+constexpr uint8_t kFirst = 1;                     // the first corner of its cell: the vertex takes its position
+constexpr uint8_t kRepeat = 2;                    // vertex[k] is an earlier corner of its block in the same cell
 constexpr uint64_t kTag = 0x7FFFFFFF00000000ull;  // the top bit marks a numbered slot later
 
 // The weld's table: a slot holds 31 high bits of its cell's key as a tag and the lowest
@@ -213,17 +213,14 @@ WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
     return out;
 }
 
-EdgeUses::EdgeUses(std::span<const int32_t> vertex, size_t vertexCount,
-                   const std::function<bool(int32_t, int32_t)>& keep)
+EdgeUses::EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, std::span<const uint8_t> kept)
     : vertex_(vertex), start_(vertexCount + 1, 0) {
     const size_t triangles = vertex.size() / 3;
     const Blocks blocks(triangles);
     // The lower vertex of each kept edge, or -1.
     auto lowerOf = [&](size_t t, int k) {
-        const int32_t a = vertex[3 * t + size_t(k)], b = vertex[3 * t + size_t(k + 1) % 3];
-        if (a == b) return int32_t(-1);
-        const int32_t lo = std::min(a, b), hi = std::max(a, b);
-        return keep(lo, hi) ? lo : int32_t(-1);
+        if (!kept[3 * t + size_t(k)]) return int32_t(-1);
+        return std::min(vertex[3 * t + size_t(k)], vertex[3 * t + size_t(k + 1) % 3]);
     };
     parallelFor(blocks.blocks, [&](size_t b) {
         for (size_t t = blocks.first(b); t < blocks.end(b); ++t)

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -62,13 +61,13 @@ struct WeldedCorners {
 WeldedCorners weldCorners(std::span<const BVHTri> tris, float q);
 
 // The uses of each welded edge: a use is triangle t's edge k (from its vertex k to the
-// next), numbered 3t + k. Only the edges `keep` accepts are recorded (it sees the lower
-// vertex first and must not depend on the order of the two).
+// next), numbered 3t + k. Only the uses marked in `kept` are recorded; an edge's uses must
+// all be kept or none, and its two vertices must differ.
 class EdgeUses {
 public:
     static constexpr int32_t kNone = -1;
 
-    EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, const std::function<bool(int32_t, int32_t)>& keep);
+    EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, std::span<const uint8_t> kept);
 
     // The two lowest-numbered uses of the edge between vertices a and b (kNone where there
     // are fewer).
