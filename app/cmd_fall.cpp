@@ -123,12 +123,14 @@ FallCli::FallCli(CLI::App& app) {
     particles_->add_option("--plugin", c.plugins, "Plug-in module to load besides the weather plug-in (repeatable)")
         ->allow_extra_args(false);
     mesh_.attach(*cmd_);
+    runoff_ = addFallRunoff(*cmd_, runoffCommand_);
 }
 
 int FallCli::run() {
     if (*add_) return runFallAdd(addCommand_);
     if (*particles_) return runFallParticles(particlesCommand_);
     if (mesh_.chosen()) return mesh_.run();
+    if (*runoff_) return runFallRunoff(runoffCommand_);
     return kExitUsage;
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/cmd_fall_add.h"
 #include "app/cmd_fall_mesh.h"
+#include "app/cmd_fall_runoff.h"
 #include "app/subcommand.h"
 
 namespace tweather {
@@ -39,6 +40,8 @@ private:
     FallAddCommand addCommand_;
     FallParticlesCommand particlesCommand_;
     FallMeshCli mesh_;
+    CLI::App* runoff_;
+    FallRunoffCommand runoffCommand_;
 };
 
 }  // namespace tweather

@@ -1,12 +1,10 @@
 #include "app/particle_files.h"
 
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+
+#include "app/atomic_file.h"
 
 #include "app/atomic_file.h"
 

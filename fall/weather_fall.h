@@ -83,13 +83,15 @@ public:
     std::wstring evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
                                std::vector<FallParticle>& out) override;
     Mesh* geometryMesh(TimeValue t, INode* node, std::wstring& problem) override;
+    bool renderSetup(TimeValue t, INode* node, FallRenderSetup& out, std::wstring& error) override;
 
 private:
+    FallRenderInputs renderInputs(TimeValue t, INode* node);
     uint64_t stampKey(INode* node, const FallMatrix& m, const TornadoWind& wind) const;
 
     IParamBlock2* pblock_ = nullptr;
     std::wstring status_ = L"not rendered yet";
-    std::wstring runoffStatus_;  // " | run-off: ..." once the renderer has built drips
+    std::wstring runoffStatus_;  // " | run-off: ..." from the last render setup with run-off
     std::wstring tornadoStatus_ = L"no tornado";
     std::wstring meshStatus_;  // " | render mesh: ..." while the last one could not be built
     TornadoWindCache windCache_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fall/fall_field.h"
+#include "fall/fall_render_setup.h"
 #include "max/ifnpub.h"
 
 class INode;
@@ -41,6 +42,11 @@ public:
     // particle (the render count) as a drop or flake in the object space of node (null: the
     // object's own node). A new mesh the caller deletes, or null with the reason in problem.
     virtual Mesh* geometryMesh(TimeValue t, INode* node, std::wstring& problem) = 0;
+    // What a GPU render at t is given: the settings at t, node's matrix (null: the node
+    // that references the object), the shared scene (captured at t if there is none yet)
+    // and the run-off, whose text fallStatus then shows. False, with `error` and an empty
+    // setup, when the drip-edge search runs out of memory or threads.
+    virtual bool renderSetup(TimeValue t, INode* node, FallRenderSetup& out, std::wstring& error) = 0;
 
 protected:
     FPStatus _dispatch_fn(FunctionID fid, TimeValue t, FPValue& result, FPParams* p) override;
