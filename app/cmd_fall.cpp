@@ -48,26 +48,10 @@ int runFallParticles(const FallParticlesCommand& c) {
     }
 
     const WeatherHost session(c.plugins, fail);
-    if (!session.started()) return kExitIo;
-    if (!host::classRegistry().findByName(L"WeatherFall")) {
-        fail("the weather plug-in did not load, so there is no falling weather");
-        return kExitIo;
-    }
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(c.scene, false, error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
+    if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;
 
-    // The frame to a whole tick at the scene's frame rate.
-    const double ticks = std::round(frame * double(GetTicksPerFrame()));
-    if (!(ticks >= double(INT_MIN) && ticks <= double(INT_MAX))) {
-        fail("--frame " + c.frame + " lies outside the scene's time range");
-        return kExitUsage;
-    }
-    const TimeValue t = TimeValue(ticks);
+    TimeValue t = 0;
+    if (int rc = frameToTicks(frame, c.frame, fail, t)) return rc;
 
     INode* node = nullptr;
     if (int rc = pickFall(c.node, c.scene, fail, node)) return rc;
@@ -81,6 +65,7 @@ int runFallParticles(const FallParticlesCommand& c) {
         tornado = fall->evaluateWorld(t, node, c.viewport, c.exact, true, particles);
     }
     FallProgress progress(particles.size());
+    std::string error;
     const bool written = ext == ".csv" ? writeParticlesCsv(c.output, particles, progress.writing(), error)
                                        : writeParticlesPly(c.output, particles, progress.writing(), error);
     if (!written) {

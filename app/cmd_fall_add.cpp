@@ -196,19 +196,9 @@ int runFallAdd(const FallAddCommand& c) {
     }
 
     const WeatherHost session(c.plugins, fail);
-    if (!session.started()) return kExitIo;
+    if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;
     ClassDesc* fallClass = host::classRegistry().findByName(L"WeatherFall");
-    if (!fallClass) {
-        fail("the weather plug-in did not load, so there is no falling weather");
-        return kExitIo;
-    }
     std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(c.scene, false, error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
 
     Interface* ip = GetCOREInterface();
     const TimeValue t = ip->GetTime();

@@ -2,18 +2,22 @@
 
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
+#include "app/cmd_scene.h"
 #include "app/exit_codes.h"
 #include "fall/weather_fall_fp.h"
+#include "host/class_registry.h"
 #include "host/scene.h"
 #include "host/text.h"
 #include "max/inode.h"
 #include "max/object.h"
+#include "max/units.h"
 
 namespace tweather {
 
@@ -22,6 +26,32 @@ bool parseFrame(const std::string& text, double& frame) {
     char* end = nullptr;
     frame = std::strtod(text.c_str(), &end);
     return end == text.c_str() + text.size() && std::isfinite(frame);
+}
+
+int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail)(const std::string&)) {
+    if (!sessionStarted) return kExitIo;
+    if (!host::classRegistry().findByName(L"WeatherFall")) {
+        fail("the weather plug-in did not load, so there is no falling weather");
+        return kExitIo;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(scenePath, false, error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    return 0;
+}
+
+int frameToTicks(double frame, const std::string& frameText, void (*fail)(const std::string&), TimeValue& t) {
+    const double ticks = std::round(frame * double(GetTicksPerFrame()));
+    if (!(ticks >= double(INT_MIN) && ticks <= double(INT_MAX))) {
+        fail("--frame " + frameText + " lies outside the scene's time range");
+        return kExitUsage;
+    }
+    t = TimeValue(ticks);
+    return 0;
 }
 
 bool folderWritable(const std::string& file) {
@@ -73,8 +103,7 @@ int pickFall(const std::string& nodeName, const std::string& scenePath, void (*f
     return 0;
 }
 
-FallProgress::FallProgress(size_t total)
-    : total_(total), shown_(total >= kShownFrom && isatty(STDERR_FILENO)) {}
+FallProgress::FallProgress(size_t total) : total_(total), shown_(total >= kShownFrom && isatty(STDERR_FILENO)) {}
 
 FallProgress::~FallProgress() {
     if (shown_) std::fprintf(stderr, "\r\033[K");

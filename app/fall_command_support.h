@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/particle_files.h"
+#include "max/interval.h"
 
 class INode;
 
@@ -17,6 +18,14 @@ namespace tweather {
 
 // A frame number: the whole text, finite (fractions and negatives are fine).
 bool parseFrame(const std::string& text, double& frame);
+
+// After the session started: the weather plug-in's fall class is there and the scene
+// (a scene file, glTF or OBJ) is open, its warnings passed to `fail`. 0 or the exit code.
+int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail)(const std::string&));
+
+// The frame (as parsed from `frameText`) to a whole tick at the open scene's frame rate;
+// 0 or the usage exit code when it lies outside the time range.
+int frameToTicks(double frame, const std::string& frameText, void (*fail)(const std::string&), TimeValue& t);
 
 // Whether the folder that would hold `file` exists and may be written.
 bool folderWritable(const std::string& file);
