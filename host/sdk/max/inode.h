@@ -45,6 +45,9 @@ public:
     // then the parent's node TM.
     Matrix3 GetNodeTM(TimeValue t, Interval* valid = nullptr);
     void SetNodeTM(TimeValue t, const Matrix3& tm);  // decomposed into the three tracks
+    // Stand-in convenience: the transform relative to the parent, decomposed the same way.
+    // Importers that know each node's local matrix set it without walking up the chain.
+    void SetLocalTM(TimeValue t, const Matrix3& local);
     Matrix3 GetObjTMBeforeWSM(TimeValue t, Interval* valid = nullptr);
     // Identity when world-space modifiers moved the points into world space; otherwise
     // the object TM (times the TM the modifiers applied, for objects without points).
@@ -100,6 +103,7 @@ private:
     friend class host::Scene;
     INode() = default;
     void releaseWorldState();
+    Matrix3 localTM(TimeValue t, Interval* valid);
 
     ULONG handle_ = 0;
     std::wstring name_;

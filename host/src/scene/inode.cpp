@@ -37,8 +37,11 @@ void INode::InvalidateWS() {
 
 void INode::AttachChild(INode* child, int keepTM) {
     if (!child || child == this) return;
-    for (INode* p = this; p; p = p->parent_)
-        if (p == child) return;  // would make a cycle
+    // Only a node with children can be an ancestor of this one; a fresh node skips the walk,
+    // so building a chain of n nodes stays linear.
+    if (!child->children_.empty())
+        for (INode* p = this; p; p = p->parent_)
+            if (p == child) return;  // would make a cycle
     TimeValue t = host::sceneSettings().time;
     Matrix3 world = child->GetNodeTM(t);
     if (child->parent_) {
@@ -56,15 +59,37 @@ void INode::Detach(TimeValue, int keepTM) {
     scene_->root()->AttachChild(this, keepTM);
 }
 
+Matrix3 INode::localTM(TimeValue t, Interval* valid) {
+    return ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) * TransMatrix(pos_.At(t, valid));
+}
+
 Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
-    if (!parent_) return Matrix3(1);
-    Matrix3 local =
-        ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) * TransMatrix(pos_.At(t, valid));
-    return local * parent_->GetNodeTM(t, valid);
+    // From the root down, with a list of our own rather than the call stack (a chain can be
+    // 100,000 nodes deep): each product is local * parent's world, in the same order.
+    constexpr size_t kInline = 32;
+    INode* inlineChain[kInline];
+    std::vector<INode*> longChain;
+    size_t depth = 0;
+    for (INode* n = this; n->parent_; n = n->parent_) {
+        if (depth < kInline) {
+            inlineChain[depth] = n;
+        } else {
+            if (longChain.empty()) longChain.assign(inlineChain, inlineChain + kInline);
+            longChain.push_back(n);
+        }
+        ++depth;
+    }
+    INode* const* chain = longChain.empty() ? inlineChain : longChain.data();
+    Matrix3 world(1);
+    for (size_t k = depth; k-- > 0;) world = chain[k]->localTM(t, valid) * world;
+    return world;
 }
 
 void INode::SetNodeTM(TimeValue t, const Matrix3& tm) {
-    Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
+    SetLocalTM(t, parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm);
+}
+
+void INode::SetLocalTM(TimeValue t, const Matrix3& local) {
     Point3 s(local.GetRow(0).Length(), local.GetRow(1).Length(), local.GetRow(2).Length());
     if (local.Parity()) s.x = -s.x;
     Matrix3 r = local;
