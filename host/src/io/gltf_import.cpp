@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <string_view>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "counted_warnings.h"
 #include "gltf_accessors.h"
@@ -305,7 +305,9 @@ bool fileInsideFolder(const std::string& file, void* folder) {
            std::filesystem::is_regular_file(file, ec);
 }
 
-std::string pathAsWritten(const std::string& path, void*) { return path; }
+std::string pathAsWritten(const std::string& path, void*) {
+    return path;
+}
 
 bool readInsideFolder(std::vector<unsigned char>* out, std::string* err, const std::string& file, void* folder) {
     if (!insideFolder(*static_cast<const std::filesystem::path*>(folder), file)) {
