@@ -328,6 +328,13 @@ bool refuseWrite(std::string* err, const std::string&, const std::vector<unsigne
     return false;
 }
 
+// The importer uses no textures (materials take their base colour factor), so images are
+// not decoded: no picture from the file reaches an image decoder, and the bytes handed in
+// for one (from a buffer view the parser does not bound) are never read.
+bool skipImage(tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*, int, void*) {
+    return true;
+}
+
 // The JSON text of a .glb: the first chunk, when the header says it is JSON; empty
 // otherwise (the parser then refuses the file with its own message).
 std::string_view glbJson(std::string_view bytes) {
@@ -358,6 +365,7 @@ bool importGltf(const std::string& path, std::string& error, ImportReport* repor
     folder = std::filesystem::weakly_canonical(folder, ec);
     tinygltf::TinyGLTF loader;
     loader.SetFsCallbacks({fileInsideFolder, pathAsWritten, readInsideFolder, refuseWrite, &folder});
+    loader.SetImageLoader(skipImage, nullptr);
     tinygltf::Model model;
     std::string err, warn;
     const bool ok =

@@ -69,6 +69,21 @@ TEST(GltfImport, OffsetsStridesAndCountsThatWrapAreRefused) {
     }
 }
 
+TEST(GltfImport, ImagesAreNeitherDecodedNorReadFromOutsideTheirBuffer) {
+    hostile::ScratchFolder dir;
+    // An image whose buffer view starts near 2^64: its bytes would be read from wild memory.
+    const std::string json = R"({"asset":{"version":"2.0"},"buffers":[)" + triangleBuffer() +
+                             R"(],"bufferViews":[{"buffer":0,"byteLength":36},
+        {"buffer":0,"byteOffset":18446744073709551000,"byteLength":100000}],
+        "images":[{"bufferView":1,"mimeType":"image/png"}],
+        "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}],
+        "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"nodes":[{"name":"n","mesh":0}],
+        "scenes":[{"nodes":[0]}]})";
+    std::string error;
+    ASSERT_TRUE(host::importScene(dir.write("image.gltf", json), error)) << error;
+    EXPECT_EQ(hostile::meshOf(L"n")->numFaces, 1);
+}
+
 TEST(GltfImport, SparseAccessorsAreAppliedOrRefused) {
     hostile::ScratchFolder dir;
     // Positions start as zeros; the sparse part sets elements 1 and 2.
