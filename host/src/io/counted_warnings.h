@@ -3,9 +3,11 @@
 // were first met. Not thread-safe; one reader owns one.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace host {
@@ -23,6 +25,22 @@ public:
         for (const auto& [kind, text] : order_) {
             const size_t n = counts_.at(kind);
             warnings.push_back(n == 1 ? text : text + " (" + std::to_string(n) + " times in all)");
+        }
+    }
+
+    // Each line of a parser's warning text, lines that differ only in their numbers (a line
+    // or an index) counted as one kind.
+    void addLines(std::string_view text) {
+        while (!text.empty()) {
+            const size_t end = std::min(text.find('\n'), text.size());
+            std::string line(text.substr(0, end));
+            text.remove_prefix(std::min(end + 1, text.size()));
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+            if (line.empty()) continue;
+            std::string kind = line;
+            kind.erase(std::remove_if(kind.begin(), kind.end(), [](char c) { return c >= '0' && c <= '9'; }),
+                       kind.end());
+            add(kind, line);
         }
     }
 

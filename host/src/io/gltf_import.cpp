@@ -377,7 +377,9 @@ bool importGltf(const std::string& path, std::string& error, ImportReport* repor
         return false;
     }
     ImportReport local;
-    if (!warn.empty()) local.warnings.push_back(warn);
+    CountedWarnings parserWarnings;
+    parserWarnings.addLines(warn);
+    parserWarnings.appendTo(local.warnings);
     // Importing must not key anything, whatever the Auto Key state.
     bool animate = sceneSettings().animateMode;
     sceneSettings().animateMode = false;

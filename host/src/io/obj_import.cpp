@@ -177,18 +177,17 @@ std::vector<Triangle> shapeTriangles(const tinyobj::mesh_t& mesh, long long vert
     return out;
 }
 
-// The parser's warnings, each kind once: a file with 200,000 bad lines gives one line per
-// kind. Out-of-range faces are left to the per-shape count.
+// The parser's warnings, each kind once with its count. Out-of-range faces are left to the
+// per-shape count.
 void addParserWarnings(const std::string& text, std::vector<std::string>& warnings) {
-    CountedWarnings counted;
+    std::string kept;
     forEachLine(text, [&](const ObjLine& line) {
-        if (line.text.empty() || line.text.find("indices out of bounds") != std::string_view::npos ||
-            line.text.find("invalid vertex index") != std::string_view::npos)
-            return;
-        std::string kind(line.text);
-        kind.erase(std::remove_if(kind.begin(), kind.end(), [](char c) { return c >= '0' && c <= '9'; }), kind.end());
-        counted.add(kind, std::string(line.text));
+        if (line.text.find("indices out of bounds") == std::string_view::npos &&
+            line.text.find("invalid vertex index") == std::string_view::npos)
+            kept.append(line.text) += '\n';
     });
+    CountedWarnings counted;
+    counted.addLines(kept);
     counted.appendTo(warnings);
 }
 

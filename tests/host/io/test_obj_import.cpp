@@ -170,6 +170,14 @@ TEST(ObjImport, MaterialLibrariesAreReadOnlyBesideTheFile) {
     Mtl* m = host::currentScene().findByName(L"box")->GetMtl();
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(host::diffuseOf(m), Color(0, 1, 0));
+
+    // One fault on 500 lines is one warning with its count.
+    std::string many = std::string("mtllib own.mtl\n") + kTriangle;
+    for (int i = 0; i < 500; ++i) many += "usemtl nothing\nf 1 2 3\n";
+    ASSERT_TRUE(host::importScene(dir.write("inside/many.obj", many), error, &report)) << error;
+    ASSERT_EQ(report.warnings.size(), 1u) << joined(report.warnings).substr(0, 1000);
+    EXPECT_TRUE(contains(report.warnings[0], "'nothing'") && contains(report.warnings[0], "(500 times in all)"))
+        << report.warnings[0];
 }
 
 }  // namespace

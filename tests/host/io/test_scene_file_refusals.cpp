@@ -38,7 +38,7 @@ Json& objectOfClass(Json& doc, const std::string& className, int which = 0) {
     throw std::runtime_error("no " + className + " in the saved scene");
 }
 
-// The first value slot of the object's parameter `name` ... found by its type and order.
+// The object's first parameter of this type.
 Json& paramOfType(Json& object, int type) {
     for (Json& block : object["paramBlocks"])
         for (Json& p : block["params"])
@@ -53,7 +53,7 @@ Json& paramWithId(Json& object, int id) {
     throw std::runtime_error("no parameter " + std::to_string(id));
 }
 
-// Loads the tampered text; on refusal the open scene (a lone teapot-less marker node) stays.
+// Loads the tampered text over an open scene holding one marker node, which a refusal keeps.
 struct Loaded {
     bool ok;
     std::string error;
