@@ -161,8 +161,10 @@ Json nodeTree(INode* root, TimeValue t) {
         const Pending p = pending.back();
         pending.pop_back();
         INode* n = p.node;
-        const Matrix3 local = ScaleMatrix(n->ScaleTrack().At(t)) * EulerXYZMatrix(n->RotationTrack().At(t)) *
-                              TransMatrix(n->PositionTrack().At(t));
+        const INode* reading = n;  // reading the tracks leaves the remembered transforms alone
+        const Matrix3 local = ScaleMatrix(reading->ScaleTrack().At(t)) *
+                              EulerXYZMatrix(reading->RotationTrack().At(t)) *
+                              TransMatrix(reading->PositionTrack().At(t));
         const Matrix3 world = local * p.parentWorld;
         const size_t level = std::min(p.depth, kMaxNestedDepth + 1);
         closeTo(level - 1);

@@ -9,8 +9,13 @@
 
 namespace {
 
+// The generation of every transform and parent in the process; starts at 1 so that a fresh
+// node, which remembers generation 0, remembers nothing.
+uint64_t gTransformGeneration = 1;
+
 // Setting a transform part keys it under Auto Key; unkeyed it is a constant.
 void setTrack(PointTrack& track, TimeValue t, const Point3& v) {
+    ++gTransformGeneration;
     track.Set(t, v, host::sceneSettings().animateMode, [](Point3& key, const Point3& delta) { key += delta; });
 }
 
@@ -18,6 +23,10 @@ void setTrack(PointTrack& track, TimeValue t, const Point3& v) {
 
 INode::~INode() {
     releaseWorldState();
+}
+
+void INode::transformsChanged() {
+    ++gTransformGeneration;
 }
 
 void INode::releaseWorldState() {
@@ -50,6 +59,7 @@ void INode::AttachChild(INode* child, int keepTM) {
     }
     child->parent_ = this;
     children_.push_back(child);
+    transformsChanged();
     if (keepTM) child->SetNodeTM(t, world);
     child->InvalidateWS();
 }
@@ -64,13 +74,19 @@ Matrix3 INode::localTM(TimeValue t, Interval* valid) {
 }
 
 Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
-    // From the root down, with a list of our own rather than the call stack (a chain can be
-    // 100,000 nodes deep): each product is local * parent's world, in the same order.
+    // From the nearest ancestor whose world transform at t is remembered (or the root) down,
+    // with a list of our own rather than the call stack (a chain can be 100,000 nodes deep):
+    // each product is local * parent's world, in the same order as ever.
     constexpr size_t kInline = 32;
     INode* inlineChain[kInline];
     std::vector<INode*> longChain;
     size_t depth = 0;
+    const INode* known = nullptr;
     for (INode* n = this; n->parent_; n = n->parent_) {
+        if (n->world_.generation == gTransformGeneration && n->world_.t == t) {
+            known = n;
+            break;
+        }
         if (depth < kInline) {
             inlineChain[depth] = n;
         } else {
@@ -80,8 +96,13 @@ Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
         ++depth;
     }
     INode* const* chain = longChain.empty() ? inlineChain : longChain.data();
-    Matrix3 world(1);
-    for (size_t k = depth; k-- > 0;) world = chain[k]->localTM(t, valid) * world;
+    Matrix3 world = known ? known->world_.world : Matrix3(1);
+    Interval worldValid = known ? known->world_.valid : FOREVER;
+    for (size_t k = depth; k-- > 0;) {
+        world = chain[k]->localTM(t, &worldValid) * world;
+        chain[k]->world_ = {gTransformGeneration, t, world, worldValid};
+    }
+    if (valid) *valid &= worldValid;
     return world;
 }
 

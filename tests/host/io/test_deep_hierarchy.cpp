@@ -78,4 +78,64 @@ TEST(DeepHierarchy, SceneInfoNestsBoundedlyAndKeepsEveryTransform) {
     EXPECT_LT(text.size(), size_t(kDepth) * 400) << "the indentation does not grow with the depth";
 }
 
+TEST(DeepHierarchy, EveryNodesTransformCostsLinearTimeOverAChain) {
+    buildChain();
+    // What export, render and the shelter capture do: each node's world transform in turn.
+    const auto start = std::chrono::steady_clock::now();
+    Point3 sum;
+    for (INode* n : host::currentScene().allNodes()) sum += n->GetObjTMAfterWSM(0).GetTrans();
+    EXPECT_LT(secondsSince(start), 10.0) << "each from the root is 5e9 products";
+    EXPECT_GT(sum.x, 0.0f);
+}
+
+// The world transform a walk from the root gives, formed here independently of the node
+// and reading the tracks without touching them.
+Matrix3 fromTheRoot(INode* n, TimeValue t) {
+    std::vector<const INode*> chain;
+    for (; n && n->GetParentNode(); n = n->GetParentNode()) chain.push_back(n);
+    Matrix3 world(1);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        world = ScaleMatrix((*it)->ScaleTrack().At(t)) * EulerXYZMatrix((*it)->RotationTrack().At(t)) *
+                TransMatrix((*it)->PositionTrack().At(t)) * world;
+    return world;
+}
+
+TEST(DeepHierarchy, RememberedTransformsFollowEveryChange) {
+    host::resetScene();
+    Interface* ip = GetCOREInterface();
+    std::vector<INode*> nodes;
+    for (int i = 0; i < 8; ++i) {
+        nodes.push_back(ip->CreateObjectNode(nullptr));
+        if (i) nodes[size_t(i) - 1]->AttachChild(nodes.back(), 0);
+        nodes.back()->SetPosition(0, Point3(1, 0, 0));
+        nodes.back()->SetRotation(0, Point3(0, 0, 0.1f));
+    }
+    INode* last = nodes.back();
+    INode* middle = nodes[3];
+    auto same = [&](const char* after, TimeValue t = 0) {
+        const Matrix3 got = last->GetNodeTM(t);  // remembered from the call before, unless forgotten
+        const Matrix3 expected = fromTheRoot(last, t);
+        for (int r = 0; r < 4; ++r) EXPECT_EQ(got.GetRow(r), expected.GetRow(r)) << after << ", row " << r;
+    };
+    same("built");
+    middle->SetPosition(0, Point3(0, 5, 0));
+    same("a middle node moved");
+    middle->PositionTrack().value = Point3(0, 0, 7);
+    same("its track edited in place");
+    INode* elsewhere = ip->CreateObjectNode(nullptr);
+    elsewhere->SetPosition(0, Point3(100, 0, 0));
+    elsewhere->AttachChild(nodes[5], 0);
+    same("the tail moved under another parent");
+    AnimateOn();
+    nodes[6]->SetPosition(4800, Point3(0, 0, 50));  // still above the last node
+    AnimateOff();
+    same("animated, at 0");
+    same("animated, halfway", 2400);
+    same("animated, at the end", 4800);
+    Interval valid = FOREVER;
+    last->GetNodeTM(2400, &valid);
+    EXPECT_EQ(valid, Interval(2400, 2400)) << "between keys the transform holds for the instant";
+    host::resetScene();
+}
+
 }  // namespace
