@@ -335,6 +335,20 @@ bool skipImage(tinygltf::Image*, const int, std::string*, std::string*, int, int
     return true;
 }
 
+// The parser's error text, which may run over several lines, as one.
+std::string oneLine(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) out += (out.empty() ? "" : "; ") + line;
+        start = end + 1;
+    }
+    return out;
+}
+
 // The JSON text of a .glb: the first chunk, when the header says it is JSON; empty
 // otherwise (the parser then refuses the file with its own message).
 std::string_view glbJson(std::string_view bytes) {
@@ -373,7 +387,9 @@ bool importGltf(const std::string& path, std::string& error, ImportReport* repor
                                              unsigned(bytes.size()), folder.string())
                : loader.LoadASCIIFromString(&model, &err, &warn, bytes.data(), unsigned(bytes.size()), folder.string());
     if (!ok) {
-        error = "cannot read glTF '" + path + "': " + (err.empty() ? "unknown error" : err);
+        error = "cannot read glTF '" + path + "': " + (err.empty() ? "unknown error" : oneLine(err));
+        if (err.find("File not found") != std::string::npos)
+            error += " (buffers and images are read only from the glTF's own folder)";
         return false;
     }
     ImportReport local;
