@@ -1,8 +1,9 @@
 #include "app/cmd_scene.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
@@ -108,8 +109,8 @@ Json objectJson(ReferenceTarget* t, TimeValue time) {
                 {"params", paramsOf(t, time)}};
 }
 
-Json nodeJson(INode* n, TimeValue t) {
-    Matrix3 tm = n->GetNodeTM(t);
+// A node's own entry: transform, flags, object, modifiers and material; no children.
+Json nodeEntry(INode* n, const Matrix3& tm, TimeValue t) {
     Json j{{"handle", n->GetHandle()},
            {"name", host::toUtf8(n->GetName())},
            {"transform",
@@ -127,10 +128,53 @@ Json nodeJson(INode* n, TimeValue t) {
         mj["name"] = host::toUtf8(m->GetName());
         j["material"] = mj;
     }
-    Json children = Json::array();
-    for (int i = 0; i < n->NumberOfChildren(); ++i) children.push_back(nodeJson(n->GetChildNode(i), t));
-    j["children"] = children;
+    j["children"] = Json::array();
     return j;
+}
+
+// Nodes deeper than this are listed, in order, among the children of their ancestor at this
+// depth, each naming its parent: neither the JSON nor the indented text then nests without
+// bound (a chain of 100,000 nodes is a valid scene).
+constexpr size_t kMaxNestedDepth = 64;
+
+// The tree under the root as nested entries, walked with lists of our own rather than the
+// call stack. Each world transform is the node's local transform times its parent's, the
+// same product GetNodeTM forms, so a chain costs linear time.
+Json nodeTree(INode* root, TimeValue t) {
+    struct Pending {
+        INode* node;
+        size_t depth;  // 1 for the root's children
+        Matrix3 parentWorld;
+    };
+    std::vector<Pending> pending;
+    for (int i = root->NumberOfChildren(); i-- > 0;) pending.push_back({root->GetChildNode(i), 1, Matrix3(1)});
+    Json top = Json::array();
+    std::vector<Json> open;  // open[k]: the entry at nesting level k + 1 still taking children
+    auto closeTo = [&](size_t level) {
+        while (open.size() > level) {
+            Json done = std::move(open.back());
+            open.pop_back();
+            (open.empty() ? top : open.back()["children"]).push_back(std::move(done));
+        }
+    };
+    while (!pending.empty()) {
+        const Pending p = pending.back();
+        pending.pop_back();
+        INode* n = p.node;
+        const INode* reading = n;  // reading the tracks leaves the remembered transforms alone
+        const Matrix3 local = ScaleMatrix(reading->ScaleTrack().At(t)) *
+                              EulerXYZMatrix(reading->RotationTrack().At(t)) *
+                              TransMatrix(reading->PositionTrack().At(t));
+        const Matrix3 world = local * p.parentWorld;
+        const size_t level = std::min(p.depth, kMaxNestedDepth + 1);
+        closeTo(level - 1);
+        Json entry = nodeEntry(n, world, t);
+        if (level < p.depth) entry["parent"] = n->GetParentNode()->GetHandle();
+        open.push_back(std::move(entry));
+        for (int i = n->NumberOfChildren(); i-- > 0;) pending.push_back({n->GetChildNode(i), p.depth + 1, world});
+    }
+    closeTo(0);
+    return top;
 }
 
 std::string valueText(const Json& v) {
@@ -164,6 +208,7 @@ void objectText(const Json& o, const std::string& pad, const std::string& label,
 void nodeText(const Json& n, int depth, std::string& out) {
     std::string pad(size_t(depth) * 2, ' ');
     out += pad + "#" + std::to_string(n["handle"].get<unsigned>()) + " " + n["name"].get<std::string>();
+    if (n.contains("parent")) out += " (under #" + std::to_string(n["parent"].get<unsigned>()) + ")";
     if (n["hidden"].get<bool>()) out += " (hidden)";
     if (!n["renderable"].get<bool>()) out += " (not renderable)";
     out += "\n" + pad + "  world: " + valueText(n["transform"]) + "\n";
@@ -217,9 +262,7 @@ static bool loadAnySceneNow(const std::string& path, bool objYUp, std::string& e
 }
 
 std::string describeScene(bool json, int timeTicks) {
-    Json nodes = Json::array();
-    INode* root = GetCOREInterface()->GetRootNode();
-    for (int i = 0; i < root->NumberOfChildren(); ++i) nodes.push_back(nodeJson(root->GetChildNode(i), timeTicks));
+    const Json nodes = nodeTree(GetCOREInterface()->GetRootNode(), timeTicks);
     int unitType = 0;
     float unitScale = 1.0f;
     GetSystemUnitInfo(&unitType, &unitScale);

@@ -10,6 +10,7 @@
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
+#include "host/input_file.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"
 #include "host/script/interpreter.h"
@@ -98,6 +99,9 @@ bool evalForListener(const std::wstring& text, std::wstring& written, std::wstri
     return ok;
 }
 
+// The largest script file run, in bytes, as fileIn takes.
+constexpr size_t kMaxScriptFileBytes = size_t(64) << 20;
+
 int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
     std::vector<std::string> errors;
     std::string missing;
@@ -121,14 +125,14 @@ int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out
     for (const std::string& e : o.expressions)
         if (!runAndPrint(host::fromUtf8(e), out, err)) rc = kExitScript;
     if (!o.file.empty()) {
-        std::ifstream file(o.file, std::ios::binary);
-        if (!file) {
-            err << "tweather script: cannot read '" << o.file << "'\n";
+        // A folder, a device or a pipe is refused rather than read as an empty script, and a
+        // byte-order mark is not script text.
+        std::string text, error;
+        if (!host::readInputFile(o.file, "script", text, error, {kMaxScriptFileBytes, true})) {
+            err << "tweather script: " << error << "\n";
             return finish(kExitIo);
         }
-        std::ostringstream text;
-        text << file.rdbuf();
-        if (!runAndPrint(host::fromUtf8(text.str()), out, err)) rc = kExitScript;
+        if (!runAndPrint(host::fromUtf8(text), out, err)) rc = kExitScript;
     }
     if (o.expressions.empty() && o.file.empty()) {
         bool tty = &in == &std::cin && ::isatty(0);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,7 @@
 #include "max/units.h"
 #include "snow/snow_mod_ids.h"
 #include "snow/snow_params.h"
+#include "snow/snow_stats_source.h"
 
 namespace tweather {
 namespace {
@@ -148,6 +150,37 @@ void evaluateAll(const std::vector<INode*>& nodes, const char* pass) {
         nodes[i]->EvalWorldState(0);
     }
     if (terminal) std::fprintf(stderr, "\r\033[K");
+}
+
+// A single-precision figure as the double that prints its shortest digits (0.7232294,
+// not 0.7232294082641602).
+double floatFigure(float value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    double shown = 0.0;
+    std::from_chars(text, end, shown);
+    return shown;
+}
+
+// Each builder statistic of the modifier's last build, by its own name; empty when the
+// modifier does not answer them.
+nlohmann::json buildFigures(Modifier* mod) {
+    auto* source = static_cast<wx::SnowStatsSource*>(mod->GetInterface(wx::kSnowStatsInterfaceID));
+    if (!source) return nlohmann::json::object();
+    const wx::SnowStats s = source->lastStats();
+    return {{"facesIn", s.facesIn},
+            {"upFacing", s.upFacing},
+            {"trianglesOut", s.trianglesOut},
+            {"verticesOut", s.verticesOut},
+            {"sceneTriangles", s.sceneTriangles},
+            {"detail", floatFigure(s.detail)},
+            {"buildMs", s.buildMs},
+            {"refineMs", s.refineMs},
+            {"shelterMs", s.shelterMs},
+            {"usedGPU", s.usedGPU},
+            {"openSky", floatFigure(s.openSky)},
+            {"meanAmount", floatFigure(s.meanAmount)},
+            {"thickest", floatFigure(s.thickest)}};
 }
 
 bool writeText(const std::string& path, const std::string& text) {
@@ -301,8 +334,12 @@ int runSnowCommand(const SnowCommand& c) {
         const int in = faceCount(node->GetObjectRef()->Eval(0)), out = faceCount(node->EvalWorldState(0));
         std::string name = host::toUtf8(node->GetName());
         if (nodes.contains(name)) name += " #" + std::to_string(node->GetHandle());
-        nodes[name] = {{"handle", node->GetHandle()}, {"status", host::toUtf8(status)}, {"inputFaces", in},
-                       {"outputFaces", out}};
+        nlohmann::json entry = buildFigures(mods[i]);
+        entry.update({{"handle", node->GetHandle()},
+                      {"status", host::toUtf8(status)},
+                      {"inputFaces", in},
+                      {"outputFaces", out}});
+        nodes[name] = entry;
         std::string shown = host::toUtf8(status);
         for (size_t p; (p = shown.find("\r\n")) != std::string::npos;) shown.replace(p, 2, "\n    ");
         std::printf("%s: %s\n", name.c_str(), shown.c_str());

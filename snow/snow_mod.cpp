@@ -339,6 +339,11 @@ std::wstring SnowMod::statusText() const {
     return status_;
 }
 
+BaseInterface* SnowMod::GetInterface(Interface_ID id) {
+    if (id == kSnowStatsInterfaceID) return static_cast<SnowStatsSource*>(this);
+    return WSModifier::GetInterface(id);
+}
+
 SnowStats SnowMod::lastStats() const {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return stats_;

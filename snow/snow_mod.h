@@ -15,6 +15,7 @@
 #include "plugin/live_modifiers.h"
 #include "shelter/bvh.h"
 #include "snow/snow_params.h"
+#include "snow/snow_stats_source.h"
 #include "snow/snow_types.h"
 
 namespace wx {
@@ -23,7 +24,7 @@ inline constexpr Class_ID kSnowModClassID{0xF9ACCCC3, 0x6D42BD1F};
 
 ClassDesc2* GetSnowModDesc();
 
-class SnowMod : public WSModifier, public LiveSnowMod {
+class SnowMod : public WSModifier, public LiveSnowMod, public SnowStatsSource {
 public:
     SnowMod();
     ~SnowMod() override;
@@ -49,12 +50,14 @@ public:
     IParamBlock2* GetParamBlock(int i) override { return i == 0 ? pblock_ : nullptr; }
     IParamBlock2* GetParamBlockByID(BlockID id) override;
     RefTargetHandle Clone(RemapDir& remap) override;
+    using WSModifier::GetInterface;
+    BaseInterface* GetInterface(Interface_ID id) override;
 
     void invalidateShelter() override;
 
     // What the last evaluation left, for the panels, the CLI and tests.
     std::wstring statusText() const;
-    SnowStats lastStats() const;
+    SnowStats lastStats() const override;
     int highestInputMatID() const;
     int buildCount() const;  // builds since creation (the cache's test hook)
     bool builtViewportDetail() const;

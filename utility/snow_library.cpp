@@ -66,10 +66,15 @@ std::wstring paintLine(INode* node, ClassDesc* cd, TimeValue t) {
 }
 
 void snowCarriers(INode* node, std::vector<INode*>& out, ClassDesc* cd) {
-    for (int i = 0; i < node->NumberOfChildren(); ++i) {
-        INode* child = node->GetChildNode(i);
+    // Each node before its children, in order, with a list of our own: a scene's chain of
+    // nodes can be deeper than the call stack.
+    std::vector<INode*> pending;
+    for (int i = node->NumberOfChildren(); i-- > 0;) pending.push_back(node->GetChildNode(i));
+    while (!pending.empty()) {
+        INode* child = pending.back();
+        pending.pop_back();
         if (firstSnow(child, cd)) out.push_back(child);
-        snowCarriers(child, out, cd);
+        for (int i = child->NumberOfChildren(); i-- > 0;) pending.push_back(child->GetChildNode(i));
     }
 }
 

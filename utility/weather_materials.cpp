@@ -93,8 +93,14 @@ bool isWeatherMaterial(Mtl* m) {
 }
 
 void listWeather(INode* node, std::wstring& out, int& count) {
-    for (int i = 0; i < node->NumberOfChildren(); ++i) {
-        INode* child = node->GetChildNode(i);
+    // Each node before its children, in order, with a list of our own: a scene's chain of
+    // nodes can be deeper than the call stack.
+    std::vector<INode*> pending;
+    for (int i = node->NumberOfChildren(); i-- > 0;) pending.push_back(node->GetChildNode(i));
+    while (!pending.empty()) {
+        INode* child = pending.back();
+        pending.pop_back();
+        for (int i = child->NumberOfChildren(); i-- > 0;) pending.push_back(child->GetChildNode(i));
         Mtl* m = child->GetMtl();
         std::wstring found;
         if (isWeatherMaterial(m)) found = m->GetName();
@@ -106,7 +112,6 @@ void listWeather(INode* node, std::wstring& out, int& count) {
             out += std::wstring(child->GetName()) + L": " + found + L"\r\n";
             ++count;
         }
-        listWeather(child, out, count);
     }
 }
 

@@ -53,6 +53,48 @@ TEST_F(SnowCommandTest, SnowsEveryMeshAndReportsEachNode) {
     EXPECT_GT(std::filesystem::file_size(path("out.glb")), 1000u);
 }
 
+// The builder's own figures sit beside the status in each node's entry, and they agree with
+// the faces the command counts itself.
+TEST_F(SnowCommandTest, EachNodeCarriesItsBuildFigures) {
+    // A box lid with one vertical side: two of its four triangles face up.
+    write("scene.obj", std::string(kGround) +
+                           "o box\nv 0 0 100\nv 50 0 100\nv 50 50 100\nv 0 50 100\nv 0 0 50\nv 50 0 50\n"
+                           "f 1 2 3 4\nf 5 6 2 1\n");
+    SnowCommand c = command(path("scene.obj"));
+    c.sets = {"resolution=20", "depth=15"};
+    ASSERT_EQ(runSnowCommand(c), 0);
+    nlohmann::json nodes = stats()["nodes"];
+    const int sceneFaces = nodes["ground"]["inputFaces"].get<int>() + nodes["box"]["inputFaces"].get<int>();
+    for (const char* name : {"ground", "box"}) {
+        const auto& node = nodes[name];
+        for (const char* figure : {"facesIn", "upFacing", "trianglesOut", "verticesOut", "sceneTriangles", "detail",
+                                   "buildMs", "refineMs", "shelterMs", "usedGPU", "openSky", "meanAmount", "thickest"})
+            EXPECT_TRUE(node.contains(figure)) << name << " lacks " << figure << ": " << node.dump();
+        EXPECT_EQ(node["facesIn"], node["inputFaces"]) << node.dump();
+        EXPECT_EQ(node["outputFaces"].get<int>(), node["inputFaces"].get<int>() + node["trianglesOut"].get<int>())
+            << "the snow goes beside the object: " << node.dump();
+        EXPECT_EQ(node["sceneTriangles"].get<int>(), sceneFaces) << "the whole scene shelters: " << node.dump();
+        EXPECT_GT(node["verticesOut"].get<int>(), 0);
+        EXPECT_GT(node["detail"].get<double>(), 0.0);
+        EXPECT_GE(node["buildMs"].get<double>() + 1e-6,
+                  node["refineMs"].get<double>() + node["shelterMs"].get<double>())
+            << "refining and sheltering are parts of the build: " << node.dump();
+        EXPECT_GE(node["openSky"].get<double>(), 0.0);
+        EXPECT_LE(node["openSky"].get<double>(), 1.0);
+        EXPECT_GT(node["meanAmount"].get<double>(), 0.0);
+        EXPECT_GT(node["thickest"].get<double>(), 0.0);
+    }
+    EXPECT_EQ(nodes["ground"]["upFacing"], 2);
+    EXPECT_EQ(nodes["box"]["upFacing"], 2) << "the vertical side takes no snow";
+    EXPECT_LT(nodes["ground"]["openSky"].get<double>(), 1.0) << "the box lid shades part of the ground";
+
+    c.shelter = "nothing";
+    ASSERT_EQ(runSnowCommand(c), 0);
+    nodes = stats()["nodes"];
+    EXPECT_EQ(nodes["ground"]["sceneTriangles"], 0);
+    EXPECT_EQ(nodes["ground"]["openSky"], 1.0) << "nothing measured counts as open sky";
+}
+
 TEST_F(SnowCommandTest, OccluderRoofKeepsTheGroundBeneathItBareUnlessShelterIsOff) {
     write("ground.obj", kGround);
     write("roof.obj", kRoof);

@@ -6,6 +6,7 @@
 // belong to their scene: references to a node never delete it. Main thread only.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ public:
     // then the parent's node TM.
     Matrix3 GetNodeTM(TimeValue t, Interval* valid = nullptr);
     void SetNodeTM(TimeValue t, const Matrix3& tm);  // decomposed into the three tracks
+    // Stand-in convenience: the transform relative to the parent, decomposed the same way.
+    // Importers that know each node's local matrix set it without walking up the chain.
+    void SetLocalTM(TimeValue t, const Matrix3& local);
     Matrix3 GetObjTMBeforeWSM(TimeValue t, Interval* valid = nullptr);
     // Identity when world-space modifiers moved the points into world space; otherwise
     // the object TM (times the TM the modifiers applied, for objects without points).
@@ -54,9 +58,13 @@ public:
     // Outside the pipeline this is GetObjTMBeforeWSM; while this node's world-space
     // modifiers run it is identity, since their points are already in world space.
     Matrix3 GetObjectTM(TimeValue t, Interval* valid = nullptr);
-    PointTrack& PositionTrack() { return pos_; }
-    PointTrack& RotationTrack() { return rot_; }
-    PointTrack& ScaleTrack() { return scale_; }
+    // The tracks as they are; handing one out counts as a change to the scene's transforms.
+    PointTrack& PositionTrack() { return changedTrack(pos_); }
+    PointTrack& RotationTrack() { return changedTrack(rot_); }
+    PointTrack& ScaleTrack() { return changedTrack(scale_); }
+    const PointTrack& PositionTrack() const { return pos_; }
+    const PointTrack& RotationTrack() const { return rot_; }
+    const PointTrack& ScaleTrack() const { return scale_; }
     void SetPosition(TimeValue t, const Point3& p);
     void SetRotation(TimeValue t, const Point3& eulerRadians);
     void SetScale(TimeValue t, const Point3& s);
@@ -100,6 +108,22 @@ private:
     friend class host::Scene;
     INode() = default;
     void releaseWorldState();
+    Matrix3 localTM(TimeValue t, Interval* valid);
+    // Every node's remembered world transform is forgotten when any transform or parent in
+    // any scene changes: one counter, so a change costs nothing and a chain of n nodes is
+    // walked once, not n times, by the next run of GetNodeTM over it.
+    static void transformsChanged();
+    PointTrack& changedTrack(PointTrack& track) {
+        transformsChanged();
+        return track;
+    }
+    struct RememberedWorld {
+        uint64_t generation = 0;  // 0: nothing remembered
+        TimeValue t = 0;
+        Matrix3 world;
+        Interval valid;
+    };
+    RememberedWorld world_;
 
     ULONG handle_ = 0;
     std::wstring name_;

@@ -4,15 +4,22 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 
+#include "counted_warnings.h"
+#include "gltf_accessors.h"
 #include "host/builtin_objects.h"
+#include "host/input_file.h"
 #include "host/scene.h"
 #include "host/scene_io.h"
 #include "host/scene_settings.h"
 #include "host/std_materials.h"
 #include "host/text.h"
+#include "json_nesting.h"
 
 namespace host {
 
@@ -25,88 +32,6 @@ const Matrix3 kFromGltf(Point3(1, 0, 0), Point3(0, 0, 1), Point3(0, -1, 0), Poin
 
 Point3 fromGltf(double x, double y, double z) {
     return Point3(float(x), float(-z), float(y));
-}
-
-// Reads an accessor's elements as floats, bounds-checked against its buffer; false when the
-// accessor is not of the expected shape or points outside its data.
-bool readAccessor(const tinygltf::Model& m, int index, int components, std::vector<float>& out, std::string& why) {
-    if (index < 0 || index >= int(m.accessors.size())) return why = "accessor index out of range", false;
-    const tinygltf::Accessor& a = m.accessors[index];
-    if (tinygltf::GetNumComponentsInType(a.type) != components) return why = "accessor has the wrong type", false;
-    // A count is checked against real data before anything is allocated for it, so a
-    // hostile file cannot ask for terabytes.
-    if (a.bufferView < 0) {
-        if (a.count > (size_t(1) << 24)) return why = "accessor without data is too large", false;
-        out.assign(a.count * components, 0.0f);  // all zeros, as the format says
-        return true;
-    }
-    if (a.bufferView >= int(m.bufferViews.size())) return why = "buffer view out of range", false;
-    const tinygltf::BufferView& v = m.bufferViews[a.bufferView];
-    if (v.buffer < 0 || v.buffer >= int(m.buffers.size())) return why = "buffer out of range", false;
-    const auto& data = m.buffers[v.buffer].data;
-    if (a.count > data.size()) return why = "accessor count exceeds its buffer", false;
-    out.assign(a.count * components, 0.0f);
-    int csize = tinygltf::GetComponentSizeInBytes(a.componentType);
-    if (csize <= 0) return why = "unknown component type", false;
-    size_t elem = size_t(csize) * components;
-    size_t stride = v.byteStride ? v.byteStride : elem;
-    if (a.count > 0 && (v.byteOffset + a.byteOffset + stride * (a.count - 1) + elem > data.size() ||
-                        a.byteOffset + stride * (a.count - 1) + elem > v.byteLength))
-        return why = "accessor reaches past its buffer", false;
-    const unsigned char* base = data.data() + v.byteOffset + a.byteOffset;
-    for (size_t i = 0; i < a.count; ++i)
-        for (int c = 0; c < components; ++c) {
-            const unsigned char* p = base + i * stride + size_t(c) * csize;
-            float f = 0.0f;
-            switch (a.componentType) {
-                case TINYGLTF_COMPONENT_TYPE_FLOAT:
-                    std::memcpy(&f, p, 4);
-                    break;
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
-                    f = a.normalized ? *p / 255.0f : *p;
-                    break;
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-                    uint16_t u;
-                    std::memcpy(&u, p, 2);
-                    f = a.normalized ? u / 65535.0f : u;
-                    break;
-                }
-                case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: {
-                    uint32_t u;
-                    std::memcpy(&u, p, 4);
-                    f = float(u);
-                    break;
-                }
-                default:
-                    return why = "unsupported component type", false;
-            }
-            out[i * components + c] = f;
-        }
-    return true;
-}
-
-bool readIndices(const tinygltf::Model& m, int index, std::vector<uint32_t>& out, std::string& why) {
-    const tinygltf::Accessor& a = m.accessors[index];
-    if (a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT) return why = "float indices", false;
-    std::vector<float> f;
-    // Indices up to 2^24 are exact in a float; larger meshes are refused rather than garbled.
-    if (a.count > 0 && a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT) {
-        if (a.bufferView < 0 || a.bufferView >= int(m.bufferViews.size())) return why = "bad index view", false;
-        const tinygltf::BufferView& v = m.bufferViews[a.bufferView];
-        if (v.buffer < 0 || v.buffer >= int(m.buffers.size())) return why = "bad index buffer", false;
-        const auto& data = m.buffers[v.buffer].data;
-        if (a.count > data.size()) return why = "index count exceeds its buffer", false;
-        size_t stride = v.byteStride ? v.byteStride : 4;
-        if (v.byteOffset + a.byteOffset + stride * (a.count - 1) + 4 > data.size())
-            return why = "indices reach past their buffer", false;
-        out.resize(a.count);
-        for (size_t i = 0; i < a.count; ++i)
-            std::memcpy(&out[i], data.data() + v.byteOffset + a.byteOffset + i * stride, 4);
-        return true;
-    }
-    if (!readAccessor(m, index, 1, f, why)) return false;
-    out.assign(f.begin(), f.end());
-    return true;
 }
 
 class Importer {
@@ -132,7 +57,8 @@ public:
             for (int i = 0; i < int(m_.nodes.size()); ++i)
                 if (!children.count(i)) roots.push_back(i);
         }
-        for (int r : roots) addNode(r, scene_->root(), Matrix3(1));
+        for (int r : roots) addTree(r);
+        warned_.appendTo(r_.warnings);
         return std::move(scene_);
     }
 
@@ -158,24 +84,24 @@ private:
             const tinygltf::Primitive& prim = gm.primitives[p];
             std::string where = "mesh '" + gm.name + "' primitive " + std::to_string(p);
             if (prim.mode != -1 && prim.mode != TINYGLTF_MODE_TRIANGLES) {
-                r_.warnings.push_back(where + ": not triangles; skipped");
+                warned_.add("mode", where + ": not triangles; skipped");
                 continue;
             }
             auto posIt = prim.attributes.find("POSITION");
             std::vector<float> pos, tex;
             std::string why;
-            if (posIt == prim.attributes.end() || !readAccessor(m_, posIt->second, 3, pos, why)) {
-                r_.warnings.push_back(where + ": no usable positions (" + why + "); skipped");
+            if (posIt == prim.attributes.end() || !readGltfAccessor(m_, posIt->second, 3, pos, why)) {
+                warned_.add("positions " + why, where + ": no usable positions (" + why + "); skipped");
                 continue;
             }
             auto texIt = prim.attributes.find("TEXCOORD_0");
-            bool hasUV = texIt != prim.attributes.end() && readAccessor(m_, texIt->second, 2, tex, why) &&
+            bool hasUV = texIt != prim.attributes.end() && readGltfAccessor(m_, texIt->second, 2, tex, why) &&
                          tex.size() / 2 == pos.size() / 3;
             std::vector<uint32_t> idx;
             size_t nv = pos.size() / 3;
             if (prim.indices >= 0) {
-                if (prim.indices >= int(m_.accessors.size()) || !readIndices(m_, prim.indices, idx, why)) {
-                    r_.warnings.push_back(where + ": unreadable indices (" + why + "); skipped");
+                if (prim.indices >= int(m_.accessors.size()) || !readGltfIndices(m_, prim.indices, idx, why)) {
+                    warned_.add("indices " + why, where + ": unreadable indices (" + why + "); skipped");
                     continue;
                 }
             } else {
@@ -189,9 +115,10 @@ private:
             anyUV |= hasUV;
             int slot = int(primMaterial.size());
             primMaterial.push_back(prim.material);
+            size_t outside = 0;
             for (size_t k = 0; k + 2 < idx.size(); k += 3) {
                 if (idx[k] >= nv || idx[k + 1] >= nv || idx[k + 2] >= nv) {
-                    r_.warnings.push_back(where + ": index out of range; triangle skipped");
+                    ++outside;
                     continue;
                 }
                 Face f;
@@ -202,6 +129,10 @@ private:
                 faces.push_back(f);
                 tfaces.push_back({base + idx[k], base + idx[k + 1], base + idx[k + 2]});
             }
+            if (outside)
+                warned_.add("outside", where + ": " + std::to_string(outside) +
+                                           (outside == 1 ? " triangle has" : " triangles have") +
+                                           " an index out of range; skipped");
         }
         mesh.setNumVerts(int(verts.size()));
         std::copy(verts.begin(), verts.end(), mesh.verts);
@@ -262,10 +193,30 @@ private:
         return Inverse(kFromGltf) * g * kFromGltf;
     }
 
-    void addNode(int index, INode* parent, const Matrix3& parentWorld) {
+    // A node and everything below it, depth first in the file's order, with a list of its
+    // own rather than the call stack: a chain of 100,000 nodes is a valid file.
+    void addTree(int rootIndex) {
+        struct Pending {
+            int index;
+            INode* parent;
+            Matrix3 parentWorld;
+        };
+        std::vector<Pending> pending{{rootIndex, scene_->root(), Matrix3(1)}};
+        while (!pending.empty()) {
+            const Pending p = pending.back();
+            pending.pop_back();
+            INode* node = nullptr;
+            Matrix3 world;
+            if (!addNode(p.index, p.parent, p.parentWorld, node, world)) continue;
+            const std::vector<int>& children = m_.nodes[size_t(p.index)].children;
+            for (auto c = children.rbegin(); c != children.rend(); ++c) pending.push_back({*c, node, world});
+        }
+    }
+
+    bool addNode(int index, INode* parent, const Matrix3& parentWorld, INode*& node, Matrix3& world) {
         if (index < 0 || index >= int(m_.nodes.size()) || visited_.count(index)) {
-            r_.warnings.push_back("node " + std::to_string(index) + ": missing or listed twice; skipped");
-            return;
+            warned_.add("node", "node " + std::to_string(index) + ": missing or listed twice; skipped");
+            return false;
         }
         visited_.insert(index);
         const tinygltf::Node& g = m_.nodes[index];
@@ -304,15 +255,21 @@ private:
                 ++r_.lights;
             }
         }
-        INode* node = scene_->createNode(obj, fromUtf8(g.name.empty() ? "node" + std::to_string(index) : g.name));
+        node = scene_->createNode(obj, fromUtf8(g.name.empty() ? "node" + std::to_string(index) : g.name));
         if (mtl) node->SetMtl(mtl);
         if (parent != scene_->root()) parent->AttachChild(node, 0);
-        Matrix3 world = localTM(g) * parentWorld;
-        node->SetNodeTM(0, world);
+        const Matrix3 local = localTM(g);
+        world = local * parentWorld;
+        // Below the top level the local matrix goes in as it is: asking the parent for its
+        // world transform would walk the whole chain for every node.
+        if (parent != scene_->root())
+            node->SetLocalTM(0, local);
+        else
+            node->SetNodeTM(0, world);
         // The host's -Z is glTF's -Z after the axis change only when turned by +90 degrees about X.
         if (pointsAlongZ) node->SetObjOffsetRot(Point3(kPi / 2, 0.0f, 0.0f));
         ++r_.nodes;
-        for (int c : g.children) addNode(c, node, world);
+        return true;
     }
 
     const tinygltf::Model& m_;
@@ -323,22 +280,122 @@ private:
     std::map<int, Object*> meshes_;
     std::map<int, Mtl*> meshMtl_;
     std::set<int> visited_;
+    CountedWarnings warned_;
 };
 
 }  // namespace
 
+namespace {
+
+// The files a glTF names (buffers, images) are read only from inside its own folder, after
+// links and ".." are resolved: a URI cannot reach any other file, and none is expanded as a
+// shell word. The callbacks' user data is the folder, made canonical.
+bool insideFolder(const std::filesystem::path& folder, const std::string& file) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    if (ec) return false;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, ec);
+    if (ec) return false;
+    return std::mismatch(folder.begin(), folder.end(), resolved.begin(), resolved.end()).first == folder.end();
+}
+
+bool fileInsideFolder(const std::string& file, void* folder) {
+    std::error_code ec;
+    return insideFolder(*static_cast<const std::filesystem::path*>(folder), file) &&
+           std::filesystem::is_regular_file(file, ec);
+}
+
+std::string pathAsWritten(const std::string& path, void*) {
+    return path;
+}
+
+bool readInsideFolder(std::vector<unsigned char>* out, std::string* err, const std::string& file, void* folder) {
+    if (!insideFolder(*static_cast<const std::filesystem::path*>(folder), file)) {
+        if (err) *err = "it lies outside the glTF's folder";
+        return false;
+    }
+    std::string bytes, error;
+    if (!readInputFile(file, "", bytes, error)) {
+        if (err) *err = error;
+        return false;
+    }
+    out->assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool refuseWrite(std::string* err, const std::string&, const std::vector<unsigned char>&, void*) {
+    if (err) *err = "the glTF reader writes no files";
+    return false;
+}
+
+// The importer uses no textures (materials take their base colour factor), so images are
+// not decoded: no picture from the file reaches an image decoder, and the bytes handed in
+// for one (from a buffer view the parser does not bound) are never read.
+bool skipImage(tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*, int, void*) {
+    return true;
+}
+
+// The parser's error text, which may run over several lines, as one.
+std::string oneLine(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) out += (out.empty() ? "" : "; ") + line;
+        start = end + 1;
+    }
+    return out;
+}
+
+// The JSON text of a .glb: the first chunk, when the header says it is JSON; empty
+// otherwise (the parser then refuses the file with its own message).
+std::string_view glbJson(std::string_view bytes) {
+    if (bytes.size() < 20 || bytes.substr(0, 4) != "glTF" || bytes.substr(16, 4) != "JSON") return {};
+    uint32_t length = 0;
+    std::memcpy(&length, bytes.data() + 12, 4);
+    return bytes.substr(20, std::min<size_t>(length, bytes.size() - 20));
+}
+
+}  // namespace
+
 bool importGltf(const std::string& path, std::string& error, ImportReport* report) {
-    tinygltf::Model model;
+    const bool binary = extensionOf(path) == ".glb";
+    std::string bytes;
+    if (!readInputFile(path, "glTF", bytes, error, {kMaxInputFileBytes, !binary})) return false;
+    if (bytes.size() > std::numeric_limits<unsigned int>::max()) {
+        error = "cannot read glTF '" + path + "': it is larger than 4 GiB";
+        return false;
+    }
+    const std::string_view json = binary ? glbJson(bytes) : std::string_view(bytes);
+    if (jsonNesting(json) > kMaxJsonNesting) {
+        error = "cannot read glTF '" + path + "': its JSON nests deeper than " + std::to_string(kMaxJsonNesting) +
+                " levels";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::absolute(path, ec).parent_path();
+    folder = std::filesystem::weakly_canonical(folder, ec);
     tinygltf::TinyGLTF loader;
+    loader.SetFsCallbacks({fileInsideFolder, pathAsWritten, readInsideFolder, refuseWrite, &folder});
+    loader.SetImageLoader(skipImage, nullptr);
+    tinygltf::Model model;
     std::string err, warn;
-    bool ok = extensionOf(path) == ".glb" ? loader.LoadBinaryFromFile(&model, &err, &warn, path)
-                                          : loader.LoadASCIIFromFile(&model, &err, &warn, path);
+    const bool ok =
+        binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                             unsigned(bytes.size()), folder.string())
+               : loader.LoadASCIIFromString(&model, &err, &warn, bytes.data(), unsigned(bytes.size()), folder.string());
     if (!ok) {
-        error = "cannot read glTF '" + path + "': " + (err.empty() ? "unknown error" : err);
+        error = "cannot read glTF '" + path + "': " + (err.empty() ? "unknown error" : oneLine(err));
+        if (err.find("File not found") != std::string::npos)
+            error += " (buffers and images are read only from the glTF's own folder)";
         return false;
     }
     ImportReport local;
-    if (!warn.empty()) local.warnings.push_back(warn);
+    CountedWarnings parserWarnings;
+    parserWarnings.addLines(warn);
+    parserWarnings.appendTo(local.warnings);
     // Importing must not key anything, whatever the Auto Key state.
     bool animate = sceneSettings().animateMode;
     sceneSettings().animateMode = false;

@@ -1,11 +1,16 @@
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <map>
+#include <vector>
 
 #include "host/class_registry.h"
 #include "host/missing_classes.h"
 #include "host/scene_file.h"
 #include "host/text.h"
+#include "json_nesting.h"
+#include "max/material.h"
 #include "max/notify.h"
 #include "scene_json.h"
 
@@ -64,6 +69,7 @@ public:
         const Json& nodes = array(member(doc, "nodes", "(top)"), "nodes");
         for (size_t i = 0; i < nodes.size(); ++i) readNode(nodes[i], "nodes[" + std::to_string(i) + "]");
         for (size_t i = 0; i < objects.size(); ++i) fillObject(objects[i], "objects[" + std::to_string(i) + "]");
+        refuseMaterialCycles();
         const Json& sel = array(member(doc, "selection", "(top)"), "selection");
         for (size_t i = 0; i < sel.size(); ++i) {
             std::string p = "selection[" + std::to_string(i) + "]";
@@ -88,7 +94,7 @@ private:
     void readSettings(const Json& j, SceneSettings& s) {
         SceneSettings out;
         out.unitType = int(integer(member(j, "unitType", "settings"), "settings.unitType", 0, 6));
-        out.unitScale = float(number(member(j, "unitScale", "settings"), "settings.unitScale"));
+        out.unitScale = floatNumber(member(j, "unitScale", "settings"), "settings.unitScale");
         if (!(out.unitScale > 0.0f) || !std::isfinite(out.unitScale)) refuse("settings.unitScale", "must be positive");
         out.ticksPerFrame = int(integer(member(j, "ticksPerFrame", "settings"), "settings.ticksPerFrame", 1, 4800));
         if (TIME_TICKSPERSEC % out.ticksPerFrame != 0) refuse("settings.ticksPerFrame", "must divide 4800");
@@ -145,7 +151,8 @@ private:
             if (!keys[i].is_array() || keys[i].size() != 4) refuse(p, "expected [time, x, y, z]");
             TimeValue time = TimeValue(integer(keys[i][0], p + "[0]", INT_MIN + 1, INT_MAX));
             if (!t.keys.empty() && time <= t.keys.back().t) refuse(p, "key times must increase");
-            t.keys.push_back({time, Point3(number(keys[i][1], p), number(keys[i][2], p), number(keys[i][3], p))});
+            t.keys.push_back(
+                {time, Point3(floatNumber(keys[i][1], p), floatNumber(keys[i][2], p), floatNumber(keys[i][3], p))});
         }
         return t;
     }
@@ -187,15 +194,15 @@ private:
         if (mtl) n->SetMtl(static_cast<Mtl*>(mtl));
     }
 
-    PB2Slot readSlot(const Json& j, int type, const std::string& path) {
+    PB2Slot readSlot(ReferenceTarget* owner, const Json& j, int type, const std::string& path) {
         PB2Slot s;
         const Json& v = member(j, "v", path);
         std::string vp = path + ".v";
         bool isInt = ValueKindOf(type) == PBValueKind::Int;
         switch (ValueKindOf(type)) {
             case PBValueKind::Float:
-                s.f.value = float(number(v, vp));
-                s.i.value = int(s.f.value);
+                s.f.value = floatNumber(v, vp);
+                s.i.value = int(std::clamp(double(s.f.value), double(INT_MIN), double(INT_MAX)));
                 break;
             case PBValueKind::Int:
                 s.i.value = int(integer(v, vp, INT_MIN, INT_MAX));
@@ -216,6 +223,7 @@ private:
                     if (!s.ref) refuse(vp + ".node", "no node has handle " + std::to_string(h));
                 } else {
                     s.ref = objectRef(member(v, "object", vp), vp + ".object");
+                    checkKind(owner, s.ref, type, vp + ".object");
                 }
                 break;
             default:
@@ -239,7 +247,7 @@ private:
                 else if (isPoint)
                     s.p.keys.push_back({t, point3(keys[i][1], kp + "[1]")});
                 else
-                    s.f.keys.push_back({t, float(number(keys[i][1], kp + "[1]"))});
+                    s.f.keys.push_back({t, floatNumber(keys[i][1], kp + "[1]")});
             }
         }
         return s;
@@ -259,7 +267,7 @@ private:
                 if (!IsTabType(type) && values.size() != 1) refuse(pp + ".values", "expected exactly one value");
                 std::vector<PB2Slot> slots;
                 for (size_t k = 0; k < values.size(); ++k)
-                    slots.push_back(readSlot(values[k], type, pp + ".values[" + std::to_string(k) + "]"));
+                    slots.push_back(readSlot(t, values[k], type, pp + ".values[" + std::to_string(k) + "]"));
                 if (!pb) continue;
                 ParamDef* d = pb->GetDesc()->GetParamDef(pid);
                 if (!d) {
@@ -282,10 +290,15 @@ private:
         std::vector<double> out;
         out.reserve(a.size());
         for (size_t i = 0; i < a.size(); ++i) {
-            if (!a[i].is_number()) refuse(path + "[" + std::to_string(i) + "]", "expected a number");
-            out.push_back(a[i].get<double>());
+            out.push_back(number(a[i], path + "[" + std::to_string(i) + "]"));
         }
         return out;
+    }
+
+    static void requireFloats(const std::vector<double>& values, const std::string& path) {
+        for (size_t i = 0; i < values.size(); ++i)
+            if (std::fabs(values[i]) > double(std::numeric_limits<float>::max()))
+                refuse(path + "[" + std::to_string(i) + "]", "too large for a float");
     }
 
     static DWORD index(double v, size_t limit, const std::string& path) {
@@ -297,6 +310,7 @@ private:
         std::vector<double> v = numbers(member(j, "verts", path), path + ".verts", 3);
         std::vector<double> f = numbers(member(j, "faces", path), path + ".faces", 5);
         m.setNumVerts(int(v.size() / 3));
+        requireFloats(v, path + ".verts");
         for (int i = 0; i < m.numVerts; ++i) m.verts[i] = Point3(v[3 * i], v[3 * i + 1], v[3 * i + 2]);
         m.setNumFaces(int(f.size() / 5));
         for (int i = 0; i < m.numFaces; ++i) {
@@ -316,6 +330,7 @@ private:
             MeshMap& map = m.Map(ch);
             map.flags = DWORD(integer(member(maps[k], "flags", mp), mp + ".flags", 0, 0xffffffffLL)) | MESHMAP_USED;
             map.setNumVerts(int(mv.size() / 3));
+            requireFloats(mv, mp + ".verts");
             for (int i = 0; i < map.vnum; ++i) map.tv[i] = Point3(mv[3 * i], mv[3 * i + 1], mv[3 * i + 2]);
             map.setNumFaces(m.numFaces);
             for (int i = 0; i < m.numFaces; ++i)
@@ -329,6 +344,7 @@ private:
             const Json& spec = array(member(*it, "specified", np), np + ".specified");
             if (expl.size() != n.size() / 3 || spec.size() != ids.size() || ids.size() / 3 != size_t(m.numFaces))
                 refuse(np, "normal, flag and face counts disagree");
+            requireFloats(n, np + ".normals");
             m.SpecifyNormals();
             MeshNormalSpec* ns = m.GetSpecifiedNormals();
             ns->SetNumNormals(int(n.size() / 3));
@@ -363,7 +379,52 @@ private:
         }
     }
 
+    // A slot holds what its type says: a material slot a material, a map slot a map. A
+    // material or map that holds another is remembered for the cycle check.
+    void checkKind(ReferenceTarget* owner, ReferenceTarget* ref, int type, const std::string& path) {
+        if (!ref) return;
+        const int base = type & ~TYPE_TAB;
+        if (base == TYPE_MTL && !dynamic_cast<Mtl*>(ref)) refuse(path, "is not a material");
+        if (base == TYPE_TEXMAP && !dynamic_cast<Texmap*>(ref)) refuse(path, "is not a map");
+        if (dynamic_cast<MtlBase*>(owner) && dynamic_cast<MtlBase*>(ref)) holds_[owner].push_back({ref, path});
+    }
+
+    // A material or map that holds itself, directly or through others, would be walked for
+    // ever: such a file is refused, naming the slot that closes the loop.
+    void refuseMaterialCycles() {
+        enum State : uint8_t { kUnseen, kOnPath, kDone };
+        std::map<ReferenceTarget*, State> state;
+        for (const auto& [start, unused] : holds_) {
+            if (state[start] != kUnseen) continue;
+            // Depth first with a list of our own: (node, index of its next held entry).
+            std::vector<std::pair<ReferenceTarget*, size_t>> path{{start, 0}};
+            state[start] = kOnPath;
+            while (!path.empty()) {
+                auto& [node, next] = path.back();
+                auto it = holds_.find(node);
+                if (it == holds_.end() || next >= it->second.size()) {
+                    state[node] = kDone;
+                    path.pop_back();
+                    continue;
+                }
+                const Held& held = it->second[next++];
+                State& s = state[held.target];
+                if (s == kOnPath) refuse(held.path, "makes a loop: this material or map ends up holding itself");
+                if (s == kUnseen) {
+                    s = kOnPath;
+                    path.push_back({held.target, 0});
+                }
+            }
+        }
+    }
+
+    struct Held {
+        ReferenceTarget* target;
+        std::string path;
+    };
+
     SceneFileReport* report_;
+    std::map<ReferenceTarget*, std::vector<Held>> holds_;
     std::map<int, ReferenceTarget*> objects_;
     LoadKeeper keeper_;  // members go in reverse order: the scene first, then the keeper
     std::unique_ptr<Scene> scene_;
@@ -387,6 +448,11 @@ std::string place(const std::string& text, size_t byte) {
 
 std::unique_ptr<Scene> sceneFromJson(const std::string& text, const std::string& source, SceneSettings& settings,
                                      std::string& error, SceneFileReport* report) {
+    if (jsonNesting(text) > kMaxJsonNesting) {
+        error = source + ": its JSON nests deeper than " + std::to_string(kMaxJsonNesting) +
+                " levels; the scene was not loaded";
+        return nullptr;
+    }
     Json doc;
     try {
         doc = Json::parse(text);
@@ -395,6 +461,12 @@ std::unique_ptr<Scene> sceneFromJson(const std::string& text, const std::string&
         bool truncated = at + 1 >= text.size();
         error = source + ": " + (truncated ? "the file ends too early (truncated?) at " : "not valid JSON at ") +
                 place(text, at) + "; the scene was not loaded";
+        return nullptr;
+    } catch (const nlohmann::json::out_of_range& e) {
+        // A number too large for a double: the library's message names it.
+        std::string what = e.what();
+        what.erase(0, what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
+        error = source + ": " + what + "; the scene was not loaded";
         return nullptr;
     } catch (const std::exception& e) {
         error = source + ": " + e.what() + "; the scene was not loaded";

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/input_file.h"
 #include "host/missing_classes.h"
 #include "host/scene_file.h"
 #include "host/text.h"
@@ -242,19 +243,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
 }
 
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "': " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
-    bytes = ss.str();
-    return true;
+    return readInputFile(path, "", bytes, error);
 }
 
 bool saveScene(const std::string& path, std::string& error) {

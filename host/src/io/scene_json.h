@@ -2,6 +2,8 @@
 // names the JSON path of whatever it refuses. Pure functions over JSON values.
 #pragma once
 
+#include <cmath>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -33,7 +35,17 @@ inline const Json& member(const Json& j, const char* key, const std::string& pat
 
 inline double number(const Json& j, const std::string& path) {
     if (!j.is_number()) refuse(path, "expected a number");
-    return j.get<double>();
+    const double v = j.get<double>();
+    if (!std::isfinite(v)) refuse(path, "not a finite number");
+    return v;
+}
+
+// A number stored in single precision: one that no float holds is refused, not made
+// infinite.
+inline float floatNumber(const Json& j, const std::string& path) {
+    const double v = number(j, path);
+    if (std::fabs(v) > double(std::numeric_limits<float>::max())) refuse(path, "too large for a float");
+    return float(v);
 }
 
 inline long long integer(const Json& j, const std::string& path, long long lo, long long hi) {
@@ -52,7 +64,7 @@ inline const Json& array(const Json& j, const std::string& path) {
 
 inline Point3 point3(const Json& j, const std::string& path) {
     if (!j.is_array() || j.size() != 3) refuse(path, "expected an array of 3 numbers");
-    return Point3(number(j[0], path + "[0]"), number(j[1], path + "[1]"), number(j[2], path + "[2]"));
+    return Point3(floatNumber(j[0], path + "[0]"), floatNumber(j[1], path + "[1]"), floatNumber(j[2], path + "[2]"));
 }
 
 inline Json toJson(const Point3& p) {

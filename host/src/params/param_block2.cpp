@@ -361,6 +361,24 @@ void IParamBlock2::RestoreSlots(ParamID id, std::vector<PB2Slot> slots) {
     if (!IsTabType(d.type)) slots.resize(1, defaultSlot(d));
     stores_[index].slots.clear();
     for (PB2Slot& s : slots) {
+        // Restored values keep to the parameter's range, as set values do: a file may say
+        // anything.
+        switch (ValueKindOf(d.type)) {
+            case PBValueKind::Float:
+                s.f.value = clampF(d, s.f.value);
+                for (auto& k : s.f.keys) k.v = clampF(d, k.v);
+                break;
+            case PBValueKind::Int:
+                s.i.value = clampI(d, s.i.value);
+                for (auto& k : s.i.keys) k.v = clampI(d, k.v);
+                break;
+            case PBValueKind::Point3:
+                s.p.value = clampP(d, s.p.value);
+                for (auto& k : s.p.keys) k.v = clampP(d, k.v);
+                break;
+            default:
+                break;
+        }
         ReferenceTarget* r = s.ref;
         s.ref = nullptr;
         stores_[index].slots.push_back(std::move(s));

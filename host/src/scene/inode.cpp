@@ -9,8 +9,13 @@
 
 namespace {
 
+// The generation of every transform and parent in the process; starts at 1 so that a fresh
+// node, which remembers generation 0, remembers nothing.
+uint64_t gTransformGeneration = 1;
+
 // Setting a transform part keys it under Auto Key; unkeyed it is a constant.
 void setTrack(PointTrack& track, TimeValue t, const Point3& v) {
+    ++gTransformGeneration;
     track.Set(t, v, host::sceneSettings().animateMode, [](Point3& key, const Point3& delta) { key += delta; });
 }
 
@@ -18,6 +23,10 @@ void setTrack(PointTrack& track, TimeValue t, const Point3& v) {
 
 INode::~INode() {
     releaseWorldState();
+}
+
+void INode::transformsChanged() {
+    ++gTransformGeneration;
 }
 
 void INode::releaseWorldState() {
@@ -37,8 +46,11 @@ void INode::InvalidateWS() {
 
 void INode::AttachChild(INode* child, int keepTM) {
     if (!child || child == this) return;
-    for (INode* p = this; p; p = p->parent_)
-        if (p == child) return;  // would make a cycle
+    // Only a node with children can be an ancestor of this one; a fresh node skips the walk,
+    // so building a chain of n nodes stays linear.
+    if (!child->children_.empty())
+        for (INode* p = this; p; p = p->parent_)
+            if (p == child) return;  // would make a cycle
     TimeValue t = host::sceneSettings().time;
     Matrix3 world = child->GetNodeTM(t);
     if (child->parent_) {
@@ -47,6 +59,7 @@ void INode::AttachChild(INode* child, int keepTM) {
     }
     child->parent_ = this;
     children_.push_back(child);
+    transformsChanged();
     if (keepTM) child->SetNodeTM(t, world);
     child->InvalidateWS();
 }
@@ -56,15 +69,48 @@ void INode::Detach(TimeValue, int keepTM) {
     scene_->root()->AttachChild(this, keepTM);
 }
 
+Matrix3 INode::localTM(TimeValue t, Interval* valid) {
+    return ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) * TransMatrix(pos_.At(t, valid));
+}
+
 Matrix3 INode::GetNodeTM(TimeValue t, Interval* valid) {
-    if (!parent_) return Matrix3(1);
-    Matrix3 local =
-        ScaleMatrix(scale_.At(t, valid)) * EulerXYZMatrix(rot_.At(t, valid)) * TransMatrix(pos_.At(t, valid));
-    return local * parent_->GetNodeTM(t, valid);
+    // From the nearest ancestor whose world transform at t is remembered (or the root) down,
+    // with a list of our own rather than the call stack (a chain can be 100,000 nodes deep):
+    // each product is local * parent's world, in the same order as ever.
+    constexpr size_t kInline = 32;
+    INode* inlineChain[kInline];
+    std::vector<INode*> longChain;
+    size_t depth = 0;
+    const INode* known = nullptr;
+    for (INode* n = this; n->parent_; n = n->parent_) {
+        if (n->world_.generation == gTransformGeneration && n->world_.t == t) {
+            known = n;
+            break;
+        }
+        if (depth < kInline) {
+            inlineChain[depth] = n;
+        } else {
+            if (longChain.empty()) longChain.assign(inlineChain, inlineChain + kInline);
+            longChain.push_back(n);
+        }
+        ++depth;
+    }
+    INode* const* chain = longChain.empty() ? inlineChain : longChain.data();
+    Matrix3 world = known ? known->world_.world : Matrix3(1);
+    Interval worldValid = known ? known->world_.valid : FOREVER;
+    for (size_t k = depth; k-- > 0;) {
+        world = chain[k]->localTM(t, &worldValid) * world;
+        chain[k]->world_ = {gTransformGeneration, t, world, worldValid};
+    }
+    if (valid) *valid &= worldValid;
+    return world;
 }
 
 void INode::SetNodeTM(TimeValue t, const Matrix3& tm) {
-    Matrix3 local = parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm;
+    SetLocalTM(t, parent_ ? tm * Inverse(parent_->GetNodeTM(t)) : tm);
+}
+
+void INode::SetLocalTM(TimeValue t, const Matrix3& local) {
     Point3 s(local.GetRow(0).Length(), local.GetRow(1).Length(), local.GetRow(2).Length());
     if (local.Parity()) s.x = -s.x;
     Matrix3 r = local;

@@ -1,6 +1,8 @@
 #include "max/reference.h"
 
 #include <algorithm>
+#include <unordered_set>
+#include <vector>
 
 #include "max/param_block2.h"
 
@@ -116,16 +118,33 @@ RefResult ReferenceTarget::NotifyDependents(const Interval& changeInt, PartID pa
     // A depth guard keeps a reference cycle from recursing forever.
     static thread_local int depth = 0;
     if (depth > 64) return REF_STOP;
+    // One broadcast passes each target on once: where references join up again (snowed
+    // objects that are each other's regions) the paths would otherwise multiply, exponential
+    // in the objects. A handler's own NotifyDependents starts a broadcast of its own.
+    static thread_local std::unordered_set<ReferenceTarget*>* passedOn = nullptr;
+    static thread_local bool propagating = false;
+    std::unordered_set<ReferenceTarget*> fresh;
+    std::unordered_set<ReferenceTarget*>* broadcast = propagating && passedOn ? passedOn : &fresh;
+    if (!broadcast->insert(this).second) return REF_SUCCEED;
+    std::unordered_set<ReferenceTarget*>* outer = passedOn;
+    const bool outerPropagating = propagating;
+    passedOn = broadcast;
     ++depth;
     std::vector<ReferenceMaker*> deps = dependents_;
     for (ReferenceMaker* d : deps) {
         PartID part = partID;
+        propagating = false;
         RefResult r = d->NotifyRefChanged(changeInt, hTarg ? hTarg : this, part, message, propagate);
-        if (r == REF_SUCCEED && propagate && d->IsRefTarget())
+        if (r == REF_SUCCEED && propagate && d->IsRefTarget()) {
+            propagating = true;
+            passedOn = broadcast;
             static_cast<ReferenceTarget*>(d)->NotifyDependents(changeInt, part, message, NOTIFY_ALL, propagate,
                                                                nullptr);
+        }
     }
     --depth;
+    passedOn = outer;
+    propagating = outerPropagating;
     return REF_SUCCEED;
 }
 

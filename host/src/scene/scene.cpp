@@ -1,7 +1,6 @@
 #include "host/scene.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "max/notify.h"
 
@@ -83,14 +82,15 @@ INode* Scene::findByName(const std::wstring& name) {
 }
 
 std::vector<INode*> Scene::allNodes() {
-    std::vector<INode*> out;
-    std::function<void(INode*)> walk = [&](INode* n) {
-        for (INode* c : n->children_) {
-            out.push_back(c);
-            walk(c);
-        }
-    };
-    walk(root_);
+    // Depth first, each node before its children and children in order, with a list of our
+    // own rather than the call stack: a chain can be deeper than any stack.
+    std::vector<INode*> out, pending(root_->children_.rbegin(), root_->children_.rend());
+    while (!pending.empty()) {
+        INode* n = pending.back();
+        pending.pop_back();
+        out.push_back(n);
+        pending.insert(pending.end(), n->children_.rbegin(), n->children_.rend());
+    }
     return out;
 }
 

@@ -1,9 +1,12 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
 
 #include "host/class_registry.h"
+#include "host/input_file.h"
 #include "host/script/interpreter.h"
 #include "host/script/scene_values.h"
 #include "host/text.h"
@@ -88,7 +91,7 @@ Value getNodeByHandle(Interpreter&, const CallArgs& args) {
 }
 
 // Larger script files are refused rather than read into memory.
-constexpr std::streamoff kMaxScriptFileBytes = 64 << 20;
+constexpr size_t kMaxScriptFileBytes = 64 << 20;
 
 const std::wstring& stringArgument(const CallArgs& args, size_t k, const wchar_t* function) {
     const Value& v = argument(args, k, function);
@@ -99,14 +102,13 @@ const std::wstring& stringArgument(const CallArgs& args, size_t k, const wchar_t
 // Runs a script file at global scope; `quiet:` only silences the host's progress output.
 Value fileIn(Interpreter& in, const CallArgs& args) {
     const std::wstring& path = stringArgument(args, 0, L"fileIn");
-    std::ifstream file(toUtf8(path), std::ios::binary | std::ios::ate);
-    if (!file) runtimeError(L"fileIn: cannot open file: " + path);
-    if (file.tellg() > kMaxScriptFileBytes) runtimeError(L"fileIn: file too large: " + path);
-    file.seekg(0);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    std::string text = bytes.str();
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a byte-order mark is not script text
+    const std::string file = toUtf8(path);
+    if (::access(file.c_str(), R_OK) != 0) runtimeError(L"fileIn: cannot open file: " + path);
+    // Only a regular file is run: a folder, a device (an endless /dev/zero) or a pipe is
+    // refused before a byte is read, and no more than kMaxScriptFileBytes is read.
+    std::string text, error;
+    if (!host::readInputFile(file, "", text, error, {kMaxScriptFileBytes, true}))
+        runtimeError(L"fileIn: " + fromUtf8(error));
     // A malformed file is an error of the calling script, which may catch it.
     try {
         return in.run(fromUtf8(text));

@@ -121,6 +121,11 @@ BMMRES readImageFile(const std::string& path, ImageFile& out, bool pixels, std::
         error = "cannot read image '" + path + "': it is a folder, not an image file";
         return BMMRES_FILENOTFOUND;
     }
+    // A pipe would block the read until some writer came; a device may never end.
+    if (!S_ISREG(st.st_mode)) {
+        error = "cannot read image '" + path + "': it is a device or a pipe, not an image file";
+        return BMMRES_FILENOTFOUND;
+    }
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!f) {
         error = "cannot read image '" + path + "': " + std::strerror(errno);
