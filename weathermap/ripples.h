@@ -30,15 +30,19 @@ WX_HOSTDEV inline float rippleRings(const MapState& m, V3 p, float s) {
             for (const uint32_t salt : salts) {
                 uint32_t r = (cellY * 19349663u) ^ (cellX * 73856093u) ^ salt ^ uint32_t(m.seedKey);
                 r ^= r >> 16;
+                const float centreX = cornerX + mapU24(mapMix(r ^ 0x1234u));
+                const float centreY = cornerY + mapU24(mapMix(r ^ 0x4321u));
+                const float ex = gx - centreX, ey = gy - centreY;
+                const float distance = sqrtf(ex * ex + ey * ey);
+                // A ring never grows past 0.9 cell nor reaches 0.33 beyond it: a drop
+                // further than 1.25 cells adds nothing at any age.
+                if (distance > 1.25f) continue;
                 const float period = (0.6f + 0.8f * mapU24(mapMix(r))) / speed;
                 // Age in periods, [0, 1]: a floored modulo, so frames before 0 continue the
                 // cycle instead of giving rings of negative age.
                 const float age = flooredMod(mapU24(mapMix(r ^ 0x55u)) * period + s, period) / period;
-                const float centreX = cornerX + mapU24(mapMix(r ^ 0x1234u));
-                const float centreY = cornerY + mapU24(mapMix(r ^ 0x4321u));
-                const float ex = gx - centreX, ey = gy - centreY;
                 // Signed distance from the ring, whose radius grows to 0.9 cell per period.
-                const float ring = sqrtf(ex * ex + ey * ey) - 0.9f * age;
+                const float ring = distance - 0.9f * age;
                 if (fabsf(ring) <= 0.32999998f) {
                     const float fadeOut = (1.0f - age) * (1.0f - age);
                     sum +=

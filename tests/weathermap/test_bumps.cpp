@@ -55,11 +55,9 @@ TEST(MapRipples, OnlyOnFlatUpFacingGround) {
 }
 
 TEST(MapRipples, ZeroSpeedNearlyFreezes) {
-    MapState still = plainState(MapMode::ripples), slow = still, normal = still;
-    still.rippleSpeed = 0.0f;
-    slow.rippleSpeed = 0.001f;
+    const MapState still{.rippleSpeed = 0.0f}, slow{.rippleSpeed = 0.001f}, normal;
     const auto change = [](const MapState& m, V3 p) {
-        return std::fabs(rippleRings(m, p, 10.0f) - rippleRings(m, p, 11.0f));
+        return std::fabs(rippleRings(m, p, 10) - rippleRings(m, p, 11));
     };
     float stillChange = 0.0f, normalChange = 0.0f;
     for (const MapSample& s : seededSamples(500, 13)) {
