@@ -15,6 +15,7 @@
 #include "weathermap/glass.h"
 #include "weathermap/map_hash.h"
 #include "weathermap/map_state.h"
+#include "weathermap/ripple_bump.h"
 #include "weathermap/ripples.h"
 #include "weathermap/sparkle.h"
 #include "weathermap/wetness.h"
@@ -86,7 +87,8 @@ WX_HOSTDEV inline float mapBumpHeight(const MapState& m, V3 p, V3 n, float s) {
 }
 
 // The normal perturbation in world space: minus the strength times the height's gradient
-// in the surface's tangent plane, by central differences; negated by invert. Zero in the
+// in the surface's tangent plane, by central differences (the ripples' four samples
+// sharing their drops); negated by invert. Zero in the
 // mask modes, and for a non-finite sample or result.
 WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample) {
     if (!mapModeIsBump(m.mode)) return V3{};
@@ -98,10 +100,21 @@ WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample)
     const bool ripples = m.mode == int32_t(MapMode::ripples);
     const float step = ripples ? 0.01f * m.rippleScale : 0.05f * m.dropScale;
     const float strength = ripples ? 0.02f * m.rippleScale : 0.6f * m.dropScale;
-    const float d1 =
-        (mapBumpHeight(m, p + t1 * step, n, sample.s) - mapBumpHeight(m, p - t1 * step, n, sample.s)) / (2.0f * step);
-    const float d2 =
-        (mapBumpHeight(m, p + t2 * step, n, sample.s) - mapBumpHeight(m, p - t2 * step, n, sample.s)) / (2.0f * step);
+    const V3 points[4] = {p + t1 * step, p - t1 * step, p + t2 * step, p - t2 * step};
+    float heights[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    if (ripples) {
+        const float flat = rippleFlatness(n);
+        if (flat != 0.0f) {
+            if (!rippleRingsNear(m, p, points, 4, sample.s, heights)) {
+                for (int i = 0; i < 4; ++i) heights[i] = rippleRings(m, points[i], sample.s);
+            }
+            for (int i = 0; i < 4; ++i) heights[i] = heights[i] * flat;
+        }
+    } else {
+        for (int i = 0; i < 4; ++i) heights[i] = glassHeight(m, points[i], n, sample.s);
+    }
+    const float d1 = (heights[0] - heights[1]) / (2.0f * step);
+    const float d2 = (heights[2] - heights[3]) / (2.0f * step);
     V3 perturb = (t1 * d1 + t2 * d2) * -strength;
     if (!isFiniteV3(perturb)) return V3{};
     if (m.invert) perturb = -perturb;

@@ -9,6 +9,7 @@
 #include "map_test_util.h"
 #include "weathermap/glass.h"
 #include "weathermap/map_eval.h"
+#include "weathermap/ripple_bump.h"
 #include "weathermap/ripples.h"
 
 using namespace wx;
@@ -66,6 +67,24 @@ TEST(MapRipples, ZeroSpeedNearlyFreezes) {
         normalChange = std::max(normalChange, change(normal, s.position));
     }
     EXPECT_LT(stillChange, 0.1f * normalChange) << "a period of 600 s or more hardly moves in one second";
+}
+
+// The bump's samples share their drops and still get rippleRings' values, also across
+// cell borders; a point outside the block, or cells past 2^23, are declined.
+TEST(MapRipples, SharedDropsGiveTheSameRings) {
+    MapState m = plainState(MapMode::ripples);
+    m.rippleScale = 0.5f;
+    for (const MapSample& s : seededSamples(3000, 18)) {
+        const V3 c = s.position * 0.01f;
+        const V3 points[4] = {c + V3{0.005f, 0, 0}, c - V3{0.005f, 0, 0}, c + V3{0, 0.45f, 0}, c - V3{0.3f, 0.44f, 0}};
+        float rings[4];
+        ASSERT_TRUE(rippleRingsNear(m, c, points, 4, s.s, rings));
+        for (int i = 0; i < 4; ++i) ASSERT_EQ(rings[i], rippleRings(m, points[i], s.s)) << "point " << i;
+    }
+    float ring = 0.0f;
+    const V3 centre{3.1f, -2.0f, 0.0f}, away = centre + V3{1.1f, 0.0f, 0.0f}, far{1e7f, 0.0f, 0.0f};
+    EXPECT_FALSE(rippleRingsNear(m, centre, &away, 1, 0.0f, &ring));
+    EXPECT_FALSE(rippleRingsNear(m, far, &far, 1, 0.0f, &ring));
 }
 
 // Before frame 0 the rings run the same cycle: as strong as after it, not up to 1.9x.
