@@ -88,8 +88,8 @@ WX_HOSTDEV inline float mapBumpHeight(const MapState& m, V3 p, V3 n, float s) {
 
 // The normal perturbation in world space: minus the strength times the height's gradient
 // in the surface's tangent plane, by central differences (the ripples' four samples
-// sharing their drops); negated by invert. Zero in the
-// mask modes, and for a non-finite sample or result.
+// sharing their drops); negated by invert. Zero in the mask modes, and for a non-finite
+// sample or result.
 WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample) {
     if (!mapModeIsBump(m.mode)) return V3{};
     if (!isFiniteV3(sample.position) || !isFiniteV3(sample.normal) || !isFiniteBits(sample.s)) return V3{};
