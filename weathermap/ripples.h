@@ -1,0 +1,91 @@
+// Rain ripples: rings spreading from random drop impacts, two drops per plan-view cell of
+// rippleScale units, each on its own period; the height field that the map turns into a
+// bump. Only flat, up-facing ground ripples. Inline and WX_HOSTDEV; reads only its
+// arguments.
+#pragma once
+
+#include <cstdint>
+
+#include "common/hostdev.h"
+#include "common/v3.h"
+#include "weathermap/map_hash.h"
+#include "weathermap/map_state.h"
+
+namespace wx {
+
+constexpr float kTwoPi = 6.2831855f;
+
+namespace rippledetail {
+
+constexpr uint32_t kSaltA = 0u, kSaltB = 83492791u;  // two drops per cell
+
+// The hash that draws everything about one drop.
+WX_HOSTDEV inline uint32_t dropHash(const MapState& m, uint32_t cellX, uint32_t cellY, uint32_t salt) {
+    uint32_t r = (cellY * 19349663u) ^ (cellX * 73856093u) ^ salt ^ uint32_t(m.seedKey);
+    return r ^ (r >> 16);
+}
+
+// The drop's age in periods, in [0, 1]: a floored modulo, so frames before 0 continue the
+// cycle instead of giving rings of negative age. speed is in drops per second.
+WX_HOSTDEV inline float dropAge(uint32_t r, float speed, float s) {
+    const float period = (0.6f + 0.8f * mapU24(mapMix(r))) / speed;
+    return flooredMod(mapU24(mapMix(r ^ 0x55u)) * period + s, period) / period;
+}
+
+// A ring never grows past 0.9 cell nor reaches 0.33 beyond it: a drop further than this
+// adds nothing at any age.
+constexpr float kReachCells = 1.25f;
+
+// One drop's ring at a point `distance` cells from its centre.
+WX_HOSTDEV inline float ringTerm(float distance, float age) {
+    const float ring = distance - 0.9f * age;  // signed distance from the ring, 0.9 cell per period
+    if (!(fabsf(ring) <= 0.32999998f)) return 0.0f;
+    const float fadeOut = (1.0f - age) * (1.0f - age);
+    return expf(-(ring * ring) / (0.02f * (age * age) + 0.0025f)) * fadeOut * sinf(ring * kTwoPi / 0.11f);
+}
+
+WX_HOSTDEV inline float rippleSpeed(const MapState& m) {
+    return maxf(m.rippleSpeed, 0.001f);
+}  // 0 nearly freezes
+
+}  // namespace rippledetail
+
+// The rings' height at p and scaled time s, unweighted by slope.
+WX_HOSTDEV inline float rippleRings(const MapState& m, V3 p, float s) {
+    using namespace rippledetail;
+    const float cellSize = maxf(m.rippleScale, 1e-6f);
+    const float gx = p.x / cellSize, gy = p.y / cellSize;
+    const MapCell cx = mapCellOf(gx), cy = mapCellOf(gy);
+    const float speed = rippleSpeed(m);
+    float sum = 0.0f;
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            const uint32_t cellX = cx.index + uint32_t(dx), cellY = cy.index + uint32_t(dy);
+            const float cornerX = cx.corner + float(dx), cornerY = cy.corner + float(dy);
+            const uint32_t salts[2] = {kSaltA, kSaltB};
+            for (const uint32_t salt : salts) {
+                const uint32_t r = dropHash(m, cellX, cellY, salt);
+                const float ex = gx - (cornerX + mapU24(mapMix(r ^ 0x1234u)));
+                const float ey = gy - (cornerY + mapU24(mapMix(r ^ 0x4321u)));
+                const float distance = sqrtf(ex * ex + ey * ey);
+                if (distance > kReachCells) continue;
+                sum += ringTerm(distance, dropAge(r, speed, s));
+            }
+        }
+    }
+    return sum * m.rippleDensity;
+}
+
+// How much a face with unit normal n ripples: none at n.z <= 0.6, fully at n.z >= 0.9.
+WX_HOSTDEV inline float rippleFlatness(V3 n) {
+    return mapSmooth(clamp01((n.z - 0.6f) / 0.29999995f));
+}
+
+// Ripple height at p with unit normal n.
+WX_HOSTDEV inline float rippleHeight(const MapState& m, V3 p, V3 n, float s) {
+    const float flat = rippleFlatness(n);
+    if (flat == 0.0f) return 0.0f;
+    return rippleRings(m, p, s) * flat;
+}
+
+}  // namespace wx
