@@ -7,12 +7,14 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <vector>
 
 #include "bench/bench_yardstick.h"
 #include "fall/fall_drift.h"
 #include "fall/fall_field_fast.h"
+#include "common/parallel_for.h"
 #include "fall/tornado_drift.h"
 
 namespace {
@@ -142,9 +144,32 @@ void BM_DriftFast(benchmark::State& state) {
     wxbench::reportRatio(state, "vs_reference", reference);
 }
 
+// The best level on the thread pool (WX_THREADS caps it) over eight times the particles,
+// against itself on one thread.
+void BM_DriftFastThreads(benchmark::State& state) {
+    const Setup s = benchSetup(int(state.range(0)));
+    const size_t n = 8 * kParticles;
+    std::vector<wx::FallParticle> out(n);
+    double oneThread = 1e30;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        wx::fallWorldDriftBatch(s.field, 0, n, kTime, s.m, s.wind, out.data());
+        benchmark::DoNotOptimize(out.data());
+        oneThread = std::min(oneThread, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    for (auto _ : state) {
+        wx::fallWorldDriftParallel(s.field, n, kTime, s.m, s.wind, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(n));
+    state.counters["threads"] = double(wx::parallelThreadCount());
+    wxbench::reportRatio(state, "vs_one_thread", oneThread);
+}
+
 }  // namespace
 
 BENCHMARK(BM_DriftReference)->Arg(0)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DriftFast)->ArgsProduct({{0, 8}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DriftFastThreads)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

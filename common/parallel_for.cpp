@@ -38,14 +38,23 @@ unsigned parallelThreadCount() {
     return threads;
 }
 
-void setParallelThreadLimit(unsigned limit) { gThreadLimit.store(limit, std::memory_order_relaxed); }
+void setParallelThreadLimit(unsigned limit) {
+    gThreadLimit.store(limit, std::memory_order_relaxed);
+}
 
-void failParallelWorkerStartAt(int index) { gFailWorkerStartAt.store(index, std::memory_order_relaxed); }
+void failParallelWorkerStartAt(int index) {
+    gFailWorkerStartAt.store(index, std::memory_order_relaxed);
+}
 
 void parallelFor(size_t count, const std::function<void(size_t)>& body) {
+    parallelFor(count, body, ParallelGrain{});
+}
+
+void parallelFor(size_t count, const std::function<void(size_t)>& body, ParallelGrain grain) {
     WX_CHECK(body != nullptr);
+    WX_CHECK(grain.chunk > 0);
     const unsigned threads = parallelThreadCount();
-    if (count < kParallelInlineBelow || threads == 1) {
+    if (count < grain.inlineBelow || threads == 1) {
         for (size_t i = 0; i < count; ++i) body(i);
         return;
     }
@@ -58,9 +67,9 @@ void parallelFor(size_t count, const std::function<void(size_t)>& body) {
     auto worker = [&] {
         try {
             while (!failed.load(std::memory_order_relaxed)) {
-                size_t start = next.fetch_add(kParallelChunk, std::memory_order_relaxed);
+                size_t start = next.fetch_add(grain.chunk, std::memory_order_relaxed);
                 if (start >= count) break;
-                size_t end = std::min(start + kParallelChunk, count);
+                size_t end = std::min(start + grain.chunk, count);
                 for (size_t i = start; i < end; ++i) body(i);
             }
         } catch (...) {

@@ -29,6 +29,15 @@ void setParallelThreadLimit(unsigned limit);
 // is abandoned).
 void parallelFor(size_t count, const std::function<void(size_t)>& body);
 
+// How a loop is shared out: loops of fewer than `inlineBelow` items run inline, and each
+// worker takes `chunk` items at a time. Loops whose items are costly (a few particles
+// carried by a tornado each) want both small.
+struct ParallelGrain {
+    size_t inlineBelow = kParallelInlineBelow;
+    size_t chunk = kParallelChunk;
+};
+void parallelFor(size_t count, const std::function<void(size_t)>& body, ParallelGrain grain);
+
 // Makes the worker with this 0-based index fail to start, as when the system is out of
 // threads, in every later parallel loop; -1 turns it off. For tests of the failure path.
 void failParallelWorkerStartAt(int index);

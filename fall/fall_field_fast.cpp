@@ -126,10 +126,13 @@ void fallWorldDriftParallel(const FallParams& p, size_t count, float t, const Fa
     if (!TornadoDriftWind{wind}.active()) return fallWorldParallel(p, count, t, m, out, level);
     const fallfast::DriftFn drift = fallfast::driftFor(level);
     const size_t runs = (count + kFallDriftRun - 1) / kFallDriftRun;
-    parallelFor(runs, [&](size_t g) {
-        const size_t first = g * kFallDriftRun;
-        drift(p, first, std::min(kFallDriftRun, count - first), t, m, wind, out + first);
-    });
+    parallelFor(
+        runs,
+        [&](size_t g) {
+            const size_t first = g * kFallDriftRun;
+            drift(p, first, std::min(kFallDriftRun, count - first), t, m, wind, out + first);
+        },
+        kFallDriftGrain);
 }
 
 }  // namespace wx

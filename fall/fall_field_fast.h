@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/parallel_for.h"
 #include "fall/fall_field.h"
 #include "fall/tornado_wind.h"
 
@@ -44,8 +45,12 @@ void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMat
 // exponential, logarithm, sine and cosine: each wind sample is within a few parts in 10^7
 // of the reference's, and the same bits on every level and thread count.
 // Particles per task of the drift on the thread pool: runs this long share the frames
-// they load.
-constexpr size_t kFallDriftRun = 256;
+// they load, and are short enough that a few thousand drifting particles still spread
+// over the threads.
+constexpr size_t kFallDriftRun = 64;
+// The thread pool's grain for tasks of kFallDriftRun drifting particles (tens of
+// microseconds each): threads from four tasks on, one task at a time.
+constexpr ParallelGrain kFallDriftGrain{4, 1};
 void fallWorldDriftBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m,
                          const TornadoWind& wind, FallParticle* out, FallSimd level = fallSimdBest());
 void fallWorldDriftParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, const TornadoWind& wind,

@@ -131,26 +131,31 @@ void fillFallMesh(const FallParams& p, const FallMeshInputs& in, Sink& sink) {
     const FallMatrix objectFromWorld = fallObjectFromWorld(in.worldFromObject);
     const bool drifting = in.wind.active();
     const size_t groups = (count + kFallGroup - 1) / kFallGroup;
-    parallelFor(groups, [&](size_t g) {
-        const size_t first = g * kFallGroup;
-        const size_t n = count - first < kFallGroup ? count - first : kFallGroup;
-        FallParticle batch[kFallGroup];
-        if (drifting)
-            fallWorldDriftBatch(p, first, n, in.seconds, in.worldFromObject, in.wind.wind, batch);
-        else
-            fallWorldBatch(p, first, n, in.seconds, in.worldFromObject, batch);
-        V3 verts[kFallMaxMeshVerts];
-        for (size_t k = 0; k < n; ++k) {
-            FallParticle s = batch[k];
-            s.pos = fallPointToObject(s.pos, objectFromWorld);
-            s.vel = fallVectorToObject(s.vel, objectFromWorld);
-            if (p.type == kFallRain)
-                fallDropVertices(s, p.streak, p.dropWidth, verts);
+    // Drifting particles cost a hundred times more: threads for far fewer of them.
+    const ParallelGrain grain = drifting ? ParallelGrain{64, 4} : ParallelGrain{};
+    parallelFor(
+        groups,
+        [&](size_t g) {
+            const size_t first = g * kFallGroup;
+            const size_t n = count - first < kFallGroup ? count - first : kFallGroup;
+            FallParticle batch[kFallGroup];
+            if (drifting)
+                fallWorldDriftBatch(p, first, n, in.seconds, in.worldFromObject, in.wind.wind, batch);
             else
-                fallFlakeVertices(p, first + k, s, in.tumble, in.seconds, verts);
-            sink.write(first + k, verts, topo);
-        }
-    });
+                fallWorldBatch(p, first, n, in.seconds, in.worldFromObject, batch);
+            V3 verts[kFallMaxMeshVerts];
+            for (size_t k = 0; k < n; ++k) {
+                FallParticle s = batch[k];
+                s.pos = fallPointToObject(s.pos, objectFromWorld);
+                s.vel = fallVectorToObject(s.vel, objectFromWorld);
+                if (p.type == kFallRain)
+                    fallDropVertices(s, p.streak, p.dropWidth, verts);
+                else
+                    fallFlakeVertices(p, first + k, s, in.tumble, in.seconds, verts);
+                sink.write(first + k, verts, topo);
+            }
+        },
+        grain);
 }
 
 }  // namespace wx

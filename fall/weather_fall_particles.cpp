@@ -70,13 +70,16 @@ void writeSteady(ParticleSys& parts, const FallParams& p, size_t count, float se
 void writeDrifting(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m,
                    const TornadoWind& wind) {
     const size_t runs = (count + kFallDriftRun - 1) / kFallDriftRun;
-    parallelFor(runs, [&](size_t g) {
-        const size_t first = g * kFallDriftRun;
-        const size_t n = std::min(kFallDriftRun, count - first);
-        FallParticle batch[kFallDriftRun];
-        fallWorldDriftBatch(p, first, n, seconds, m, wind, batch);
-        for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
-    });
+    parallelFor(
+        runs,
+        [&](size_t g) {
+            const size_t first = g * kFallDriftRun;
+            const size_t n = std::min(kFallDriftRun, count - first);
+            FallParticle batch[kFallDriftRun];
+            fallWorldDriftBatch(p, first, n, seconds, m, wind, batch);
+            for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
+        },
+        kFallDriftGrain);
 }
 
 std::wstring wide(const std::string& utf8) {
@@ -129,7 +132,7 @@ void WeatherFall::UpdateParticles(TimeValue t, INode* node) {
 }
 
 std::wstring WeatherFall::evaluateWorld(TimeValue t, INode* node, bool viewport, bool exact, bool requestExport,
-                                       std::vector<FallParticle>& out) {
+                                        std::vector<FallParticle>& out) {
     out.clear();
     if (!node) node = findNode();
     const FallMatrix m = node ? fallMatrix(node->GetObjectTM(t)) : FallMatrix{};

@@ -63,18 +63,28 @@ TEST(ParallelFor, OneThreadAndManyThreadsGiveTheSameResults) {
     EXPECT_LE(parallelThreadCount(), kParallelMaxThreads);
 }
 
-TEST(ParallelFor, UsesSeveralThreadsForLargeLoops) {
+// Large loops, and small ones of costly items with a fine grain, run on several threads.
+TEST(ParallelFor, UsesSeveralThreadsForLargeLoopsAndFineGrains) {
     if (parallelThreadCount() < 2) GTEST_SKIP() << "one hardware thread";
     std::atomic<int> busy{0}, peak{0};
-    parallelFor(8 * kParallelChunk * parallelThreadCount(), [&](size_t) {
+    std::chrono::microseconds nap{20};
+    const auto body = [&](size_t) {
         int now = ++busy;
         int seen = peak.load();
         while (now > seen && !peak.compare_exchange_weak(seen, now)) {
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
+        std::this_thread::sleep_for(nap);
         --busy;
-    });
+    };
+    parallelFor(8 * kParallelChunk * parallelThreadCount(), body);
     EXPECT_GE(peak.load(), 2);
+    peak = 0;
+    nap = std::chrono::milliseconds(20);  // long enough for the second thread to start
+    parallelFor(4, body, ParallelGrain{2, 1});
+    EXPECT_GE(peak.load(), 2) << "four items a thread each";
+    peak = 0;
+    parallelFor(4, body);
+    EXPECT_EQ(peak.load(), 1) << "four items under the usual grain run inline";
 }
 
 TEST(ParallelFor, CarriesABodysExceptionToTheCallerAfterJoining) {
