@@ -99,14 +99,17 @@ void fallWorldBatch(const FallParams& p, uint64_t first, size_t count, float t, 
 void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, FallParticle* out,
                        FallSimd level) {
     WX_CHECK(out != nullptr || count == 0);
-    // One item per group of sixteen, so that the pool's chunks of 256 items (4096
-    // particles) spread even a modest field over the threads.
+    // One task per run of kFallSteadyRun particles: long enough that calling it costs
+    // nothing next to its work, short enough that a few thousand particles spread.
     const fallfast::BatchFn batch = fallfast::batchFor(level);
-    const size_t groups = (count + kFallGroup - 1) / kFallGroup;
-    parallelFor(groups, [&](size_t g) {
-        const size_t first = g * kFallGroup;
-        batch(p, first, std::min(kFallGroup, count - first), t, &m, out + first);
-    });
+    const size_t runs = (count + kFallSteadyRun - 1) / kFallSteadyRun;
+    parallelFor(
+        runs,
+        [&](size_t r) {
+            const size_t first = r * kFallSteadyRun;
+            batch(p, first, std::min(kFallSteadyRun, count - first), t, &m, out + first);
+        },
+        kFallSteadyGrain);
 }
 
 }  // namespace wx

@@ -34,8 +34,11 @@ void fallWorldBatch(const FallParams& p, uint64_t first, size_t count, float t, 
                     FallSimd level = fallSimdBest());
 
 // World states of particles 0 .. count - 1 on the thread pool (common/parallel_for.h), in
-// groups of kFallGroup particles; out holds count records.
+// runs of kFallSteadyRun particles (whole groups of kFallGroup); out holds count records.
 constexpr size_t kFallGroup = 16;
+constexpr size_t kFallSteadyRun = 256;
+// Threads from 8,192 particles on (about 60 microseconds of work), one run at a time.
+constexpr ParallelGrain kFallSteadyGrain{32, 1};
 void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMatrix& m, FallParticle* out,
                        FallSimd level = fallSimdBest());
 

@@ -53,16 +53,19 @@ void store(ParticleSys& parts, size_t i, const FallParticle& s) {
     parts.ages[i] = 0;
 }
 
-// Without a wind: the fast batch path, a group of particles per task.
+// Without a wind: the fast batch path, a run of particles per task.
 void writeSteady(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m) {
-    const size_t groups = (count + kFallGroup - 1) / kFallGroup;
-    parallelFor(groups, [&](size_t g) {
-        const size_t first = g * kFallGroup;
-        const size_t n = std::min(kFallGroup, count - first);
-        FallParticle batch[kFallGroup];
-        fallWorldBatch(p, first, n, seconds, m, batch);
-        for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
-    });
+    const size_t runs = (count + kFallSteadyRun - 1) / kFallSteadyRun;
+    parallelFor(
+        runs,
+        [&](size_t r) {
+            const size_t first = r * kFallSteadyRun;
+            const size_t n = std::min(kFallSteadyRun, count - first);
+            FallParticle batch[kFallSteadyRun];
+            fallWorldBatch(p, first, n, seconds, m, batch);
+            for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
+        },
+        kFallSteadyGrain);
 }
 
 // With a wind: each particle integrates its drift over its recent fall, on the bulk path,
