@@ -81,7 +81,8 @@ int runFallParticles(const FallParticlesCommand& c) {
 }
 
 FallCli::FallCli(CLI::App& app) {
-    cmd_ = app.add_subcommand("fall", "Falling weather: add it to a scene, write its particles at a frame");
+    cmd_ = app.add_subcommand(
+        "fall", "Falling weather: add it to a scene; write its particles, render mesh or run-off at a frame");
     cmd_->require_subcommand(1);
     FallAddCommand& a = addCommand_;
     add_ = cmd_->add_subcommand("add", "Put a fall over a scene's geometry and save the scene");

@@ -1,5 +1,7 @@
 // tweather fall: the falling weather of a scene, through the host and the weather plug-in.
-//   fall add SCENE -o OUT.scene ...   (app/cmd_fall_add.h)
+//   fall add SCENE -o OUT.scene ...          (app/cmd_fall_add.h)
+//   fall mesh SCENE --frame F -o OUT.obj ...  (app/cmd_fall_mesh.h)
+//   fall runoff SCENE ...                     (app/cmd_fall_runoff.h)
 //   fall particles SCENE [--node NAME] --frame F -o OUT.csv|.ply [--viewport] [--exact]
 // writes every particle's world state at frame F: the render count (or the viewport's
 // share), the batch path the viewport uses (or the scalar reference field), with the
