@@ -6,6 +6,7 @@
 #include "common/check.h"
 #include "common/parallel_for.h"
 #include "fall/fall_drift.h"
+#include "fall/fall_render_mesh.h"
 #include "fall/tornado_drift.h"
 
 namespace wx {
@@ -51,6 +52,16 @@ BatchFn batchFor(FallSimd level) {
     if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::batch;
 #endif
     return portable::batch;
+}
+
+using ColumnsFn = void (*)(const FallParams&, uint64_t, size_t, bool, float, FallRotationColumns*);
+
+ColumnsFn columnsFor(FallSimd level) {
+#if defined(__x86_64__)
+    if (level == FallSimd::Avx512 && fallSimdSupported(FallSimd::Avx512)) return avx512::flakeColumnsBatch;
+    if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::flakeColumnsBatch;
+#endif
+    return portable::flakeColumnsBatch;
 }
 
 DriftFn driftFor(FallSimd level) {
@@ -115,6 +126,12 @@ void fallWorldParallel(const FallParams& p, size_t count, float t, const FallMat
 }  // namespace wx
 
 namespace wx {
+
+void fallFlakeColumnsBatch(const FallParams& p, uint64_t first, size_t count, bool tumble, float seconds,
+                           FallRotationColumns* out, FallSimd level) {
+    WX_CHECK(out != nullptr || count == 0);
+    fallfast::columnsFor(level)(p, first, count, tumble, seconds, out);
+}
 
 void fallWorldDriftBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m,
                          const TornadoWind& wind, FallParticle* out, FallSimd level) {

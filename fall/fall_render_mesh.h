@@ -76,16 +76,25 @@ inline FallRotationColumns fallRotationColumns(V3 k, float c, float s) {
             {t * k.x * k.z + s * k.y, t * k.y * k.z - s * k.x, c + t * k.z * k.z}};
 }
 
-// A flake or grain from its object-space state: half-size 0.5 x size x fade across, 0.3 of
-// that thick, about its own random axis, turned further over time when it tumbles.
-inline void fallFlakeVertices(const FallParams& p, uint64_t index, const FallParticle& s, bool tumble, float seconds,
-                              V3 out[6]) {
+// A flake's frame: where its own X, Y and Z go, about its random axis, turned further
+// over time when it tumbles (the libm sine and cosine: the reference).
+inline FallRotationColumns fallFlakeColumns(const FallParams& p, uint64_t index, bool tumble, float seconds) {
     const V3 axis = normalize(V3{fallUnit(p.seedKey, index, kFallChannelAxisX) - 0.5f,
                                  fallUnit(p.seedKey, index, kFallChannelAxisY) - 0.5f,
                                  fallUnit(p.seedKey, index, kFallChannelAxisZ) - 0.5f + 0.001f});
     const float spin = tumble ? (1.0f + 3.0f * fallUnit(p.seedKey, index, kFallChannelSpin)) * seconds : 0.0f;
     const float angle = kFallTwoPi * fallUnit(p.seedKey, index, kFallChannelAngle) + spin;
-    const FallRotationColumns r = fallRotationColumns(axis, cosf(angle), sinf(angle));
+    return fallRotationColumns(axis, cosf(angle), sinf(angle));
+}
+
+// The frames of particles first .. first + count - 1 a register at a time, with the float
+// sine and cosine (within a few units in the last place of fallFlakeColumns).
+void fallFlakeColumnsBatch(const FallParams& p, uint64_t first, size_t count, bool tumble, float seconds,
+                           FallRotationColumns* out, FallSimd level = fallSimdBest());
+
+// A flake or grain from its object-space state and frame: half-size 0.5 x size x fade
+// across, 0.3 of that thick.
+inline void fallFlakeVertices(const FallParticle& s, const FallRotationColumns& r, V3 out[6]) {
     const float h = 0.5f * s.size * s.fade;
     const V3 ex = r.x * h, ey = r.y * h, ez = r.z * (0.3f * h);
     out[0] = s.pos + ex;
@@ -94,6 +103,11 @@ inline void fallFlakeVertices(const FallParams& p, uint64_t index, const FallPar
     out[3] = s.pos - ey;
     out[4] = s.pos + ez;
     out[5] = s.pos - ez;
+}
+
+inline void fallFlakeVertices(const FallParams& p, uint64_t index, const FallParticle& s, bool tumble, float seconds,
+                              V3 out[6]) {
+    fallFlakeVertices(s, fallFlakeColumns(p, index, tumble, seconds), out);
 }
 
 // What one fill needs besides the snapshot: the time, the node's object-to-world matrix
@@ -139,6 +153,8 @@ void fillFallMesh(const FallParams& p, const FallMeshInputs& in, Sink& sink) {
             const size_t first = g * kFallGroup;
             const size_t n = count - first < kFallGroup ? count - first : kFallGroup;
             FallParticle batch[kFallGroup];
+            FallRotationColumns frames[kFallGroup];
+            if (p.type != kFallRain) fallFlakeColumnsBatch(p, first, n, in.tumble, in.seconds, frames);
             if (drifting)
                 fallWorldDriftBatch(p, first, n, in.seconds, in.worldFromObject, in.wind.wind, batch);
             else
@@ -151,7 +167,7 @@ void fillFallMesh(const FallParams& p, const FallMeshInputs& in, Sink& sink) {
                 if (p.type == kFallRain)
                     fallDropVertices(s, p.streak, p.dropWidth, verts);
                 else
-                    fallFlakeVertices(p, first + k, s, in.tumble, in.seconds, verts);
+                    fallFlakeVertices(s, frames[k], verts);
                 sink.write(first + k, verts, topo);
             }
         },
