@@ -82,8 +82,13 @@ public:
     }
 
     ~Reader() {
-        // On refusal the half-built scene goes first, then whatever objects it left.
-        scene_.reset();
+        // On refusal the half-built scene goes first, then whatever objects it left. The
+        // materials and maps let go of each other before the keeper lets go of them, so
+        // that a refused loop among them is freed too.
+        if (scene_) {
+            scene_.reset();
+            for (const auto& [owner, held] : holds_) owner->DeleteAllRefsFromMe();
+        }
     }
 
 private:
