@@ -33,19 +33,10 @@ void fail(const std::string& message) {
 
 int runFallParticles(const FallParticlesCommand& c) {
     double frame = 0.0;
-    if (!parseFrame(c.frame, frame)) {
-        fail("--frame must be a frame number, not '" + c.frame + "'");
-        return kExitUsage;
-    }
+    if (int rc = readFrame(c.frame, frame, fail)) return rc;
+    if (int rc = checkOutputKind(c.output, {".csv", ".ply"}, "the output", "a .csv or .ply file", fail)) return rc;
     const std::string ext = host::extensionOf(c.output);
-    if (ext != ".csv" && ext != ".ply") {
-        fail("the output '" + c.output + "' must be a .csv or .ply file");
-        return kExitUsage;
-    }
-    if (!folderWritable(c.output)) {
-        fail("cannot write '" + c.output + "' (check the folder exists and is writable)");
-        return kExitIo;
-    }
+    if (int rc = checkOutputFolder(c.output, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

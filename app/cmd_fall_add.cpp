@@ -175,11 +175,8 @@ int settingsAsPairs(const FallAddCommand& c, ClassDesc* fallClass, bool& rain, s
 }  // namespace
 
 int runFallAdd(const FallAddCommand& c) {
-    const std::string ext = host::extensionOf(c.output);
-    if (ext != ".scene" && ext != ".json") {
-        fail("the output '" + c.output + "' must be a scene file (.scene or .json)");
-        return kExitUsage;
-    }
+    if (int rc = checkOutputKind(c.output, {".scene", ".json"}, "the output", "a scene file (.scene or .json)", fail))
+        return rc;
     double stormX = 0.0, stormY = 0.0;
     if (!c.tornadoAt.empty() && !parsePlace(c.tornadoAt, stormX, stormY)) {
         fail("--tornado-at takes X,Y in scene units, not '" + c.tornadoAt + "'");
@@ -190,10 +187,7 @@ int runFallAdd(const FallAddCommand& c) {
             fail("--tornado-at picks the storm it adds; leave out --set tornadoNode");
             return kExitUsage;
         }
-    if (!folderWritable(c.output)) {
-        fail("cannot write '" + c.output + "' (check the folder exists and is writable)");
-        return kExitIo;
-    }
+    if (int rc = checkOutputFolder(c.output, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

@@ -122,19 +122,12 @@ bool writeMeshGltf(const std::string& path, INode* node, TimeValue t, std::strin
 
 int runFallMesh(const FallMeshCommand& c) {
     double frame = 0.0;
-    if (!parseFrame(c.frame, frame)) {
-        fail("--frame must be a frame number, not '" + c.frame + "'");
-        return kExitUsage;
-    }
+    if (int rc = readFrame(c.frame, frame, fail)) return rc;
+    if (int rc =
+            checkOutputKind(c.output, {".obj", ".gltf", ".glb"}, "the output", "an .obj, .gltf or .glb file", fail))
+        return rc;
     const std::string ext = host::extensionOf(c.output);
-    if (ext != ".obj" && ext != ".gltf" && ext != ".glb") {
-        fail("the output '" + c.output + "' must be an .obj, .gltf or .glb file");
-        return kExitUsage;
-    }
-    if (!folderWritable(c.output)) {
-        fail("cannot write '" + c.output + "' (check the folder exists and is writable)");
-        return kExitIo;
-    }
+    if (int rc = checkOutputFolder(c.output, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

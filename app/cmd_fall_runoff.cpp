@@ -27,20 +27,13 @@ void fail(const std::string& message) {
 
 // Options that need no scene: the frame, the files' kinds and folders. 0 or the exit code.
 int checkOptions(const FallRunoffCommand& c, double& frame) {
-    if (!parseFrame(c.frame, frame)) {
-        fail("--frame must be a frame number, not '" + c.frame + "'");
-        return kExitUsage;
-    }
-    const std::string ext = host::extensionOf(c.edges);
-    if (!c.edges.empty() && ext != ".obj" && ext != ".csv") {
-        fail("the edges file '" + c.edges + "' must be a .obj or .csv file");
-        return kExitUsage;
-    }
+    if (int rc = readFrame(c.frame, frame, fail)) return rc;
+    if (!c.edges.empty())
+        if (int rc = checkOutputKind(c.edges, {".obj", ".csv"}, "the edges file", "a .obj or .csv file", fail))
+            return rc;
     for (const std::string* file : {&c.edges, &c.json})
-        if (!file->empty() && !folderWritable(*file)) {
-            fail("cannot write '" + *file + "' (check the folder exists and is writable)");
-            return kExitIo;
-        }
+        if (!file->empty())
+            if (int rc = checkOutputFolder(*file, fail)) return rc;
     return kExitOk;
 }
 

@@ -14,6 +14,7 @@
 #include "fall/weather_fall_fp.h"
 #include "host/class_registry.h"
 #include "host/scene.h"
+#include "host/scene_io.h"
 #include "host/text.h"
 #include "max/inode.h"
 #include "max/object.h"
@@ -26,6 +27,27 @@ bool parseFrame(const std::string& text, double& frame) {
     char* end = nullptr;
     frame = std::strtod(text.c_str(), &end);
     return end == text.c_str() + text.size() && std::isfinite(frame);
+}
+
+int readFrame(const std::string& text, double& frame, void (*fail)(const std::string&)) {
+    if (parseFrame(text, frame)) return 0;
+    fail("--frame must be a frame number, not '" + text + "'");
+    return kExitUsage;
+}
+
+int checkOutputKind(const std::string& path, std::initializer_list<const char*> extensions, const std::string& what,
+                    const std::string& kinds, void (*fail)(const std::string&)) {
+    const std::string ext = host::extensionOf(path);
+    for (const char* e : extensions)
+        if (ext == e) return 0;
+    fail(what + " '" + path + "' must be " + kinds);
+    return kExitUsage;
+}
+
+int checkOutputFolder(const std::string& path, void (*fail)(const std::string&)) {
+    if (folderWritable(path)) return 0;
+    fail("cannot write '" + path + "' (check the folder exists and is writable)");
+    return kExitIo;
 }
 
 int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail)(const std::string&)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 #include "app/particle_files.h"
@@ -26,6 +27,17 @@ int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail
 // The frame (as parsed from `frameText`) to a whole tick at the open scene's frame rate;
 // 0 or the usage exit code when it lies outside the time range.
 int frameToTicks(double frame, const std::string& frameText, void (*fail)(const std::string&), TimeValue& t);
+
+// The option checks every fall command makes before it starts the host; each says what is
+// wrong through `fail` and answers 0 or the exit code.
+// --frame: a frame number (usage code otherwise), into `frame`.
+int readFrame(const std::string& text, double& frame, void (*fail)(const std::string&));
+// `what` ("the output") names `path`, whose extension must be one of `extensions`, which
+// `kinds` describes ("a .csv or .ply file"): the usage code otherwise.
+int checkOutputKind(const std::string& path, std::initializer_list<const char*> extensions, const std::string& what,
+                    const std::string& kinds, void (*fail)(const std::string&));
+// The folder that would hold `path` can be written: the I/O code otherwise.
+int checkOutputFolder(const std::string& path, void (*fail)(const std::string&));
 
 // Whether the folder that would hold `file` exists and may be written.
 bool folderWritable(const std::string& file);

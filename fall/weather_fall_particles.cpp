@@ -53,36 +53,37 @@ void store(ParticleSys& parts, size_t i, const FallParticle& s) {
     parts.ages[i] = 0;
 }
 
-// Without a wind: the fast batch path, a run of particles per task.
-void writeSteady(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m) {
-    const size_t runs = (count + kFallSteadyRun - 1) / kFallSteadyRun;
+// The particles into the host's arrays, a run of kRun per task: fill(first, n, batch)
+// computes particles first .. first + n - 1.
+template <size_t kRun, class Fill>
+void writeInRuns(ParticleSys& parts, size_t count, ParallelGrain grain, const Fill& fill) {
+    const size_t runs = (count + kRun - 1) / kRun;
     parallelFor(
         runs,
         [&](size_t r) {
-            const size_t first = r * kFallSteadyRun;
-            const size_t n = std::min(kFallSteadyRun, count - first);
-            FallParticle batch[kFallSteadyRun];
-            fallWorldBatch(p, first, n, seconds, m, batch);
+            const size_t first = r * kRun;
+            const size_t n = std::min(kRun, count - first);
+            FallParticle batch[kRun];
+            fill(first, n, batch);
             for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
         },
-        kFallSteadyGrain);
+        grain);
 }
 
-// With a wind: each particle integrates its drift over its recent fall, on the bulk path,
-// a run of particles per task (the runs share the frames they load).
+// Without a wind: the fast batch path.
+void writeSteady(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m) {
+    writeInRuns<kFallSteadyRun>(parts, count, kFallSteadyGrain, [&](size_t first, size_t n, FallParticle* batch) {
+        fallWorldBatch(p, first, n, seconds, m, batch);
+    });
+}
+
+// With a wind: each particle integrates its drift over its recent fall, on the bulk path
+// (the particles of a run share the frames they load).
 void writeDrifting(ParticleSys& parts, const FallParams& p, size_t count, float seconds, const FallMatrix& m,
                    const TornadoWind& wind) {
-    const size_t runs = (count + kFallDriftRun - 1) / kFallDriftRun;
-    parallelFor(
-        runs,
-        [&](size_t g) {
-            const size_t first = g * kFallDriftRun;
-            const size_t n = std::min(kFallDriftRun, count - first);
-            FallParticle batch[kFallDriftRun];
-            fallWorldDriftBatch(p, first, n, seconds, m, wind, batch);
-            for (size_t k = 0; k < n; ++k) store(parts, first + k, batch[k]);
-        },
-        kFallDriftGrain);
+    writeInRuns<kFallDriftRun>(parts, count, kFallDriftGrain, [&](size_t first, size_t n, FallParticle* batch) {
+        fallWorldDriftBatch(p, first, n, seconds, m, wind, batch);
+    });
 }
 
 std::wstring wide(const std::string& utf8) {
