@@ -64,6 +64,16 @@ ColumnsFn columnsFor(FallSimd level) {
     return portable::flakeColumnsBatch;
 }
 
+using DropsFn = void (*)(const FallParticle*, size_t, const FallMatrix&, float, float, V3 (*)[5]);
+
+DropsFn dropsFor(FallSimd level) {
+#if defined(__x86_64__)
+    if (level == FallSimd::Avx512 && fallSimdSupported(FallSimd::Avx512)) return avx512::dropVerticesBatch;
+    if (level != FallSimd::Portable && fallSimdSupported(FallSimd::Avx2)) return avx2::dropVerticesBatch;
+#endif
+    return portable::dropVerticesBatch;
+}
+
 DriftFn driftFor(FallSimd level) {
 #if defined(__x86_64__)
     if (level == FallSimd::Avx512 && fallSimdSupported(FallSimd::Avx512)) return avx512::driftBatch;
@@ -131,6 +141,12 @@ void fallFlakeColumnsBatch(const FallParams& p, uint64_t first, size_t count, bo
                            FallRotationColumns* out, FallSimd level) {
     WX_CHECK(out != nullptr || count == 0);
     fallfast::columnsFor(level)(p, first, count, tumble, seconds, out);
+}
+
+void fallDropVerticesBatch(const FallParticle* world, size_t count, const FallMatrix& objectFromWorld, float streak,
+                           float dropWidth, V3 (*out)[5], FallSimd level) {
+    WX_CHECK((world != nullptr && out != nullptr) || count == 0);
+    fallfast::dropsFor(level)(world, count, objectFromWorld, streak, dropWidth, out);
 }
 
 void fallWorldDriftBatch(const FallParams& p, uint64_t first, size_t count, float t, const FallMatrix& m,

@@ -64,6 +64,12 @@ inline void fallDropVertices(const FallParticle& s, float streak, float dropWidt
     for (int j = 0; j < 3; ++j) out[2 + j] = c + (kSin[j] * b2 + kCos[j] * b1) * radius;
 }
 
+// World states (the field's output) back to object space through objectFromWorld and
+// into drops, a register at a time: the same bits as fallPointToObject,
+// fallVectorToObject and fallDropVertices one by one.
+void fallDropVerticesBatch(const FallParticle* world, size_t count, const FallMatrix& objectFromWorld, float streak,
+                           float dropWidth, V3 (*out)[5], FallSimd level = fallSimdBest());
+
 // The columns of the right-handed rotation by angle (cosine c, sine s) about the unit axis
 // k (Rodrigues: c I + s [k]x + (1 - c) k k^T): where the flake's own X, Y and Z go.
 struct FallRotationColumns {
@@ -159,15 +165,18 @@ void fillFallMesh(const FallParams& p, const FallMeshInputs& in, Sink& sink) {
                 fallWorldDriftBatch(p, first, n, in.seconds, in.worldFromObject, in.wind.wind, batch);
             else
                 fallWorldBatch(p, first, n, in.seconds, in.worldFromObject, batch);
+            if (p.type == kFallRain) {
+                V3 drops[kFallGroup][5];
+                fallDropVerticesBatch(batch, n, objectFromWorld, p.streak, p.dropWidth, drops);
+                for (size_t k = 0; k < n; ++k) sink.write(first + k, drops[k], topo);
+                return;
+            }
             V3 verts[kFallMaxMeshVerts];
             for (size_t k = 0; k < n; ++k) {
                 FallParticle s = batch[k];
                 s.pos = fallPointToObject(s.pos, objectFromWorld);
                 s.vel = fallVectorToObject(s.vel, objectFromWorld);
-                if (p.type == kFallRain)
-                    fallDropVertices(s, p.streak, p.dropWidth, verts);
-                else
-                    fallFlakeVertices(s, frames[k], verts);
+                fallFlakeVertices(s, frames[k], verts);
                 sink.write(first + k, verts, topo);
             }
         },

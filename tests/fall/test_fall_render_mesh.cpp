@@ -209,6 +209,38 @@ TEST(FallMesh, TheDropsSideVectorSwitchesAtAbout26Degrees) {
     }
 }
 
+// The render fill makes its drops a register at a time: every instruction set this CPU
+// runs must give the one-by-one bits, for still, vertical, slanted, faded and padded lanes.
+TEST(FallMesh, DropsMadeInLanesHaveTheOneByOneBits) {
+    std::vector<FallParticle> world;
+    uint32_t h = 12345u;
+    auto next = [&h](float lo, float hi) {
+        h = h * 1664525u + 1013904223u;
+        return lo + (hi - lo) * float(h >> 8) * (1.0f / 16777216.0f);
+    };
+    for (V3 v : {V3{0, 0, 0}, V3{0, 0, -300}, V3{1e-8f, 0, 0}, V3{0, 120, -40}}) world.push_back(dropAt(v));
+    while (world.size() < 37) {
+        FallParticle s = dropAt({next(-200, 200), next(-200, 200), next(-500, 0)}, next(0.5f, 3), next(0, 1));
+        s.pos = {next(-500, 500), next(-500, 500), next(0, 500)};
+        world.push_back(s);
+    }
+    const FallMatrix objectFromWorld = wx::fallObjectFromWorld(tiltedNode());
+    std::vector<V3> one(world.size() * 5);
+    for (size_t i = 0; i < world.size(); ++i) {
+        FallParticle s = world[i];
+        s.pos = wx::fallPointToObject(s.pos, objectFromWorld);
+        s.vel = wx::fallVectorToObject(s.vel, objectFromWorld);
+        wx::fallDropVertices(s, 0.03f, 0.2f, &one[i * 5]);
+    }
+    for (wx::FallSimd level : {wx::FallSimd::Portable, wx::FallSimd::Avx2, wx::FallSimd::Avx512}) {
+        if (!wx::fallSimdSupported(level)) continue;
+        std::vector<V3> lanes(world.size() * 5, V3{NAN, NAN, NAN});
+        wx::fallDropVerticesBatch(world.data(), world.size(), objectFromWorld, 0.03f, 0.2f,
+                                  reinterpret_cast<V3(*)[5]>(lanes.data()), level);
+        EXPECT_EQ(std::memcmp(one.data(), lanes.data(), one.size() * sizeof(V3)), 0) << int(level);
+    }
+}
+
 // The flake's own frame (unit X and Y half-axes, Z their cross product) at time t.
 void flakeFrame(const wx::FallParams& p, uint64_t index, bool tumble, float t, V3 axes[3]) {
     FallParticle s = dropAt({0.0f, 0.0f, -50.0f}, 4.0f, 1.0f);
