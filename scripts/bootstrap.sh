@@ -11,6 +11,8 @@ packages=(
   libpng-dev zlib1g-dev  # independent PNG and zlib decoders for the writer's tests
   libembree-dev      # the yardstick of the ray-casting benchmarks
   python3
+  pybind11-dev python3-dev python3-numpy  # the tweather Python module
+  blender            # the add-on's tests run in a real Blender, headless
 )
 
 missing=()
