@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all demo test build bootstrap bench sanitize clean
+.PHONY: all demo test build bootstrap bench sanitize clean blender-addon
 
 all: build
 
@@ -45,6 +45,15 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# The Blender add-on as a zip that carries the tweather module: install it with
+# Edit > Preferences > Add-ons > Install..., or headless with the command in README.md.
+blender-addon: build
+	@rm -rf $(BUILD_DIR)/addon && mkdir -p $(BUILD_DIR)/addon out
+	@cp -r blender/tweather_addon $(BUILD_DIR)/addon/
+	@cp $(BUILD_DIR)/python/tweather*.so $(BUILD_DIR)/addon/tweather_addon/
+	@rm -f out/tweather_addon.zip && cd $(BUILD_DIR)/addon && python3 -m zipfile -c $(CURDIR)/out/tweather_addon.zip tweather_addon
+	@echo "out/tweather_addon.zip: the Blender add-on with its module"
 
 # Everything under AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder.
 sanitize: bootstrap
