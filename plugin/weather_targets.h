@@ -4,6 +4,7 @@
 // plug-in module and the command line choose the same nodes.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "max/box3.h"
@@ -14,28 +15,45 @@
 
 namespace wx {
 
+// The node's object as its own modifiers leave it, before world-space modifiers (its snow)
+// add to it: what the target filter and the boxes look at, so that weather already on a
+// node changes neither, and nothing is built just to be measured.
+inline Object* objectBeforeWorldModifiers(INode* node, TimeValue t) {
+    Object* ref = node->GetObjectRef();
+    return ref ? ref->Eval(t).obj : nullptr;
+}
+
 inline bool isWeatherTarget(INode* node, TimeValue t) {
     if (!node || node->IsRootNode() || node->IsNodeHidden(TRUE) || !node->Renderable()) return false;
     Object* ref = node->GetObjectRef();
     Object* base = ref ? ref->FindBaseObject() : nullptr;
     if (!base || base->ClassID() == kWeatherFallClassID) return false;
-    Object* obj = node->EvalWorldState(t).obj;
+    Object* obj = objectBeforeWorldModifiers(node, t);
     return obj && obj->SuperClassID() == GEOMOBJECT_CLASS_ID && !obj->IsParticleSystem() &&
            obj->CanConvertToType(triObjectClassID);
 }
 
-// The node's world-space deformed box at t (its world state's points through the object
-// matrix); empty for an object without points.
+// The node's world-space deformed box at t: its points before world-space modifiers,
+// through the object matrix, leaving out points that are not finite; empty for an object
+// without (finite) points.
 inline Box3 worldBox(INode* node, TimeValue t) {
     Box3 box;
-    ObjectState os = node->EvalWorldState(t);
-    if (!os.obj) return box;
-    Matrix3 tm = node->GetObjectTM(t);
-    os.obj->GetDeformBBox(t, box, &tm);
+    Object* obj = objectBeforeWorldModifiers(node, t);
+    if (!obj) return box;
+    Matrix3 tm = node->GetObjTMBeforeWSM(t);
+    const int points = obj->NumPoints();
+    if (points == 0) {
+        obj->GetDeformBBox(t, box, &tm);
+        return box;
+    }
+    for (int i = 0; i < points; ++i) {
+        const Point3 p = obj->GetPoint(i) * tm;
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box += p;
+    }
     return box;
 }
 
-// Every qualifying node below the root, a parent before its children.
+// Every target of the scene, depth first from root: a node before its children.
 inline std::vector<INode*> sceneTargets(INode* root, TimeValue t) {
     std::vector<INode*> targets;
     visitNodesParentFirst(root, [&](INode* node) {

@@ -20,6 +20,9 @@
 
 namespace wx {
 
+// Whether node's world-space modifier stack holds mod.
+bool nodeUses(INode* node, Modifier* mod);
+
 inline constexpr Class_ID kSnowModClassID{0xF9ACCCC3, 0x6D42BD1F};
 
 ClassDesc2* GetSnowModDesc();

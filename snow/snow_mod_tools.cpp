@@ -19,14 +19,6 @@ namespace {
 
 constexpr int kToolsRollupCategory = 4000;
 
-bool nodeUses(INode* node, Modifier* mod) {
-    IDerivedObject* stack = node->GetWSMDerivedObject();
-    if (!stack) return false;
-    for (int i = 0; i < stack->NumModifiers(); ++i)
-        if (stack->GetModifier(i) == mod) return true;
-    return false;
-}
-
 INT_PTR toolsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG:
@@ -53,6 +45,14 @@ INT_PTR toolsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 }  // namespace
+
+bool nodeUses(INode* node, Modifier* mod) {
+    IDerivedObject* stack = node->GetWSMDerivedObject();
+    if (!stack) return false;
+    for (int i = 0; i < stack->NumModifiers(); ++i)
+        if (stack->GetModifier(i) == mod) return true;
+    return false;
+}
 
 void SnowMod::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
     setSnowToolsState(this, snowToolsRollout());

@@ -1,0 +1,167 @@
+// MAKE WEATHER through the host: which nodes it gathers, what it adds to them, its report,
+// and its single undo step.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fall/weather_fall.h"
+#include "host/builtin_objects.h"
+#include "host/class_registry.h"
+#include "host/scene.h"
+#include "host/undo_history.h"
+#include "max/hold.h"
+#include "max/interface.h"
+#include "max/param_block2.h"
+#include "plugin/scene_capture.h"
+#include "snow/snow_mod.h"
+#include "snow/snow_params.h"
+#include "utility/make_weather.h"
+#include "utility/materials_library.h"
+#include "utility/script_bridge.h"
+
+namespace {
+
+std::string narrow(const std::wstring& s) {
+    return std::string(s.begin(), s.end());
+}
+
+struct MakeWeatherTest : ::testing::Test {
+    Interface* ip = GetCOREInterface();
+
+    void SetUp() override {
+        host::replaceScene(nullptr);
+        host::freeRetiredScenes();
+        host::clearUndo();
+        wx::discardScene();
+        host::classRegistry().add(wx::GetSnowModDesc());
+        host::classRegistry().add(wx::GetFallDesc());
+        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
+        wx::resetMaterialsScript();
+        wx::setLastWeatherReport(L"earlier report");
+    }
+    void TearDown() override {
+        wx::uninstallMaterialsLibrary();
+        wx::resetMaterialsScript();
+        host::replaceScene(nullptr);
+        host::freeRetiredScenes();
+        host::clearUndo();
+        host::classRegistry().remove(wx::GetFallDesc());
+        host::classRegistry().remove(wx::GetSnowModDesc());
+        wx::discardScene();
+    }
+
+    // A flat square of `size` centimetres with its centre at (x, y, z).
+    INode* addPlane(const wchar_t* name, float size, Point3 at) {
+        INode* node = ip->CreateObjectNode(host::createPlane(size, size, 1, 1));
+        node->SetName(name);
+        node->SetPosition(0, at);
+        return node;
+    }
+    // A fall volume w x l x h with its base centre at `at`, turned about Z by `degrees`.
+    INode* addVolume(float w, float l, float h, Point3 at, float degrees = 0.0f) {
+        auto* fall = static_cast<Object*>(wx::GetFallDesc()->Create(FALSE));
+        IParamBlock2* pb = fall->GetParamBlock(0);
+        pb->SetValue(wx::kFallWidth, 0, w);
+        pb->SetValue(wx::kFallLength, 0, l);
+        pb->SetValue(wx::kFallHeight, 0, h);
+        INode* node = ip->CreateObjectNode(fall);
+        Matrix3 tm;
+        tm = RotateZMatrix(degrees * 0.017453292f);
+        tm.SetTrans(at);
+        node->SetNodeTM(0, tm);
+        return node;
+    }
+    static wx::SnowMod* snowOf(INode* node) {
+        IDerivedObject* stack = node->GetWSMDerivedObject();
+        return stack && stack->NumModifiers() ? dynamic_cast<wx::SnowMod*>(stack->GetModifier(0)) : nullptr;
+    }
+    int nodeCount() { return ip->GetRootNode()->NumberOfChildren(); }
+};
+
+TEST_F(MakeWeatherTest, NothingToWeatherSaysWhyAndChangesNothing) {
+    addPlane(L"Ground", 100, {0, 0, 0});
+    wx::makeWeather(1, wx::kApplySelection, true, true, true);
+    EXPECT_EQ(wx::lastWeatherReport(), L"Select the objects first, or set Apply to: Whole scene.");
+    wx::makeWeather(1, wx::kApplyInsideVolumes, true, true, true);
+    EXPECT_EQ(wx::lastWeatherReport(),
+              L"Nothing inside a Tarnwick Weather volume. Make one (or MAKE WEATHER) and put the objects inside it.");
+    EXPECT_EQ(nodeCount(), 1);
+    EXPECT_TRUE(host::undoStepNames().empty());
+    // A preset out of range does nothing at all, not even a report.
+    for (int index : {-1, 7}) wx::makeWeather(index, wx::kApplyScene, true, true, true);
+    EXPECT_EQ(wx::lastWeatherReport(),
+              L"Nothing inside a Tarnwick Weather volume. Make one (or MAKE WEATHER) and put the objects inside it.");
+}
+
+TEST_F(MakeWeatherTest, HeavySnowOnTheSceneIsOneUndoStep) {
+    INode* ground = addPlane(L"Ground", 400, {0, 0, 0});
+    INode* roof = addPlane(L"Roof", 100, {0, 0, 300});
+    wx::makeWeather(1, wx::kApplyScene, true, true, true);
+    const std::wstring report = wx::lastWeatherReport();
+    EXPECT_EQ(report.rfind(L"Heavy snow on 2 objects: 2 snowed, 0 wet, 0 glass with drops, falling: "
+                           L"Tarnwick Weather001: 500 flakes in a 440 x 440 x 600 volume.\r\nShelter: ",
+                           0),
+              0u)
+        << narrow(report);
+    for (INode* node : {ground, roof}) {
+        wx::SnowMod* mod = snowOf(node);
+        ASSERT_NE(mod, nullptr);
+        EXPECT_FLOAT_EQ(mod->GetParamBlock(0)->GetFloat(wx::kSnowDepth, 0), 14.0f);
+    }
+    // The roof is 100 cm across: its detail is 100 / 6 at most, its lip a quarter of it at most.
+    EXPECT_FLOAT_EQ(snowOf(roof)->GetParamBlock(0)->GetFloat(wx::kSnowEdgeRound, 0), 7.0f);
+    EXPECT_EQ(nodeCount(), 3);
+    ASSERT_EQ(host::undoStepNames().size(), 1u);
+    EXPECT_EQ(host::undoStepNames().back(), L"Tarnwick Weather");
+    ASSERT_TRUE(host::undo());
+    host::freeRetiredScenes();
+    EXPECT_EQ(nodeCount(), 2);
+    for (int i = 0; i < nodeCount(); ++i) EXPECT_EQ(snowOf(ip->GetRootNode()->GetChildNode(i)), nullptr);
+}
+
+TEST_F(MakeWeatherTest, InsideVolumesTakesWhatOverlapsThemOnly) {
+    addPlane(L"In", 100, {0, 0, 50});
+    addPlane(L"Touching", 100, {280, 0, 50});  // its edge meets the volume's side: no overlap
+    addPlane(L"Out", 100, {600, 0, 50});
+    addPlane(L"Turned in", 20, {0, 180, 50});  // inside only once the volume turns 90 degrees
+    INode* volume = addVolume(460, 200, 400, {0, 0, 0});
+    auto names = [&](INode* only) {
+        std::wstring out;
+        for (INode* n : wx::gatherTargets(wx::kApplyInsideVolumes, 0, only)) out += std::wstring(n->GetName()) + L";";
+        return narrow(out);
+    };
+    EXPECT_EQ(names(nullptr), "In;");
+    volume->SetNodeTM(0, [] {
+        Matrix3 tm;
+        tm = RotateZMatrix(1.5707963f);
+        return tm;
+    }());
+    INode* narrowVolume = addVolume(100, 100, 400, {600, 0, 0});
+    EXPECT_EQ(names(nullptr), "In;Out;Turned in;") << "the turned volume reaches y = 180 but no longer x = 230";
+    EXPECT_EQ(names(narrowVolume), "Out;") << "a given volume alone";
+    narrowVolume->Hide(TRUE);
+    EXPECT_EQ(names(nullptr), "In;Turned in;") << "a hidden volume is ignored";
+}
+
+TEST_F(MakeWeatherTest, DrizzleWithoutMaterialsMakesOnlyItsFall) {
+    INode* ground = addPlane(L"Ground", 200, {0, 0, 0});
+    ip->SelectNode(ground);
+    wx::makeWeather(3, wx::kApplySelection, true, true, false);
+    EXPECT_EQ(wx::lastWeatherReport(),
+              L"Drizzle on 1 object: 0 snowed, 0 wet, 0 glass with drops, falling: "
+              L"Tarnwick Weather001: 500 drops in a 220 x 220 x 600 volume.\r\n");
+    EXPECT_EQ(snowOf(ground), nullptr);
+    EXPECT_EQ(ground->GetMtl(), nullptr);
+}
+
+TEST_F(MakeWeatherTest, NodeNamesNeverEnterTheScripts) {
+    INode* odd = addPlane(L"a\") ; delete objects ; (\"\\\n", 100, {0, 0, 0});
+    addPlane(L"Other", 100, {300, 0, 0});
+    wx::makeWeather(0, wx::kApplyScene, true, false, false);
+    EXPECT_EQ(wx::lastWeatherReport().rfind(L"Light dusting on 2 objects: 2 snowed", 0), 0u)
+        << narrow(wx::lastWeatherReport());
+    EXPECT_EQ(nodeCount(), 2);
+    EXPECT_NE(snowOf(odd), nullptr);
+}
+
+}  // namespace
