@@ -10,6 +10,7 @@
 #include "snow/snow_mod.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
+#include "utility/tweather_fp.h"
 
 namespace {
 
@@ -30,10 +31,18 @@ HINSTANCE ownHandle() {
 
 }  // namespace
 
-WX_PLUGIN_EXPORT const MCHAR* LibDescription() { return L"Tarnwick Weather - snow and rain by TarnwickFX"; }
-WX_PLUGIN_EXPORT int LibNumberClasses() { return kClassCount; }
-WX_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) { return classAt(i); }
-WX_PLUGIN_EXPORT ULONG LibVersion() { return VERSION_3DSMAX; }
+WX_PLUGIN_EXPORT const MCHAR* LibDescription() {
+    return L"Tarnwick Weather - snow and rain by TarnwickFX";
+}
+WX_PLUGIN_EXPORT int LibNumberClasses() {
+    return kClassCount;
+}
+WX_PLUGIN_EXPORT ClassDesc* LibClassDesc(int i) {
+    return classAt(i);
+}
+WX_PLUGIN_EXPORT ULONG LibVersion() {
+    return VERSION_3DSMAX;
+}
 
 WX_PLUGIN_EXPORT int LibInitialize() {
     wx::setModuleInstance(ownHandle());
@@ -41,12 +50,14 @@ WX_PLUGIN_EXPORT int LibInitialize() {
     // without that run's shelter scene.
     wx::discardScene();
     wx::setMaterialsInstaller(wx::installMaterialsLibrary);
+    wx::installTWeatherInterface();
     wx::registerModuleHandlers();
     return TRUE;
 }
 
 WX_PLUGIN_EXPORT int LibShutdown() {
     wx::unregisterModuleHandlers();
+    wx::uninstallTWeatherInterface();
     wx::uninstallMaterialsLibrary();
     wx::resetMaterialsScript();
     return TRUE;

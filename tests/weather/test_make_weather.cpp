@@ -2,6 +2,7 @@
 // and its single undo step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fall/weather_fall.h"
@@ -18,6 +19,7 @@
 #include "utility/make_weather.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
+#include "utility/tweather_fp.h"
 
 namespace {
 
@@ -38,8 +40,10 @@ struct MakeWeatherTest : ::testing::Test {
         wx::setMaterialsInstaller(wx::installMaterialsLibrary);
         wx::resetMaterialsScript();
         wx::setLastWeatherReport(L"earlier report");
+        wx::installTWeatherInterface();
     }
     void TearDown() override {
+        wx::uninstallTWeatherInterface();
         wx::uninstallMaterialsLibrary();
         wx::resetMaterialsScript();
         host::replaceScene(nullptr);
@@ -162,6 +166,41 @@ TEST_F(MakeWeatherTest, NodeNamesNeverEnterTheScripts) {
         << narrow(wx::lastWeatherReport());
     EXPECT_EQ(nodeCount(), 2);
     EXPECT_NE(snowOf(odd), nullptr);
+}
+
+// The TWeather script interface: 1-based presets, the earlier report for one out of range,
+// too few arguments refused before anything changes, the preset list and snow status.
+TEST_F(MakeWeatherTest, TWeatherCallsMakeByNumberAndAnswersItsReport) {
+    INode* ground = addPlane(L"Ground", 200, {0, 0, 0});
+    auto run = [](const std::wstring& expression) {
+        std::wstring result;
+        wx::runScript(expression, &result);
+        return result;
+    };
+    EXPECT_EQ(run(L"TWeather.make 0 true"), L"earlier report");
+    EXPECT_EQ(run(L"TWeather.makeEx 8 true true true true"), L"earlier report");
+    EXPECT_EQ(run(L"TWeather.make 2"),
+              L"ERROR: -- Runtime error: Argument index out of bounds, passed into a MaxSDK::Array::operator[]");
+    EXPECT_EQ(run(L"TWeather.makeEx 2 true true true"), run(L"TWeather.make 2"));
+    EXPECT_EQ(nodeCount(), 1) << "a refused call changes nothing";
+    EXPECT_EQ(run(L"TWeather.status (maxOps.getNodeByHandle " + std::to_wstring(ground->GetHandle()) + L")"),
+              L"no Tarnwick Snow on this object");
+    const std::wstring presets = run(L"TWeather.presets()");
+    EXPECT_EQ(presets.rfind(L"1 Light dusting\n2 Heavy snow\n", 0), 0u) << narrow(presets);
+    const std::wstring lines = wx::presetLines();
+    EXPECT_EQ(lines.substr(0, 16), L"1 Light dusting\n");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L'\n'), 7);
+    EXPECT_EQ(run(L"TWeather.version()"), L"1.5.1");
+
+    const std::wstring made = run(L"TWeather.makeEx 2 true true false false");
+    EXPECT_EQ(made, wx::lastWeatherReport());
+    EXPECT_EQ(made.rfind(L"Heavy snow on 1 object: 1 snowed, 0 wet, 0 glass with drops.\r\n", 0), 0u) << narrow(made);
+    EXPECT_EQ(nodeCount(), 1) << "falling off: no fall";
+    ground->EvalWorldState(0);  // materials off: nothing has built the snow yet
+    const std::wstring status =
+        run(L"TWeather.status (maxOps.getNodeByHandle " + std::to_wstring(ground->GetHandle()) + L")");
+    EXPECT_NE(status.find(L"triangles from"), std::wstring::npos) << "[" << narrow(status) << "]";
+    EXPECT_EQ(status, snowOf(ground)->statusText());
 }
 
 }  // namespace
