@@ -13,6 +13,7 @@
 #include "app/cmd_scene.h"
 #include "app/cmd_script.h"
 #include "app/cmd_snow.h"
+#include "app/cmd_weather.h"
 #include "app/exit_codes.h"
 
 int main(int argc, char** argv) {
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<ScriptCli>(app));
     commands.push_back(std::make_unique<RenderCli>(app));
     commands.push_back(std::make_unique<FallCli>(app));
+    commands.push_back(std::make_unique<WeatherCli>(app));
     commands.push_back(std::make_unique<ExampleCli>(app));
 
     try {

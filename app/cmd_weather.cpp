@@ -1,0 +1,391 @@
+#include "app/cmd_weather.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+
+#include "app/atomic_file.h"
+#include "app/cmd_render.h"
+#include "app/cmd_scene.h"
+#include "app/exit_codes.h"
+#include "app/fall_command_support.h"
+#include "app/weather_module.h"
+#include "fall/fall_params.h"
+#include "host/host_app.h"
+#include "host/scene.h"
+#include "host/scene_file.h"
+#include "host/scene_io.h"
+#include "host/script/interpreter.h"
+#include "host/script_engine.h"
+#include "host/text.h"
+#include "max/interface.h"
+#include "max/material.h"
+#include "max/param_block2.h"
+#include "plugin/scene_capture.h"
+#include "utility/weather_presets.h"
+
+namespace tweather {
+namespace {
+
+using nlohmann::json;
+
+void fail(const std::string& message) {
+    std::fprintf(stderr, "tweather weather: %s\n", message.c_str());
+}
+
+std::string utf8(const std::wstring& s) {
+    return host::toUtf8(s);
+}
+
+std::string presetList() {
+    std::string out;
+    size_t n = 0;
+    for (const wx::WeatherPreset& p : wx::weatherPresets()) out += "\n  " + std::to_string(++n) + " " + utf8(p.name);
+    return out;
+}
+
+int listPresets(bool asJson) {
+    json all = json::array();
+    size_t n = 0;
+    for (const wx::WeatherPreset& p : wx::weatherPresets()) {
+        ++n;
+        if (!asJson) {
+            std::printf("%zu %s (%s): %s\n", n, utf8(p.name).c_str(), utf8(wx::weatherKindName(p.kind)).c_str(),
+                        utf8(p.description).c_str());
+            continue;
+        }
+        all.push_back({{"number", n},
+                       {"name", utf8(p.name)},
+                       {"kind", utf8(wx::weatherKindName(p.kind))},
+                       {"description", utf8(p.description)},
+                       {"depth", p.depth},
+                       {"coverage", p.coverage},
+                       {"noise", p.noise},
+                       {"edge", p.edge},
+                       {"slope", p.slope},
+                       {"drift", p.drift},
+                       {"density", p.density},
+                       {"speed", p.speed},
+                       {"wind", p.wind},
+                       {"gust", p.gust},
+                       {"turbulence", p.turbulence},
+                       {"size", p.size},
+                       {"streak", p.streak},
+                       {"dropWidth", p.dropWidth},
+                       {"wetness", p.wetness},
+                       {"puddles", p.puddles},
+                       {"wetFlag", p.wetFlag}});
+    }
+    if (asJson) std::printf("%s\n", all.dump(2).c_str());
+    return kExitOk;
+}
+
+// The usage checks that need no scene. 0 or the exit code.
+int checkUsage(const WeatherCommand& c, std::string& on) {
+    on = c.on.empty() ? (c.select.empty() ? "scene" : "selection") : c.on;
+    if (on != "selection" && on != "scene" && on != "volume") {
+        fail("--on must be selection, scene or volume, not '" + c.on + "'");
+        return kExitUsage;
+    }
+    if (!c.select.empty() && on != "selection") {
+        fail("--select picks the selection: it cannot go with --on " + on);
+        return kExitUsage;
+    }
+    if (on == "volume" && (!c.surfaces || !c.materials)) {
+        fail("--on volume always weathers surfaces and materials: drop --no-surfaces and --no-materials");
+        return kExitUsage;
+    }
+    if (c.up != "y" && c.up != "z") {
+        fail("--up must be y or z, not '" + c.up + "'");
+        return kExitUsage;
+    }
+    for (const std::string& out : c.outputs)
+        if (int rc = checkOutputKind(out, {".scene", ".json", ".gltf", ".glb", ".obj"}, "-o",
+                                     "a .scene, .json, .gltf, .glb or .obj file", fail))
+            return rc;
+    if (!c.previewPath.empty())
+        if (int rc = checkOutputKind(c.previewPath, {".png"}, "--preview", "a .png file", fail)) return rc;
+    if (!c.reportPath.empty())
+        if (int rc = checkOutputKind(c.reportPath, {".json"}, "--report", "a .json file", fail)) return rc;
+    return 0;
+}
+
+// Selects every node of each --select name, in the order given. 0 or the exit code.
+int selectNodes(const std::vector<std::string>& names) {
+    Interface* ip = GetCOREInterface();
+    ip->ClearNodeSelection(FALSE);
+    const std::vector<INode*> nodes = host::currentScene().allNodes();
+    for (const std::string& name : names) {
+        bool found = false;
+        for (INode* node : nodes)
+            if (node->GetName() && utf8(node->GetName()) == name) {
+                ip->SelectNode(node, 0);
+                found = true;
+            }
+        if (!found) {
+            std::string known;
+            for (INode* node : nodes) known += "\n  " + nodeNameOf(node);
+            fail("--select '" + name + "': no node has that name; the scene's nodes are:" + known);
+            return kExitUsage;
+        }
+    }
+    return 0;
+}
+
+std::wstring runText(const std::wstring& expression) {
+    try {
+        const host::script::Value v = host::scriptEngine().run(expression);
+        return v.s;
+    } catch (const host::script::ScriptError& e) {
+        return L"ERROR: " + e.message;
+    }
+}
+
+bool isFallNode(INode* node) {
+    Object* ref = node->GetObjectRef();
+    Object* base = ref ? ref->FindBaseObject() : nullptr;
+    return base && base->ClassID() == wx::kWeatherFallClassID;
+}
+
+IParamBlock2* baseBlock(Object* obj) {
+    return obj ? obj->GetParamBlock(0) : nullptr;
+}
+
+json blockByName(IParamBlock2* pb) {
+    json out = json::object();
+    if (!pb) return out;
+    ParamBlockDesc2* d = pb->GetDesc();
+    for (int i = 0; i < d->Count(); ++i) {
+        const ParamDef& def = d->paramdefs(i);
+        const std::string name = utf8(def.int_name);
+        switch (def.type) {
+            case TYPE_INT:
+            case TYPE_BOOL:
+                out[name] = pb->GetInt(def.ID);
+                break;
+            case TYPE_FLOAT:
+            case TYPE_WORLD:
+            case TYPE_ANGLE:
+            case TYPE_PCNT_FRAC:
+                out[name] = pb->GetFloat(def.ID);
+                break;
+            case TYPE_STRING:
+                out[name] = pb->GetStr(def.ID) ? utf8(pb->GetStr(def.ID)) : "";
+                break;
+            default:
+                break;  // node lists and colours say nothing a report needs
+        }
+    }
+    return out;
+}
+
+Modifier* snowModifierOf(INode* node) {
+    IDerivedObject* stack = node->GetWSMDerivedObject();
+    for (int i = 0; stack && i < stack->NumModifiers(); ++i) {
+        MSTR name;
+        stack->GetModifier(i)->GetClassName(name);
+        if (name == L"TarnwickSnow") return stack->GetModifier(i);
+    }
+    return nullptr;
+}
+
+// The report's figures, read back from its fixed text.
+json reportFigures(const std::string& report) {
+    json out;
+    std::smatch m;
+    static const std::regex counts(R"( on (\d+) objects?: (\d+) snowed, (\d+) wet, (\d+) glass with drops)");
+    if (std::regex_search(report, m, counts)) {
+        out["objects"] = std::stoi(m[1]);
+        out["snowed"] = std::stoi(m[2]);
+        out["wet"] = std::stoi(m[3]);
+        out["glass"] = std::stoi(m[4]);
+    }
+    static const std::regex shelter(R"(\nShelter: (\d+) scene triangles gathered in (\d+) ms\.)");
+    out["shelter"] = std::regex_search(report, m, shelter)
+                         ? json{{"triangles", std::stoll(m[1])}, {"ms", std::stoll(m[2])}}
+                         : json(nullptr);
+    json errors = json::array();
+    size_t start = report.find('\n');
+    while (start != std::string::npos && start + 1 < report.size()) {
+        const size_t end = report.find('\n', start + 1);
+        const std::string line = report.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+        if (!line.empty() && line.rfind("Shelter: ", 0) != 0) errors.push_back(line);
+        start = end;
+    }
+    out["errors"] = errors;
+    return out;
+}
+
+// The report's CR LF line ends as LF.
+std::string withLineFeeds(const std::wstring& text) {
+    const std::string in = utf8(text);
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i)
+        if (!(in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n')) out += in[i];
+    return out;
+}
+
+bool nothingGathered(const std::string& report) {
+    return report.rfind("Select the objects first", 0) == 0 || report.rfind("No visible, renderable", 0) == 0 ||
+           report.rfind("Nothing inside a Tarnwick Weather volume", 0) == 0;
+}
+
+}  // namespace
+
+int runWeather(const WeatherCommand& c) {
+    if (c.listPresets) return listPresets(c.json);
+    if (c.scene.empty()) {
+        fail("give the scene to weather (or --list-presets)");
+        return kExitUsage;
+    }
+    const auto index = wx::findWeatherPreset(host::fromUtf8(c.preset));
+    if (!index) {
+        fail("--preset '" + c.preset + "' is none of the seven:" + presetList());
+        return kExitUsage;
+    }
+    if (c.outputs.empty()) {
+        fail("name at least one output with -o");
+        return kExitUsage;
+    }
+    std::string on;
+    if (int rc = checkUsage(c, on)) return rc;
+    for (const std::string& out : c.outputs)
+        if (int rc = checkOutputFolder(out, fail)) return rc;
+    const wx::WeatherPreset& preset = wx::weatherPresets()[*index];
+    const int number = int(*index) + 1;
+
+    const WeatherHost session(c.plugins, fail);
+    if (!session.started()) return kExitIo;
+    if (runText(L"TWeather.version()") != L"1.5.1") {
+        fail("the weather plug-in did not load, so there is no TWeather interface");
+        return kExitIo;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(c.scene, c.up == "y", error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    if (!c.select.empty())
+        if (int rc = selectNodes(c.select)) return rc;
+
+    const std::vector<INode*> before = host::currentScene().allNodes();
+    std::vector<Mtl*> materialsBefore;
+    for (INode* node : before) materialsBefore.push_back(node->GetMtl());
+    auto flag = [](bool b) { return b ? std::wstring(L"true") : std::wstring(L"false"); };
+    const std::wstring call = on == "volume"
+                                  ? L"TWeather.makeInside " + std::to_wstring(number)
+                                  : L"TWeather.makeEx " + std::to_wstring(number) + L" " + flag(on == "scene") + L" " +
+                                        flag(c.surfaces) + L" " + flag(c.falling) + L" " + flag(c.materials);
+    const std::string report = withLineFeeds(runText(call));
+    if (nothingGathered(report) || report.rfind("ERROR", 0) == 0) {
+        fail(report);
+        return kExitIo;
+    }
+
+    if (c.renderDetail) host::beginRender(0);
+    int rc = kExitOk;
+    for (const std::string& out : c.outputs) {
+        const std::string ext = host::extensionOf(out);
+        const bool saved =
+            ext == ".scene" || ext == ".json" ? host::saveScene(out, error) : host::exportScene(out, 0, error);
+        if (!saved) {
+            fail(error);
+            rc = kExitIo;
+            break;
+        }
+    }
+    json nodes = json::array();
+    json fall = nullptr;
+    for (INode* node : host::currentScene().allNodes()) {
+        const auto it = std::find(before.begin(), before.end(), node);
+        if (isFallNode(node)) {
+            if (it != before.end()) continue;
+            IParamBlock2* pb = baseBlock(node->GetObjectRef()->FindBaseObject());
+            fall = {{"name", nodeNameOf(node)},
+                    {"handle", node->GetHandle()},
+                    {"count", pb->GetInt(wx::kFallCount)},
+                    {"width", pb->GetFloat(wx::kFallWidth)},
+                    {"length", pb->GetFloat(wx::kFallLength)},
+                    {"height", pb->GetFloat(wx::kFallHeight)}};
+            continue;
+        }
+        Modifier* snow = snowModifierOf(node);
+        const bool newMaterial = it == before.end() || node->GetMtl() != materialsBefore[size_t(it - before.begin())];
+        if (!snow && !newMaterial) continue;
+        Mtl* mtl = node->GetMtl();
+        json entry = json::object();
+        entry["name"] = nodeNameOf(node);
+        entry["handle"] = node->GetHandle();
+        entry["snow"] = snow ? blockByName(snow->GetParamBlock(0)) : json(nullptr);
+        entry["status"] = snow ? withLineFeeds(runText(L"TWeather.status (maxOps.getNodeByHandle " +
+                                                       std::to_wstring(node->GetHandle()) + L")"))
+                               : std::string();
+        entry["material"] = mtl ? json(utf8(mtl->GetName())) : json(nullptr);
+        nodes.push_back(entry);
+    }
+    if (c.renderDetail) host::endRender();
+
+    std::printf("%s", report.c_str());
+    if (!report.empty() && report.back() != '\n') std::printf("\n");
+    if (rc != kExitOk) return rc;
+    for (const std::string& out : c.outputs) std::printf("wrote %s\n", out.c_str());
+
+    if (!c.reportPath.empty()) {
+        json r = reportFigures(report);
+        r["report"] = report;
+        r["preset"] = utf8(preset.name);
+        r["number"] = number;
+        r["kind"] = utf8(wx::weatherKindName(preset.kind));
+        r["on"] = on;
+        r["fall"] = fall;
+        r["nodes"] = nodes;
+        AtomicFile file(c.reportPath);
+        if (file.open(error)) file.write(r.dump(2) + "\n");
+        if (!file.commit(error)) {
+            fail(error);
+            return kExitIo;
+        }
+        std::printf("wrote %s\n", c.reportPath.c_str());
+    }
+    if (!c.previewPath.empty()) {
+        RenderOptions preview;
+        preview.output = c.previewPath;
+        preview.size = c.previewSize;
+        preview.samplesPerPixel = c.previewSamples;
+        return renderOpenScene(preview, "tweather weather --preview");
+    }
+    return kExitOk;
+}
+
+WeatherCli::WeatherCli(CLI::App& app) {
+    WeatherCommand& c = command_;
+    cmd_ = app.add_subcommand("weather", "Make one of the seven weather presets on a scene (MAKE WEATHER)");
+    cmd_->add_option("scene", c.scene, "Scene to weather: .scene, .json, .gltf, .glb or .obj");
+    cmd_->add_option("--preset", c.preset, "Preset by name (any case) or number 1-7; --list-presets lists them");
+    cmd_->add_option("--on", c.on, "selection (with --select), scene (the default) or volume (inside fall volumes)");
+    cmd_->add_option("--select", c.select, "Select every node of this name, repeatable, in order")
+        ->allow_extra_args(false);
+    cmd_->add_flag("!--no-surfaces", c.surfaces, "Put no snow or sand on the objects");
+    cmd_->add_flag("!--no-falling", c.falling, "Make no falling volume");
+    cmd_->add_flag("!--no-materials", c.materials, "Leave the materials alone (no snow, wet or glass materials)");
+    cmd_->add_option("-o,--output", c.outputs, "File to write: .scene/.json (the scene) or .gltf/.glb/.obj (export)")
+        ->allow_extra_args(false);
+    cmd_->add_option("--report", c.reportPath, "JSON file with the report, its figures and each changed node");
+    cmd_->add_option("--preview", c.previewPath, "Also render a picture of the result (.png)");
+    cmd_->add_option("--preview-size", c.previewSize, "The picture's size as WxH")->capture_default_str();
+    cmd_->add_option("--preview-spp", c.previewSamples, "The picture's samples per pixel")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str();
+    cmd_->add_flag("--render-detail", c.renderDetail, "Build the snow at render detail for the outputs");
+    cmd_->add_option("--up", c.up, "The up axis of OBJ inputs: y or z")->capture_default_str();
+    cmd_->add_option("--plugin", c.plugins, "Further plug-in module to load, repeatable")->allow_extra_args(false);
+    cmd_->add_flag("--list-presets", c.listPresets, "List the seven presets and exit");
+    cmd_->add_flag("--json", c.json, "With --list-presets: as JSON");
+}
+
+}  // namespace tweather
