@@ -28,6 +28,8 @@ demo: build
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-snowfall.scene \
 		--set count=40000 --set size=8 --set renderMode=1 >/dev/null
 	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
+	@$(BUILD_DIR)/app/tweather weather out/town.scene --preset "Winter night" -o out/town-winter-night.scene \
+		-o out/town-winter-night.glb --report out/town-winter-night.json --preview out/town-winter-night.png >/dev/null
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -38,6 +40,7 @@ demo: build
 	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
+	@echo "  town-winter-night.png/.glb/.scene/.json  the preset Winter night made on the town (tweather weather)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build
