@@ -123,6 +123,10 @@ std::wstring addSnowModifier(FPParams& p, TimeValue t) {
         node->GetWSMDerivedObject()->DeleteModifier(0);
         throw;
     }
+    // The new snow takes the place of any the node had: snow is never stacked on snow.
+    IDerivedObject* wsm = node->GetWSMDerivedObject();
+    for (int i = wsm->NumModifiers() - 1; i >= 1; --i)
+        if (isSnow(wsm->GetModifier(i), cd)) wsm->DeleteModifier(i);
     return L"Tarnwick Snow added to " + std::wstring(node->GetName());
 }
 

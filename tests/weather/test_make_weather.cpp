@@ -115,6 +115,14 @@ TEST_F(MakeWeatherTest, HeavySnowOnTheSceneIsOneUndoStep) {
     // The roof is 100 cm across: its detail is 100 / 6 at most, its lip a quarter of it at most.
     EXPECT_FLOAT_EQ(snowOf(roof)->GetParamBlock(0)->GetFloat(wx::kSnowEdgeRound, 0), 7.0f);
     EXPECT_EQ(nodeCount(), 3);
+    // A second run sees the same boxes (its own snow left out) and replaces the snow.
+    roof->EvalWorldState(0);
+    wx::makeWeather(1, wx::kApplyScene, true, false, true);
+    EXPECT_EQ(roof->GetWSMDerivedObject()->NumModifiers(), 1);
+    EXPECT_FLOAT_EQ(snowOf(roof)->GetParamBlock(0)->GetFloat(wx::kSnowEdgeRound, 0), 7.0f);
+    EXPECT_FLOAT_EQ(snowOf(roof)->GetParamBlock(0)->GetFloat(wx::kSnowResolution, 0), 4.9f);
+    host::undo();
+    host::freeRetiredScenes();
     ASSERT_EQ(host::undoStepNames().size(), 1u);
     EXPECT_EQ(host::undoStepNames().back(), L"Tarnwick Weather");
     ASSERT_TRUE(host::undo());

@@ -102,6 +102,10 @@ TEST_F(LibraryTest, AddAndRemoveSnow) {
         EXPECT_EQ(call(L"TWeatherMtl.addSnow " + node + L" " + b.args, false), b.error);
         EXPECT_EQ(snowCount(), 1);  // a failed add leaves nothing behind
     }
+    // A second add replaces the first snow: one modifier, the new values.
+    EXPECT_EQ(call(L"TWeatherMtl.addSnow " + node + L" #(#(#depth,3.0))"), L"Tarnwick Snow added to Box01");
+    ASSERT_EQ(snowCount(), 1);
+    EXPECT_EQ(static_cast<TestSnow*>(box->GetWSMDerivedObject()->GetModifier(0))->pb->GetFloat(kDepth), 3.0f);
     EXPECT_EQ(call(L"TWeatherMtl.addSnow (maxOps.getNodeByHandle 999999) #()", false),
               L"ERROR: -- Runtime error: addSnow: not a scene node: undefined");
     EXPECT_EQ(call(L"TWeatherMtl.removeSnow " + node), L"1 snow modifier(s) removed from Box01");
