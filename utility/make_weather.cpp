@@ -152,6 +152,9 @@ void makeWeather(int presetIndex, int applyTo, bool surfaces, bool falling, bool
         all += worldBox(node, t);
     }
     theHold.Begin();
+    ip->ProgressStart(L"Tarnwick Weather", TRUE, nullptr, nullptr);
+    size_t done = 0;
+    auto step = [&] { ip->ProgressUpdate(int(100 * ++done / targets.size())); };
     MakeCounts counts;
     counts.targets = targets.size();
     std::wstring errors;
@@ -166,6 +169,7 @@ void makeWeather(int presetIndex, int applyTo, bool surfaces, bool falling, bool
                     ++counts.snowed;
                 else
                     errors += L"Snow on " + nodeName(targets[i]) + L": " + result + L"\r\n";
+                step();
             }
             captureScene(t);
             if (materials) applySnowMaterials(targets, t);
@@ -175,8 +179,10 @@ void makeWeather(int presetIndex, int applyTo, bool surfaces, bool falling, bool
         } else if (p.kind == kWeatherSand) {
             runScript(L"TWeatherMtl.layerKind = \"Sand\"");
             const std::wstring pairs = sandPairs(cm);
-            for (INode* node : targets)
+            for (INode* node : targets) {
                 if (runScript(L"TWeatherMtl.addSnow " + nodeRef(node) + L" " + pairs)) ++counts.snowed;
+                step();
+            }
             captureScene(t);
             if (materials) applySnowMaterials(targets, t);
             runScript(L"TWeatherMtl.layerKind = \"Snow\"");
@@ -186,6 +192,7 @@ void makeWeather(int presetIndex, int applyTo, bool surfaces, bool falling, bool
                 const bool ran = runScript(L"TWeatherMtl.applyGlass " + nodeRef(node), &glass);
                 const size_t at = glass.substr(0, 10).find(L"Drops");
                 const bool drops = ran && glass.size() >= 5 && (at == 0 || at == 1);
+                step();
                 if (drops) {
                     ++counts.glass;
                     if (!(glass.size() > 10 && glass.find(L"glass slots") != std::wstring::npos)) continue;
@@ -205,6 +212,7 @@ void makeWeather(int presetIndex, int applyTo, bool surfaces, bool falling, bool
             planFall(p, V3{all.pmin.x, all.pmin.y, all.pmin.z}, V3{all.pmax.x, all.pmax.y, all.pmax.z}, cm);
         runScript(makeFallCall(p, plan, cm), &fallingText);
     }
+    ip->ProgressEnd();
     theHold.Accept(L"Tarnwick Weather");
     setLastWeatherReport(makeReport(p, counts, fallingText, capturedTriangles(), captureMs(), errors));
     ip->RedrawViews(t);

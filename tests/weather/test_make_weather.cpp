@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "fall/weather_fall.h"
 #include "host/builtin_objects.h"
@@ -100,7 +101,9 @@ TEST_F(MakeWeatherTest, NothingToWeatherSaysWhyAndChangesNothing) {
 TEST_F(MakeWeatherTest, HeavySnowOnTheSceneIsOneUndoStep) {
     INode* ground = addPlane(L"Ground", 400, {0, 0, 0});
     INode* roof = addPlane(L"Roof", 100, {0, 0, 300});
+    ip->ClearProgressLog();
     wx::makeWeather(1, wx::kApplyScene, true, true, true);
+    EXPECT_EQ(ip->ProgressLog(), (std::vector<std::wstring>{L"start Tarnwick Weather", L"50%", L"100%", L"end"}));
     const std::wstring report = wx::lastWeatherReport();
     EXPECT_EQ(report.rfind(L"Heavy snow on 2 objects: 2 snowed, 0 wet, 0 glass with drops, falling: "
                            L"Tarnwick Weather001: 500 flakes in a 440 x 440 x 600 volume.\r\nShelter: ",

@@ -28,6 +28,9 @@ using INodeTab = std::vector<INode*>;
 
 class DllDir;
 
+using LPVOID = void*;
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID);
+
 class Interface {
 public:
     virtual ~Interface() = default;
@@ -65,11 +68,24 @@ public:
     void SetRendWidth(int width);
     void SetRendHeight(int height);
 
+    // The progress bar of a long command: a title, then percentages, then the end. fn, when
+    // given, runs at once with arg. The stand-in draws it on stderr when that is a terminal.
+    BOOL ProgressStart(const MCHAR* title, BOOL dispBar, LPTHREAD_START_ROUTINE fn, LPVOID arg);
+    void ProgressUpdate(int pct, BOOL showPct = TRUE, const MCHAR* title = nullptr);
+    void ProgressEnd();
+    BOOL GetCancel() { return FALSE; }
+
+    // Stand-in: what the progress bar showed ("start TITLE", "N%", "end"), oldest first.
+    const std::vector<std::wstring>& ProgressLog() const { return progress_; }
+    void ClearProgressLog() { progress_.clear(); }
+
     // Stand-in: redraw requests so far, and folder overrides.
     int RedrawCount() const { return redraws_; }
     void SetDir(int which, const std::wstring& path);
 
 private:
+    std::wstring progressTitle_;
+    std::vector<std::wstring> progress_;
     int redraws_ = 0;
     std::vector<std::pair<int, std::wstring>> dirs_;
 };

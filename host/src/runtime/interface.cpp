@@ -1,6 +1,9 @@
 #include "max/interface.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "host/class_registry.h"
 #include "host/scene.h"
@@ -78,6 +81,34 @@ void* Interface::CreateInstance(SClass_ID superID, Class_ID classID) {
 DllDir& Interface::GetDllDir() {
     static DllDir dir;
     return dir;
+}
+
+namespace {
+
+bool progressShown() {
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    return terminal;
+}
+
+}  // namespace
+
+BOOL Interface::ProgressStart(const MCHAR* title, BOOL, LPTHREAD_START_ROUTINE fn, LPVOID arg) {
+    progressTitle_ = title ? title : L"";
+    progress_.push_back(L"start " + progressTitle_);
+    if (progressShown()) std::fprintf(stderr, "%ls...", progressTitle_.c_str());
+    if (fn) fn(arg);
+    return TRUE;
+}
+
+void Interface::ProgressUpdate(int pct, BOOL, const MCHAR* title) {
+    if (title) progressTitle_ = title;
+    progress_.push_back(std::to_wstring(pct) + L"%");
+    if (progressShown()) std::fprintf(stderr, "\r%ls: %d%%  ", progressTitle_.c_str(), pct);
+}
+
+void Interface::ProgressEnd() {
+    progress_.push_back(L"end");
+    if (progressShown()) std::fprintf(stderr, "\r%ls: done  \n", progressTitle_.c_str());
 }
 
 void Interface::RedrawViews(TimeValue, DWORD, ReferenceTarget*) {
