@@ -98,6 +98,8 @@ WX_HOSTDEV inline void drawSplat(const SplatDev& s, const SplatStroke& st, const
             const float d2 = dx * dx + dy * dy;
             float coverage;
             if (st.shape == SplatShape::Soft) {
+                // e^-6.3 is below the 0.002 cut: farther pixels need no exponential.
+                if (d2 * softScale > 6.3f) continue;
                 coverage = expf(-d2 * softScale);
             } else {
                 const float c = r + 0.5f - sqrtf(d2);

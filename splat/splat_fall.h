@@ -92,10 +92,19 @@ WX_HOSTDEV inline void surfaceBasis(V3 n, V3& b1, V3& b2) {
     b2 = cross(n, b1);
 }
 
+// Hands each stroke straight to drawSplat, adding into the accumulation buffer: the
+// device's way, and the reference the thread pool's binned drawing is checked against.
+struct AccumDraw {
+    const SplatDev* s;
+    const LampRaw* lamps;
+    float* accum;
+    WX_HOSTDEV void operator()(const SplatStroke& st) const { drawSplat(*s, st, lamps, accum); }
+};
+
 // The splash of rain particle `index` that hit at `impact` (world) with normal n (facing
-// the incoming drop), `since` seconds ago.
-WX_HOSTDEV inline void drawSplash(const SplatDev& s, uint32_t index, V3 impact, V3 n, float since, const LampRaw* lamps,
-                                  float* accum) {
+// the incoming drop), `since` seconds ago. Draw receives each stroke.
+template <class Draw>
+WX_HOSTDEV void drawSplash(const SplatDev& s, uint32_t index, V3 impact, V3 n, float since, const Draw& draw) {
     const float g = s.gravity;
     const float s0 = sqrtf(2.0f * g * s.splashHeight);
     const float flight = 2.0f * s0 / g;
@@ -120,7 +129,7 @@ WX_HOSTDEV inline void drawSplash(const SplatDev& s, uint32_t index, V3 impact, 
                            (1.0f - tau / flight) * s.opacity * s.splashAmount * 0.3f,
                            SplatShape::Droplet,
                            0.02f};
-            drawSplat(s, st, lamps, accum);
+            draw(st);
         }
     }
     if (since < kSplashRingLife && n.z > 0.8f) {
@@ -134,13 +143,16 @@ WX_HOSTDEV inline void drawSplash(const SplatDev& s, uint32_t index, V3 impact, 
             const float angle = 2.0f * 3.14159265f * float(k) / float(kSplashRingSegments);
             const V3 next = centre + (b1 * cosf(angle) + b2 * sinf(angle)) * radius;
             SplatStroke st{prev, next, 2.0f * 0.00125f * scale, strength, SplatShape::Droplet, 0.01f};
-            drawSplat(s, st, lamps, accum);
+            draw(st);
             prev = next;
         }
     }
 }
 
-WX_HOSTDEV inline void splatFall(const SplatDev& s, long long count, float* accum, const LampRaw* lamps, long long i) {
+// Particle i's strokes, each handed to draw (a falling streak or flake, or the droplets
+// and ring of its splash).
+template <class Draw>
+WX_HOSTDEV void splatFallWith(const SplatDev& s, long long count, long long i, const Draw& draw) {
     if (i >= count) return;
     const FallParams p = splatFieldParams(s.head);
     const FallMatrix m = splatBoxMatrix(s.head);
@@ -164,7 +176,7 @@ WX_HOSTDEV inline void splatFall(const SplatDev& s, long long count, float* accu
                 const BVHTri& tri = s.bvhTris[hit.tri];
                 V3 n = normalize(cross(tri.e1, tri.e2));
                 if (dot(n, dir) > 0.0f) n = -n;
-                drawSplash(s, uint32_t(index), start + dir * hit.t, n, since, lamps, accum);
+                drawSplash(s, uint32_t(index), start + dir * hit.t, n, since, draw);
                 return;
             }
         }
@@ -177,14 +189,19 @@ WX_HOSTDEV inline void splatFall(const SplatDev& s, long long count, float* accu
                    w.fade * s.opacity,
                    rain ? SplatShape::Streak : SplatShape::Soft,
                    0.01f};
-    drawSplat(s, st, lamps, accum);
+    draw(st);
+}
+
+WX_HOSTDEV inline void splatFall(const SplatDev& s, long long count, float* accum, const LampRaw* lamps, long long i) {
+    splatFallWith(s, count, i, AccumDraw{&s, lamps, accum});
 }
 
 // Drip i of dripCount: a drop falling straight down from a point on a run-off edge picked
 // by the edges' running weight, on its own cycle; drawn like a rain streak until it
 // reaches the surface below, where it has landed and is no longer drawn.
-WX_HOSTDEV inline void splatDrips(const SplatDev& s, const float* edges, const float* cumLength, int edgeCount,
-                                  long long dripCount, float rate, float* accum, const LampRaw* lamps, long long i) {
+template <class Draw>
+WX_HOSTDEV void splatDripsWith(const SplatDev& s, const float* edges, const float* cumLength, int edgeCount,
+                               long long dripCount, float rate, long long i, const Draw& draw) {
     if (i >= dripCount || edgeCount < 1) return;
     const uint32_t key = uint32_t(i) * 0x9E3779B1u + 977u;
     const float total = cumLength[edgeCount - 1];
@@ -212,7 +229,12 @@ WX_HOSTDEV inline void splatDrips(const SplatDev& s, const float* edges, const f
     const V3 head{from.x, from.y, from.z - fall};
     const V3 vel{0.0f, 0.0f, -s.gravity * age};
     SplatStroke st{head, head - vel * s.head.rainStreak, s.head.dropWidth, s.opacity, SplatShape::Streak, 0.01f};
-    drawSplat(s, st, lamps, accum);
+    draw(st);
+}
+
+WX_HOSTDEV inline void splatDrips(const SplatDev& s, const float* edges, const float* cumLength, int edgeCount,
+                                  long long dripCount, float rate, float* accum, const LampRaw* lamps, long long i) {
+    splatDripsWith(s, edges, cumLength, edgeCount, dripCount, rate, i, AccumDraw{&s, lamps, accum});
 }
 
 }  // namespace wx
