@@ -7,6 +7,7 @@
 // its result is the same bits on every run; more threads add in any order (low bits may
 // differ).
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -30,11 +31,15 @@ struct CpuSplatBuffers {
     std::vector<uint32_t> chunkTiles;              // the tile of every stroke, chunk after chunk
     std::vector<SplatStroke> sorted;
     std::vector<uint32_t> tileStart;
+    std::vector<std::vector<float>> privateAccum;  // the second and later workers' sums
 };
 
 constexpr int kTilePixels = 32;
 constexpr size_t kItemsPerChunk = 4096;
 constexpr size_t kItemsPerBatch = size_t(1) << 21;  // bounds the stroke lists' memory
+constexpr size_t kStrokesPerRun = 256;
+constexpr size_t kPrivateAddsFrom = 8192;                 // strokes; fewer are drawn by one worker
+constexpr size_t kPrivateAccumFloats = size_t(64) << 20;  // 256 MB of extra sums at most
 
 // Keeps every stroke of a chunk for the tile sort.
 struct CollectDraw {
@@ -48,6 +53,56 @@ uint32_t tileOf(const CamDev& cam, const SplatStroke& st, int tilesX, int tilesY
     const int tx = int(std::min(a.x / kTilePixels, float(tilesX - 1)));
     const int ty = int(std::min(a.y / kTilePixels, float(tilesY - 1)));
     return uint32_t(ty * tilesX + tx);
+}
+
+// Draws the sorted strokes. Each worker takes runs of them from a shared counter and adds
+// plainly into a buffer of its own (the first worker's is the accumulation buffer), which
+// are summed at the end; lock-free adds cost a third of the drawing. Where the extra
+// buffers would take too much memory, the workers add atomically into the one buffer.
+void drawSorted(CpuSplatBuffers& buf, const SplatDev& s, const LampRaw* lamps, float* accum) {
+    const SplatStroke* sorted = buf.sorted.data();
+    const size_t total = buf.sorted.size();
+    const size_t floats = size_t(s.cam.width) * size_t(s.cam.height) * 4;
+    const size_t workers = total < kPrivateAddsFrom ? 1 : parallelThreadCount();
+    if ((workers - 1) * floats > kPrivateAccumFloats) {
+        parallelFor(
+            total, [&](size_t i) { drawSplat(s, sorted[i], lamps, accum); }, ParallelGrain{1024, 256});
+        return;
+    }
+    if (buf.privateAccum.size() < workers - 1) buf.privateAccum.resize(workers - 1);
+    std::atomic<size_t> next{0};
+    parallelFor(
+        workers,
+        [&](size_t w) {
+            float* mine = accum;
+            if (w > 0) {
+                std::vector<float>& own = buf.privateAccum[w - 1];
+                own.resize(floats);
+                std::memset(own.data(), 0, floats * sizeof(float));
+                mine = own.data();
+            }
+            const PlainPixelAdd add{mine};
+            for (;;) {
+                const size_t start = next.fetch_add(kStrokesPerRun, std::memory_order_relaxed);
+                if (start >= total) break;
+                const size_t end = std::min(total, start + kStrokesPerRun);
+                for (size_t i = start; i < end; ++i) drawSplatWith(s, sorted[i], lamps, add);
+            }
+        },
+        ParallelGrain{2, 1});
+    if (workers > 1) {
+        const size_t rowFloats = size_t(s.cam.width) * 4;
+        parallelFor(
+            size_t(s.cam.height),
+            [&](size_t row) {
+                for (size_t w = 0; w + 1 < workers; ++w) {
+                    const float* from = buf.privateAccum[w].data() + row * rowFloats;
+                    float* to = accum + row * rowFloats;
+                    for (size_t i = 0; i < rowFloats; ++i) to[i] += from[i];
+                }
+            },
+            ParallelGrain{64, 16});
+    }
 }
 
 // Items [first, first + count) of a stroke-making body, collected, sorted by tile and
@@ -86,9 +141,7 @@ void drawBinned(CpuSplatBuffers& buf, const SplatDev& s, const LampRaw* lamps, f
     for (size_t c = 0; c < chunks; ++c)
         for (const SplatStroke& st : buf.chunks[c]) buf.sorted[buf.tileStart[buf.chunkTiles[k++]]++] = st;
 
-    const SplatStroke* sorted = buf.sorted.data();
-    parallelFor(
-        total, [&](size_t i) { drawSplat(s, sorted[i], lamps, accum); }, ParallelGrain{1024, 256});
+    drawSorted(buf, s, lamps, accum);
 }
 
 template <class StrokesOf>

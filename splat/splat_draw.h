@@ -51,7 +51,33 @@ WX_HOSTDEV inline V3 splatColour(const SplatDev& s, V3 head, float depth, const 
     return c;
 }
 
-WX_HOSTDEV inline void drawSplat(const SplatDev& s, const SplatStroke& st, const LampRaw* lamps, float* accum) {
+// Adds a weighted colour into a pixel's four accumulation floats: atomically where other
+// threads may add into the same pixel (the device, shared CPU buffers), plainly into a
+// buffer that only the calling thread writes.
+struct AtomicPixelAdd {
+    float* accum;
+    WX_HOSTDEV void operator()(size_t pixel, V3 colour, float w) const {
+        float* out = accum + 4 * pixel;
+        atomicAddFloat(out + 0, colour.x * w);
+        atomicAddFloat(out + 1, colour.y * w);
+        atomicAddFloat(out + 2, colour.z * w);
+        atomicAddFloat(out + 3, w);
+    }
+};
+
+struct PlainPixelAdd {
+    float* accum;
+    WX_HOSTDEV void operator()(size_t pixel, V3 colour, float w) const {
+        float* out = accum + 4 * pixel;
+        out[0] += colour.x * w;
+        out[1] += colour.y * w;
+        out[2] += colour.z * w;
+        out[3] += w;
+    }
+};
+
+template <class Add>
+WX_HOSTDEV void drawSplatWith(const SplatDev& s, const SplatStroke& st, const LampRaw* lamps, const Add& add) {
     const CamDev& cam = s.cam;
     const ScreenPoint a = projectToScreen(cam, st.head);
     if (!(a.z >= kSplatNearPoint)) return;
@@ -112,14 +138,13 @@ WX_HOSTDEV inline void drawSplat(const SplatDev& s, const SplatStroke& st, const
                 const float z = a.z + t * (b.z - a.z);
                 if (z > s.depth[pixel] * kSplatDepthTolerance) continue;
             }
-            const float w = strength * coverage;
-            float* out = accum + 4 * pixel;
-            atomicAddFloat(out + 0, colour.x * w);
-            atomicAddFloat(out + 1, colour.y * w);
-            atomicAddFloat(out + 2, colour.z * w);
-            atomicAddFloat(out + 3, w);
+            add(pixel, colour, strength * coverage);
         }
     }
+}
+
+WX_HOSTDEV inline void drawSplat(const SplatDev& s, const SplatStroke& st, const LampRaw* lamps, float* accum) {
+    drawSplatWith(s, st, lamps, AtomicPixelAdd{accum});
 }
 
 }  // namespace wx
