@@ -57,7 +57,7 @@ uint32_t tileOf(const CamDev& cam, const SplatStroke& st, int tilesX, int tilesY
 
 // Draws the sorted strokes. Each worker takes runs of them from a shared counter and adds
 // plainly into a buffer of its own (the first worker's is the accumulation buffer), which
-// are summed at the end; lock-free adds cost a third of the drawing. Where the extra
+// are summed at the end (atomic adds took about a third of the drawing). Where the extra
 // buffers would take too much memory, the workers add atomically into the one buffer.
 void drawSorted(CpuSplatBuffers& buf, const SplatDev& s, const LampRaw* lamps, float* accum) {
     const SplatStroke* sorted = buf.sorted.data();
