@@ -28,6 +28,10 @@ demo: build
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-snowfall.scene \
 		--set count=40000 --set size=8 --set renderMode=1 >/dev/null
 	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
+	@$(BUILD_DIR)/app/tweather map add out/town.scene --map wet --on Ground,Path --glossiness 90 \
+		-o out/town-wet.scene --preview out/town-wet.png >/dev/null
+	@$(BUILD_DIR)/app/tweather map bake out/town-wet.scene --node Ground --map wet --planar --size 1024x1024 \
+		-o out/ground-wetness.png
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -38,6 +42,8 @@ demo: build
 	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
+	@echo "  town-wet.png      the town after rain: a Weather Map wetness mask on the ground and path (town-wet.scene)"
+	@echo "  ground-wetness.png the ground's wetness baked to a texture (values as data, code = v x 65535)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build

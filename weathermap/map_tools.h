@@ -9,6 +9,9 @@
 
 namespace wx {
 
+// The Weather Map's class.
+inline constexpr Class_ID kWeatherMapClassID{0xD7661B99, 0x85E20DB5};
+
 inline constexpr Interface_ID kMapToolsInterfaceID{0x3C51A7E2, 0x6F0B4D19};
 
 class MapTools : public BaseInterface {

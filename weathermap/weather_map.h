@@ -21,8 +21,6 @@
 
 namespace wx {
 
-inline constexpr Class_ID kWeatherMapClassID{0xD7661B99, 0x85E20DB5};
-
 ClassDesc2* GetWeatherMapDesc();
 
 class WeatherMap : public Texmap, public MapTools {

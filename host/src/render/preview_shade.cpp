@@ -53,7 +53,19 @@ struct Surface {
     Point3 diffuse;
     float gloss = 0.0f;
     float glossStrengthFactor = 1.0f;
+    float mirror = 0.0f;  // how much of the sky the surface mirrors (mapped gloss only)
 };
+
+// A surface whose glossiness comes from a map (a wet mask, say) mirrors the sky as a film of
+// water would: by the square of its gloss, more at grazing angles (Schlick's Fresnel term
+// with the 2% of water seen head on), taking that share from the rest of its light.
+Point3 mirrorSky(const Surface& s, const Point3& viewDir, const Point3& lit) {
+    const float c = std::clamp(-(s.normal % viewDir), 0.0f, 1.0f);
+    const float fresnel = 0.02f + 0.98f * std::pow(1.0f - c, 5.0f);
+    const float k = std::clamp(s.mirror * (0.35f + 0.65f * fresnel), 0.0f, 1.0f);
+    const Point3 reflected = viewDir - s.normal * (2.0f * (s.normal % viewDir));
+    return lit * (1.0f - k) + previewSkyColor(reflected) * k;
+}
 
 Point3 lightSurface(const Scene& scene, const Surface& s, const Point3& viewDir) {
     Point3 out = s.diffuse * (previewSkyAmbient(s.normal) + scene.ambient);
@@ -176,10 +188,14 @@ Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sampl
             const AColor c = mat.diffuseMap->EvalColor(sc);
             s.diffuse = Point3(c.r, c.g, c.b);
         }
-        if (mat.glossMap) s.gloss *= std::clamp(mat.glossMap->EvalMono(sc), 0.0f, 1.0f);
+        if (mat.glossMap) {
+            s.gloss *= std::clamp(mat.glossMap->EvalMono(sc), 0.0f, 1.0f);
+            s.mirror = s.gloss * s.gloss;
+        }
         if (mat.specLevelMap) s.glossStrengthFactor = std::max(0.0f, mat.specLevelMap->EvalMono(sc));
     }
-    return lightSurface(scene, s, sample.dir);
+    const Point3 lit = lightSurface(scene, s, sample.dir);
+    return s.mirror > 0.0f ? mirrorSky(s, sample.dir, lit) : lit;
 }
 
 }  // namespace host::preview
