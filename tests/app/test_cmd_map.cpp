@@ -249,20 +249,24 @@ TEST_F(MapCommandTest, SampleAndBakeAgreeAndTheRoofKeepsTheGroundDry) {
     ASSERT_EQ(texels.size(), baked.size());
     int dry = 0;
     for (size_t k = 0; k < baked.size(); ++k) {
-        EXPECT_NEAR(std::stof(texels[k][9]), baked[k], 1e-3f) << "texel " << k;
+        // Partly covered points depend on the probe's ray pattern, which the last bits of the
+        // position pick: there the two may differ by a ray or two of the eight.
+        const bool partial = baked[k] > 0.0f && baked[k] < 1.0f;
+        EXPECT_NEAR(std::stof(texels[k][9]), baked[k], partial ? 0.25f : 1e-6f) << "texel " << k;
         dry += baked[k] < 0.5f;
     }
     EXPECT_GT(dry, 0) << "some texels lie under the roof";
     EXPECT_LT(dry, int(baked.size()) / 4);
 
-    // A mask PNG holds the values as data.
+    // A mask PNG holds the values as data (code = value x 65535; the host's reader takes a
+    // PNG's codes for sRGB colour and undoes that curve).
     bake.output = path("wet.png");
     bake.padding = 0;
     ASSERT_EQ(runMapBake(bake), 0);
     host::ImageFile png;
     ASSERT_EQ(host::readImageFile(bake.output, png, true, error), BMMRES_SUCCESS) << error;
     for (size_t k = 0; k < png.rgba.size(); k += 4) {
-        EXPECT_NEAR(png.rgba[k], image.rgba[k], 1.0f / 65535.0f) << k;
+        EXPECT_NEAR(png.rgba[k], host::srgbToLinear(image.rgba[k]), 1e-4f) << k;
         EXPECT_EQ(png.rgba[k + 3], 1.0f) << "the plane fills its whole channel";
     }
 }
