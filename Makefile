@@ -28,8 +28,10 @@ demo: build
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-snowfall.scene \
 		--set count=40000 --set size=8 --set renderMode=1 >/dev/null
 	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
-	@$(BUILD_DIR)/app/tweather map add out/town.scene --map wet --on Ground,Path --glossiness 90 \
-		-o out/town-wet.scene --preview out/town-wet.png >/dev/null
+	@$(BUILD_DIR)/app/tweather map add out/town.scene --map wet --on Ground,Path --set puddleAmount=0 \
+		--glossiness 90 -o out/town-wet.scene >/dev/null
+	@$(BUILD_DIR)/app/tweather map add out/town-wet.scene --map puddles --on Ground,Path --set mode=1 \
+		--slot specularLevel -o out/town-wet.scene --preview out/town-wet.png >/dev/null
 	@$(BUILD_DIR)/app/tweather map bake out/town-wet.scene --node Ground --map wet --planar --size 1024x1024 \
 		-o out/ground-wetness.png
 	@echo "demo outputs are in $(CURDIR)/out/:"
@@ -42,7 +44,7 @@ demo: build
 	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
-	@echo "  town-wet.png      the town after rain: a Weather Map wetness mask on the ground and path (town-wet.scene)"
+	@echo "  town-wet.png      the town after rain: Weather Maps of wetness and puddles on the ground and path (town-wet.scene)"
 	@echo "  ground-wetness.png the ground's wetness baked to a texture (values as data, code = v x 65535)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 

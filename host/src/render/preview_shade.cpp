@@ -53,20 +53,60 @@ struct Surface {
     Point3 diffuse;
     float gloss = 0.0f;
     float glossStrengthFactor = 1.0f;
-    float mirror = 0.0f;  // how much of the sky the surface mirrors (mapped gloss only)
+    float mirror = 0.0f;  // the square of a mapped gloss (0 when the gloss is not mapped)
 };
 
 // A surface whose glossiness comes from a map (a wet mask, say) is read as wet by that gloss
 // g: the water film darkens what it covers (its light times 1 - g^2 / 2) and mirrors the sky,
-// strongly only where the film is deep and smooth (g^4: puddles), more at grazing angles
-// (Schlick's Fresnel term with the 2% of water seen head on).
+// strongly only where the film is deep and smooth (g^4, times the specular level, so that a
+// puddle mask there picks the puddles), more at grazing angles (Schlick's Fresnel term with
+// the 2% of water seen head on).
 Point3 mirrorSky(const Surface& s, const Point3& viewDir, const Point3& lit) {
     const float g2 = s.mirror;
     const float c = std::clamp(-(s.normal % viewDir), 0.0f, 1.0f);
     const float fresnel = 0.02f + 0.98f * std::pow(1.0f - c, 5.0f);
-    const float k = std::clamp(g2 * g2 * (0.2f + 0.8f * fresnel), 0.0f, 1.0f);
+    const float k = std::clamp(g2 * g2 * s.glossStrengthFactor * (0.3f + 0.7f * fresnel), 0.0f, 1.0f);
     const Point3 reflected = viewDir - s.normal * (2.0f * (s.normal % viewDir));
     return lit * ((1.0f - 0.5f * g2) * (1.0f - k)) + previewSkyColor(reflected) * k;
+}
+
+Point3 lightSurface(const Scene& scene, const Surface& s, const Point3& viewDir) {
+    Point3 out = s.diffuse * (previewSkyAmbient(s.normal) + scene.ambient);
+    const float strength = glossStrength(s.gloss) * s.glossStrengthFactor;
+    const float exponent = glossExponent(s.gloss);
+    const wx::V3 origin = toV3(s.position + s.geomNormal * scene.offset);
+    for (const Light& light : scene.lights) {
+        Point3 toLight;
+        float distance = kNoHit;
+        float cone = 1.0f;
+        if (light.type == DIRECT_LGT) {
+            toLight = -light.direction;
+        } else {
+            toLight = light.position - s.position;
+            distance = toLight.Length();
+            if (!(distance > scene.offset)) continue;
+            toLight /= distance;
+            if (light.type == SPOT_LGT) {
+                float c = -(toLight % light.direction);
+                if (c <= light.cosFall) continue;
+                if (c < light.cosHot) {
+                    float x = (c - light.cosFall) / std::max(light.cosHot - light.cosFall, 1e-6f);
+                    cone = x * x * (3.0f - 2.0f * x);
+                }
+            }
+            distance -= 2.0f * scene.offset;
+        }
+        const float nl = s.normal % toLight;
+        if (nl <= 0.0f || (s.geomNormal % toLight) <= 0.0f) continue;
+        if (scene.bvh.wide && wx::occludedWide(*scene.bvh.wide, origin, toV3(toLight), distance)) continue;
+        const Point3 radiance = light.color * cone;
+        out += s.diffuse * radiance * nl;
+        if (strength > 0.0f) {
+            const Point3 half = (toLight - viewDir).Normalize();
+            out += radiance * (strength * std::pow(std::max(0.0f, s.normal % half), exponent));
+        }
+    }
+    return out;
 }
 
 void fillContext(SampleShadeContext& sc, const Camera& camera, const RenderMesh& rm, const TriRef& ref,
