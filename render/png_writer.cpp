@@ -142,10 +142,13 @@ std::vector<uint8_t> encodePng16(const float* image, int width, int height, PngC
     std::vector<uint8_t> file;
     if (width > 0 && height > 0)
         file.reserve(8 + 25 + 12 + zlibStoredSize(uint64_t(height) * (uint64_t(width) * 8 + 1)) + 12);
-    bool ok = streamPng16(image, width, height, [&](const uint8_t* bytes, size_t size) {
-        file.insert(file.end(), bytes, bytes + size);
-        return true;
-    }, colour);
+    bool ok = streamPng16(
+        image, width, height,
+        [&](const uint8_t* bytes, size_t size) {
+            file.insert(file.end(), bytes, bytes + size);
+            return true;
+        },
+        colour);
     if (!ok) file.clear();
     return file;
 }
@@ -162,8 +165,8 @@ bool writePng16(const std::string& fileName, const float* image, int width, int 
 
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = streamPng16(image, width, height,
-                          [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); }, colour);
+    bool ok = streamPng16(
+        image, width, height, [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); }, colour);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tempName.c_str(), fileName.c_str()) == 0;
     if (!ok) ::unlink(tempName.c_str());

@@ -4,10 +4,12 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "host/preview_renderer.h"
 #include "host/scene_file.h"
 #include "host/std_materials.h"
 #include "mapglue_fixture.h"
@@ -267,6 +269,76 @@ TEST_F(MapGlueTest, UpdateTakesTheCapturedSceneWhenItChanges) {
     EXPECT_EQ(map->shelter(), nullptr);
     EXPECT_EQ(wetUnderRoof(), 1.0f);
     map->DeleteThis();
+}
+
+// Stands in a render's diffuse slot for a Weather Map and notes, per shading call, the world
+// sample the render's context shows and the value the map gave it.
+class RecordingMap : public Texmap {
+public:
+    struct Seen {
+        Point3 p, n, v;
+        TimeValue t;
+        int face;
+        float value;
+    };
+    explicit RecordingMap(Texmap* inner) : inner_(inner) {}
+    void Update(TimeValue t, Interval& valid) override { inner_->Update(t, valid); }
+    AColor EvalColor(ShadeContext& sc) override {
+        const float v = inner_->EvalMono(sc);
+        const Seen seen{sc.PointTo(sc.P(), REF_WORLD),
+                        sc.VectorTo(sc.Normal(), REF_WORLD),
+                        sc.VectorTo(sc.V(), REF_WORLD),
+                        sc.CurTime(),
+                        sc.FaceNumber(),
+                        v};
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back(seen);
+        return AColor(v, v, v, 1.0f);
+    }
+    std::vector<Seen> seen() const { return seen_; }
+
+private:
+    Texmap* inner_;
+    std::mutex mutex_;
+    std::vector<Seen> seen_;
+};
+
+// A render shades the map as a context that is the world itself does at the same points (as
+// `map sample` and `map bake` shade), probe included.
+TEST_F(MapGlueTest, RenderShadesAsAWorldContextDoes) {
+    INode* ground = addPlane(3000.0f, 0.0f);
+    addPlane(600.0f, 300.0f);  // a roof
+    INode* camera = ip->CreateObjectNode(host::createFreeCamera(1.0f));
+    const Point3 eye(-900, -1200, 900), back = (eye - Point3(0, 0, 0)).Normalize();
+    const Point3 right = (Point3(0, 0, 1) ^ back).Normalize();
+    camera->SetNodeTM(0, Matrix3(right, back ^ right, back, eye));
+    wx::WeatherMap* map = newMap();
+    map->GetParamBlock(0)->SetValue(wx::kMapBreakupScale, 0, 40.0f);
+    auto* recorder = new RecordingMap(map);
+    Mtl* mtl = host::createStdMaterial(L"ground", Color(0.5f, 0.5f, 0.5f), 50.0f);
+    mtl->SetSubTexmap(ID_DI, recorder);
+    ground->SetMtl(mtl);
+    wx::captureScene(kT);
+    host::PreviewSettings settings;
+    settings.width = 48;
+    settings.height = 36;
+    settings.camera = camera;
+    settings.time = kT;
+    settings.keepAsLastRender = false;
+    host::PreviewImage image;
+    std::string error;
+    ASSERT_TRUE(host::renderPreview(settings, image, error)) << error;
+    const std::vector<RecordingMap::Seen> seen = recorder->seen();
+    ASSERT_GT(seen.size(), 500u);
+    host::SampleShadeContext sc;
+    int covered = 0;
+    for (const RecordingMap::Seen& s : seen) {
+        aim(sc, s.p, s.n, s.v, s.t, s.face);
+        EXPECT_EQ(map->EvalMono(sc), s.value);
+        covered += s.value == 0.0f;
+    }
+    EXPECT_GT(covered, 0) << "the view takes in ground under the roof";
+    EXPECT_NE(map->shelter(), nullptr);
 }
 
 // Eight shading threads, each with its own context, give one thread's bits for every mode,

@@ -216,9 +216,9 @@ TEST(PngWriter, ClampsColourAndAlphaAndKeepsPremultipliedColour) {
 // curve, clamped, NaN as 0; the picture encoding of the same pixels differs.
 TEST(PngWriter, DataEncodingWritesValuesAsTheyAre) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float image[] = {0.25f, 0.5f, 0.75f, 1.0f,  // mid values
-                           -1.0f, 2.0f, nan, 0.5f,    // clamped, NaN
-                           1e-6f, 0.999999f, 0.0f, 0.0f};
+    const float image[] = {0.25f, 0.5f,      0.75f, 1.0f,  // mid values
+                           -1.0f, 2.0f,      nan,   0.5f,  // clamped, NaN
+                           1e-6f, 0.999999f, 0.0f,  0.0f};
     const int width = 3;
     std::vector<uint8_t> file;
     // Wider rows split pixels across encoding bands as well.
