@@ -30,6 +30,12 @@ demo: build
 	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
 	@$(BUILD_DIR)/app/tweather weather out/town.scene --preset "Winter night" -o out/town-winter-night.scene \
 		-o out/town-winter-night.glb --report out/town-winter-night.json --preview out/town-winter-night.png >/dev/null
+	@$(BUILD_DIR)/app/tweather map add out/town.scene --map wet --on Ground,Path --set puddleAmount=0 \
+		--glossiness 90 -o out/town-wet.scene >/dev/null
+	@$(BUILD_DIR)/app/tweather map add out/town-wet.scene --map puddles --on Ground,Path --set mode=1 \
+		--slot specularLevel -o out/town-wet.scene --preview out/town-wet.png >/dev/null
+	@$(BUILD_DIR)/app/tweather map bake out/town-wet.scene --node Ground --map wet --planar --size 1024x1024 \
+		-o out/ground-wetness.png
 	@echo "demo outputs are in $(CURDIR)/out/:"
 	@echo "  town.scene        the built-in example, a small town in centimetres (tweather scene info out/town.scene)"
 	@echo "  town-snow.png     a rendered picture of the snowed town (the host's preview renderer)"
@@ -41,6 +47,8 @@ demo: build
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
 	@echo "  town-winter-night.png/.glb/.scene/.json  the preset Winter night made on the town (tweather weather)"
+	@echo "  town-wet.png      the town after rain: Weather Maps of wetness and puddles on the ground and path (town-wet.scene)"
+	@echo "  ground-wetness.png the ground's wetness baked to a texture (values as data, code = v x 65535)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"
 
 test: build

@@ -49,6 +49,8 @@ Json point(const Point3& p) {
 }
 
 // The value at t (keys evaluated); references by what they point at.
+Json mapJson(Texmap* map, TimeValue t);
+
 Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, TimeValue t) {
     switch (ValueKindOf(d.type)) {
         case PBValueKind::Float:
@@ -67,6 +69,7 @@ Json slotValue(IParamBlock2* pb, const ParamDef& d, const PB2Slot& s, int tab, T
                 auto* n = static_cast<INode*>(s.ref);
                 return Json{{"node", n->GetHandle()}, {"name", host::toUtf8(n->GetName())}};
             }
+            if ((d.type & ~TYPE_TAB) == TYPE_TEXMAP) return mapJson(static_cast<Texmap*>(s.ref), t);
             return Json{{"class", className(s.ref)}};
         }
         default:
@@ -100,6 +103,17 @@ Json paramsOf(ReferenceTarget* t, TimeValue time) {
         }
     }
     return out;
+}
+
+// A map in a material's slot: its class and name, and its parameters when it has a block
+// (as a plug-in map does), so a script can see what a Weather Map was set to.
+Json mapJson(Texmap* map, TimeValue t) {
+    Json j{{"class", className(map)}, {"name", host::toUtf8(map->GetName())}};
+    if (map->NumParamBlocks() > 0) {
+        j["classId"] = classIdText(map->ClassID());
+        j["params"] = paramsOf(map, t);
+    }
+    return j;
 }
 
 Json objectJson(ReferenceTarget* t, TimeValue time) {

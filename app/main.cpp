@@ -8,6 +8,7 @@
 
 #include "app/cmd_example.h"
 #include "app/cmd_fall.h"
+#include "app/cmd_map.h"
 #include "app/cmd_png_test.h"
 #include "app/cmd_render.h"
 #include "app/cmd_scene.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::make_unique<RenderCli>(app));
     commands.push_back(std::make_unique<FallCli>(app));
     commands.push_back(std::make_unique<WeatherCli>(app));
+    commands.push_back(std::make_unique<MapCli>(app));
     commands.push_back(std::make_unique<ExampleCli>(app));
 
     try {

@@ -11,16 +11,16 @@
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
 #include "utility/tweather_fp.h"
+#include "weathermap/weather_map.h"
 
 namespace {
 
-// The classes in LibClassDesc order. The Weather Map and the utility panel join this table
-// as they are built.
+// The classes in LibClassDesc order. The utility panel joins this table as it is built.
 ClassDesc* classAt(int i) {
-    ClassDesc* const classes[] = {wx::GetSnowModDesc(), wx::GetFallDesc()};
+    ClassDesc* const classes[] = {wx::GetSnowModDesc(), wx::GetFallDesc(), wx::GetWeatherMapDesc()};
     return i >= 0 && i < int(std::size(classes)) ? classes[i] : nullptr;
 }
-constexpr int kClassCount = 2;
+constexpr int kClassCount = 3;
 
 // The module handle, as the process-attach entry point would store it: the address of
 // this shared object in the process.

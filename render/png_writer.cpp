@@ -25,11 +25,30 @@ void putBe32(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v);
 }
 
+// Pixels as data: each channel clamped to [0, 1] (NaN as 0) and scaled to 65535, big-endian.
+void encodeDataRowBigEndian(const float* pixels, size_t width, uint8_t* out) {
+    for (size_t i = 0; i < width * 4; ++i) {
+        const float v = pixels[i];
+        const float c = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+        const auto code = uint16_t(c * 65535.0f + 0.5f);
+        out[2 * i] = uint8_t(code >> 8);
+        out[2 * i + 1] = uint8_t(code);
+    }
+}
+
 // The scanlines as one byte sequence: each row is a filter byte 0 and width x 8 bytes.
 struct RawImage {
     const float* image;
     uint64_t width;
     uint64_t rowBytes;
+    PngColour colour = PngColour::srgb;
+
+    void encodePixels(const float* pixels, size_t count, uint8_t* out, const Srgb16Encoder& srgb) const {
+        if (colour == PngColour::data)
+            encodeDataRowBigEndian(pixels, count, out);
+        else
+            srgb.encodeRgbaRowBigEndian(pixels, count, out);
+    }
 
     // Writes raw bytes [from, to) of the scanlines into out (to - from bytes).
     void encode(uint64_t from, uint64_t to, uint8_t* out, const Srgb16Encoder& srgb) const {
@@ -46,11 +65,11 @@ struct RawImage {
                 uint64_t pixel = (inRow - 1) / 8, offset = (inRow - 1) % 8;
                 uint64_t wholeEnd = (rowEnd - 1) / 8;  // pixels [pixel, wholeEnd) may be whole
                 if (offset == 0 && wholeEnd > pixel) {
-                    srgb.encodeRgbaRowBigEndian(row + pixel * 4, wholeEnd - pixel, out);
+                    encodePixels(row + pixel * 4, wholeEnd - pixel, out, srgb);
                     out += (wholeEnd - pixel) * 8;
                     inRow += (wholeEnd - pixel) * 8;
                 } else {
-                    srgb.encodeRgbaRowBigEndian(row + pixel * 4, 1, pixelBytes);
+                    encodePixels(row + pixel * 4, 1, pixelBytes, srgb);
                     uint64_t take = std::min<uint64_t>(8 - offset, rowEnd - inRow);
                     std::memcpy(out, pixelBytes + offset, take);
                     out += take;
@@ -75,9 +94,9 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-bool streamPng16(const float* image, int width, int height, const PngByteSink& sink) {
+bool streamPng16(const float* image, int width, int height, const PngByteSink& sink, PngColour colour) {
     if (!image || width <= 0 || height <= 0) return false;
-    const RawImage raw{image, uint64_t(width), uint64_t(width) * 8 + 1};
+    const RawImage raw{image, uint64_t(width), uint64_t(width) * 8 + 1, colour};
     const uint64_t rawSize = raw.rowBytes * uint64_t(height);
     const uint64_t zlibSize = zlibStoredSize(rawSize);
     if (zlibSize + 4 > kMaxChunkData) return false;  // does not fit the single IDAT chunk
@@ -119,19 +138,22 @@ bool streamPng16(const float* image, int width, int height, const PngByteSink& s
     return sink(tail, sizeof tail);
 }
 
-std::vector<uint8_t> encodePng16(const float* image, int width, int height) {
+std::vector<uint8_t> encodePng16(const float* image, int width, int height, PngColour colour) {
     std::vector<uint8_t> file;
     if (width > 0 && height > 0)
         file.reserve(8 + 25 + 12 + zlibStoredSize(uint64_t(height) * (uint64_t(width) * 8 + 1)) + 12);
-    bool ok = streamPng16(image, width, height, [&](const uint8_t* bytes, size_t size) {
-        file.insert(file.end(), bytes, bytes + size);
-        return true;
-    });
+    bool ok = streamPng16(
+        image, width, height,
+        [&](const uint8_t* bytes, size_t size) {
+            file.insert(file.end(), bytes, bytes + size);
+            return true;
+        },
+        colour);
     if (!ok) file.clear();
     return file;
 }
 
-bool writePng16(const std::string& fileName, const float* image, int width, int height) {
+bool writePng16(const std::string& fileName, const float* image, int width, int height, PngColour colour) {
     if (fileName.empty() || !image || width <= 0 || height <= 0) return false;
 
     // A name unique to this process and call, beside the target, so the rename stays on
@@ -143,8 +165,8 @@ bool writePng16(const std::string& fileName, const float* image, int width, int 
 
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = streamPng16(image, width, height,
-                          [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); });
+    bool ok = streamPng16(
+        image, width, height, [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); }, colour);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tempName.c_str(), fileName.c_str()) == 0;
     if (!ok) ::unlink(tempName.c_str());

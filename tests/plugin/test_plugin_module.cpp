@@ -15,6 +15,7 @@
 #include "host/text.h"
 #include "host/ui_model.h"
 #include "max/interface.h"
+#include "max/material.h"
 #include "max/notify.h"
 #include "max/plugin_api.h"
 
@@ -60,8 +61,19 @@ TEST_F(PluginModuleTest, ExportsItsClassesAndListensWhileLoaded) {
     EXPECT_NE(host::ui::findDialogResource(7550), nullptr) << "its dialogs came with it";
     auto numberClasses = reinterpret_cast<LibNumberClassesFn>(dlsym(m.handle, "LibNumberClasses"));
     ASSERT_NE(numberClasses, nullptr);
-    EXPECT_EQ(numberClasses(), 2);
-    EXPECT_EQ(classDesc(2), nullptr);
+    EXPECT_EQ(numberClasses(), 3);
+    EXPECT_EQ(classDesc(3), nullptr);
+    ClassDesc* map = classDesc(2);
+    ASSERT_NE(map, nullptr);
+    EXPECT_STREQ(map->ClassName(), L"Weather Map");
+    EXPECT_STREQ(map->NonLocalizedClassName(), L"Weather Map");
+    EXPECT_STREQ(map->InternalName(), L"WeatherMap");
+    EXPECT_STREQ(map->Category(), TEXMAP_CAT_3D);
+    EXPECT_EQ(map->SuperClassID(), SClass_ID(TEXMAP_CLASS_ID));
+    EXPECT_EQ(map->ClassID(), Class_ID(0xD7661B99, 0x85E20DB5));
+    EXPECT_TRUE(map->IsPublic());
+    EXPECT_EQ(host::classRegistry().findByName(L"WeatherMap"), map);
+    EXPECT_NE(host::ui::findDialogResource(2602), nullptr);
     ClassDesc* fall = classDesc(1);
     ASSERT_NE(fall, nullptr);
     EXPECT_STREQ(fall->ClassName(), L"Tarnwick Weather");

@@ -212,6 +212,30 @@ TEST(PngWriter, ClampsColourAndAlphaAndKeepsPremultipliedColour) {
     for (int i = 0; i < 12; ++i) EXPECT_EQ(d.samples[i], want[i]) << "sample " << i;
 }
 
+// A mask is written as data: every channel's code is the value times 65535, with no sRGB
+// curve, clamped, NaN as 0; the picture encoding of the same pixels differs.
+TEST(PngWriter, DataEncodingWritesValuesAsTheyAre) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float image[] = {0.25f, 0.5f,      0.75f, 1.0f,  // mid values
+                           -1.0f, 2.0f,      nan,   0.5f,  // clamped, NaN
+                           1e-6f, 0.999999f, 0.0f,  0.0f};
+    const int width = 3;
+    std::vector<uint8_t> file;
+    // Wider rows split pixels across encoding bands as well.
+    std::vector<float> wide;
+    for (int k = 0; k < 20000; ++k) wide.insert(wide.end(), image, image + 12);
+    for (int w : {width, width * 20000}) {
+        file = encodePng16(w == width ? image : wide.data(), w, 1, PngColour::data);
+        Decoded d;
+        ASSERT_TRUE(decodeWithLibpng(file, d));
+        const uint16_t want[] = {16384, 32768, 49151, 65535, 0, 65535, 0, 32768, 0, 65535, 0, 0};
+        for (int i = 0; i < w * 4; ++i) ASSERT_EQ(d.samples[size_t(i)], want[i % 12]) << "sample " << i;
+    }
+    Decoded picture;
+    ASSERT_TRUE(decodeWithLibpng(encodePng16(image, width, 1), picture));
+    EXPECT_NE(picture.samples[0], 16384) << "the picture encoding keeps its sRGB curve";
+}
+
 TEST(PngWriter, StoredBlocksSplitAt65535Bytes) {
     // 1x1: nine raw bytes (filter byte + 8 sample bytes) in one final block.
     const float pixel[] = {1, 0, 0, 1};

@@ -39,6 +39,8 @@ public:
 };
 
 class IParamMap2;
+class IMtlParams;
+class IAutoMParamDlg;
 
 // An automatic rollout that BeginEditParams opened. hwnd and map are null when the dialog
 // resource is missing (the rollout is listed, nothing is shown).
@@ -72,6 +74,11 @@ public:
     // The open map `map` of `pbd`, or null when its rollout is not open.
     IParamMap2* GetParamMap(ParamBlockDesc2* pbd, MapID map = 0);
     const std::vector<OpenRollout>& OpenRollouts() const { return open_; }
+    // The material editor's side of the automatic rollouts: a dialog (max/auto_mparam_dlg.h)
+    // with one parameter map per rollout of each P_AUTO_UI block of obj, whatever the
+    // rollouts' flag masks. The editor owns it and frees it with DeleteThis, which closes the
+    // rollouts; it is independent of the command panel's rollouts above.
+    IAutoMParamDlg* CreateParamDlgs(HWND hwMtlEdit, IMtlParams* imp, ReferenceTarget* obj);
 
 private:
     void closeRollout(OpenRollout& r);

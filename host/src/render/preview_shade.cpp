@@ -53,7 +53,22 @@ struct Surface {
     Point3 diffuse;
     float gloss = 0.0f;
     float glossStrengthFactor = 1.0f;
+    float mirror = 0.0f;  // the square of a mapped gloss (0 when the gloss is not mapped)
 };
+
+// A surface whose glossiness comes from a map (a wet mask, say) is read as wet by that gloss
+// g: the water film darkens what it covers (its light times 1 - g^2 / 2) and mirrors the sky,
+// strongly only where the film is deep and smooth (g^4, times the specular level, so that a
+// puddle mask there picks the puddles), more at grazing angles (Schlick's Fresnel term with
+// the 2% of water seen head on).
+Point3 mirrorSky(const Surface& s, const Point3& viewDir, const Point3& lit) {
+    const float g2 = s.mirror;
+    const float c = std::clamp(-(s.normal % viewDir), 0.0f, 1.0f);
+    const float fresnel = 0.02f + 0.98f * std::pow(1.0f - c, 5.0f);
+    const float k = std::clamp(g2 * g2 * s.glossStrengthFactor * (0.3f + 0.7f * fresnel), 0.0f, 1.0f);
+    const Point3 reflected = viewDir - s.normal * (2.0f * (s.normal % viewDir));
+    return lit * ((1.0f - 0.5f * g2) * (1.0f - k)) + previewSkyColor(reflected) * k;
+}
 
 Point3 lightSurface(const Scene& scene, const Surface& s, const Point3& viewDir) {
     Point3 out = s.diffuse * (previewSkyAmbient(s.normal) + scene.ambient);
@@ -176,10 +191,14 @@ Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sampl
             const AColor c = mat.diffuseMap->EvalColor(sc);
             s.diffuse = Point3(c.r, c.g, c.b);
         }
-        if (mat.glossMap) s.gloss *= std::clamp(mat.glossMap->EvalMono(sc), 0.0f, 1.0f);
+        if (mat.glossMap) {
+            s.gloss *= std::clamp(mat.glossMap->EvalMono(sc), 0.0f, 1.0f);
+            s.mirror = s.gloss * s.gloss;
+        }
         if (mat.specLevelMap) s.glossStrengthFactor = std::max(0.0f, mat.specLevelMap->EvalMono(sc));
     }
-    return lightSurface(scene, s, sample.dir);
+    const Point3 lit = lightSurface(scene, s, sample.dir);
+    return s.mirror > 0.0f ? mirrorSky(s, sample.dir, lit) : lit;
 }
 
 }  // namespace host::preview
