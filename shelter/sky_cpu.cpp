@@ -7,7 +7,7 @@
 
 #include "common/check.h"
 #include "common/parallel_for.h"
-#include "shelter/wide_bvh.h"
+#include "shelter/trace_tree.h"
 
 namespace wx {
 namespace {
@@ -47,7 +47,7 @@ std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
 
 namespace {
 
-// The wide tree: any-hit cone rays, closest-hit lee rays, the binary tree's answers.
+// The tracing tree: any-hit cone rays, closest-hit lee rays, the binary tree's answers.
 struct WideTracer {
     const WideBVH& wide;
     bool occluded(V3 origin, V3 dir, float maxDist) const { return occludedWide(wide, origin, dir, maxDist); }
@@ -64,7 +64,7 @@ void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::sp
     WideBVH ownWide;  // for a hierarchy filled by hand rather than by buildBVH
     const WideBVH* wide = bvh.wide.get();
     if (!wide || (wide->empty() && !bvh.nodes.empty())) {
-        buildWideBVH(bvh, ownWide);
+        buildTraceTree(bvh, ownWide);
         wide = &ownWide;
     }
     const std::vector<uint32_t> order = mortonOrder(positions);

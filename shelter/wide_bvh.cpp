@@ -8,9 +8,21 @@
 namespace wx {
 namespace {
 
-constexpr int kWideStack = 256;
+// Each visit pops one node and pushes at most eight, so a tree of depth D needs 7 D + 1
+// entries; the builders keep D far below 70.
+constexpr int kWideStack = 512;
+
+// Box tests run against the best distance so far stretched by this factor, so that a
+// triangle whose Moller-Trumbore distance rounds just below the best is never culled by
+// its box's entry distance rounding just above it. It only costs an occasional extra
+// box; the answers come from the triangle tests alone.
+constexpr float kLooseBest = 1.000001f;
 
 std::atomic<bool> gAvx2Allowed{true};
+
+struct Binary {
+    std::span<const BVHNode> nodes;
+};
 
 float surfaceArea(const BVHNode& n) {
     const V3 e = n.bmax - n.bmin;
@@ -20,7 +32,7 @@ float surfaceArea(const BVHNode& n) {
 // Appends the wide node for binary node b: starting from b's two children, the interior
 // slot with the largest box is replaced by its own two children until eight slots are
 // used or only leaves remain.
-int32_t collapse(const ShelterBVH& bvh, int32_t b, WideBVH& wide, const std::vector<int32_t>& leafBlock) {
+int32_t collapse(const Binary& bvh, int32_t b, WideBVH& wide, const std::vector<int32_t>& leafBlock) {
     const int32_t index = static_cast<int32_t>(wide.nodes.size());
     wide.nodes.emplace_back();
     int32_t slots[kWideSlots];
@@ -173,7 +185,8 @@ inline void traverse(const WideBVH& wide, const RaySetup& ray, float& best, OnLe
     alignas(32) float nearDist[kWideSlots];
     while (top > 0) {
         const WideNode& node = wide.nodes[stack[--top]];
-        int hit = Slab::test(node, ray, best, nearDist);
+        const float cut = best * kLooseBest;
+        int hit = Slab::test(node, ray, cut, nearDist);
         if constexpr (!nearestFirst) {
             for (; hit; hit &= hit - 1) {
                 const int s = __builtin_ctz(unsigned(hit));
@@ -198,7 +211,7 @@ inline void traverse(const WideBVH& wide, const RaySetup& ray, float& best, OnLe
         // Leaves now, nearest first; interior slots pushed farthest first.
         for (int k = 0; k < n; ++k) {
             const int s = order[k];
-            if (node.count[s] > 0 && nearDist[s] <= best && onLeaf(node.child[s], node.count[s], best)) return;
+            if (node.count[s] > 0 && nearDist[s] <= cut && onLeaf(node.child[s], node.count[s], best)) return;
         }
         for (int k = n - 1; k >= 0; --k) {
             const int s = order[k];
@@ -251,7 +264,7 @@ RayHit castRayHitWith(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
             for (int lane = 0; lane < 4; ++lane)
                 if (t[lane] > 0.0f && t[lane] < bestSoFar) {
                     bestSoFar = t[lane];
-                    hit.tri = wide.blockTri[size_t(block + b)] + lane;
+                    hit.tri = wide.laneTri[4 * size_t(block + b) + size_t(lane)];
                 }
         }
         return false;
@@ -268,21 +281,27 @@ bool wideTraversalUsesAvx2() {
 
 void setWideTraversalAvx2(bool allowed) { gAvx2Allowed.store(allowed, std::memory_order_relaxed); }
 
-void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
+void collapseToWide(std::span<const BVHNode> nodes, std::span<const BVHTri> tris, std::span<const int32_t> leafTris,
+                    WideBVH& wide) {
     wide.nodes.clear();
     wide.blocks.clear();
-    wide.blockTri.clear();
-    if (bvh.nodes.empty()) return;
+    wide.laneTri.clear();
+    if (nodes.empty()) return;
     // Each leaf's triangles go to consecutive blocks of four.
-    std::vector<int32_t> leafBlock(bvh.nodes.size(), 0);
-    for (size_t i = 0; i < bvh.nodes.size(); ++i) {
-        const BVHNode& n = bvh.nodes[i];
+    std::vector<int32_t> leafBlock(nodes.size(), 0);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const BVHNode& n = nodes[i];
         if (n.count <= 0) continue;
         leafBlock[i] = static_cast<int32_t>(wide.blocks.size());
         for (int32_t first = 0; first < n.count; first += 4) {
             TriBlock block{};
-            for (int lane = 0; lane < 4 && first + lane < n.count; ++lane) {
-                const BVHTri& t = bvh.tris[size_t(n.leftOrFirst + first + lane)];
+            for (int lane = 0; lane < 4; ++lane) {
+                if (first + lane >= n.count) {
+                    wide.laneTri.push_back(-1);
+                    continue;
+                }
+                const int32_t tri = leafTris[size_t(n.leftOrFirst + first + lane)];
+                const BVHTri& t = tris[size_t(tri)];
                 const V3 parts[3] = {t.p0, t.e1, t.e2};
                 float(*dst[3])[4] = {block.p0, block.e1, block.e2};
                 for (int p = 0; p < 3; ++p) {
@@ -290,13 +309,19 @@ void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
                     dst[p][1][lane] = parts[p].y;
                     dst[p][2][lane] = parts[p].z;
                 }
+                wide.laneTri.push_back(tri);
             }
             wide.blocks.push_back(block);
-            wide.blockTri.push_back(n.leftOrFirst + first);
         }
     }
-    wide.nodes.reserve(bvh.nodes.size() / 6 + 1);
-    collapse(bvh, 0, wide, leafBlock);
+    wide.nodes.reserve(nodes.size() / 6 + 1);
+    collapse(Binary{nodes}, 0, wide, leafBlock);
+}
+
+void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide) {
+    std::vector<int32_t> identity(bvh.tris.size());
+    for (size_t j = 0; j < identity.size(); ++j) identity[j] = static_cast<int32_t>(j);
+    collapseToWide(bvh.nodes, bvh.tris, identity, wide);
 }
 
 bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "bench/example_town.h"
+#include "common/parallel_for.h"
+#include "shelter/bvh.h"
+#include "shelter/sky_cpu.h"
+#include "shelter/sky_visibility.h"
+#include "shelter/trace_tree.h"
+#include "shelter/wide_bvh.h"
+#include "shelter_test_scenes.h"
+
+using namespace wx;
+
+namespace {
+
+// The nearest hit over every kept triangle, with the hierarchy's own triangle test.
+float bruteForce(const ShelterBVH& bvh, V3 origin, V3 dir, float maxDist) {
+    float best = maxDist;
+    for (const BVHTri& tri : bvh.tris) {
+        const float t = intersectTri(tri, origin, dir);
+        if (t > 0.0f && t < best) best = t;
+    }
+    return best;
+}
+
+// A random soup with the awkward cases added: exact duplicates, triangles sharing an
+// edge and a vertex, and an axis-aligned floor that rays start on.
+std::vector<V3> awkwardSoup(std::mt19937& rng, int triangles) {
+    std::vector<V3> soup = randomSoup(rng, triangles);
+    const size_t firstCount = soup.size();
+    for (size_t i = 0; i + 2 < firstCount && i < 60; i += 3)
+        soup.insert(soup.end(), {soup[i], soup[i + 1], soup[i + 2]});
+    for (size_t i = 3; i + 2 < firstCount && i < 90; i += 6) {
+        soup.insert(soup.end(), {soup[i], soup[i + 2], soup[i] + V3{0.0f, 0.0f, 2.0f}});
+    }
+    addQuad(soup, -12, -12, 12, 12, -3.0f);
+    addWallX(soup, 4.0f, -6, 6, -3, 5);
+    return soup;
+}
+
+// Rays of every awkward kind: random ones, axis-parallel ones, ones starting on a
+// triangle, and ones grazing along a triangle's edge or through its corner.
+struct RayCase {
+    V3 origin, dir;
+    float maxDist;
+};
+
+RayCase makeRay(std::mt19937& rng, const ShelterBVH& bvh, int r) {
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
+    V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
+    const BVHTri& tri = bvh.tris[size_t(rng() % bvh.tris.size())];
+    switch (r % 6) {
+        case 1:
+            dir = r % 4 == 1 ? V3{0, 0, -1.0f} : V3{1.0f, 0, 0};
+            break;
+        case 2: {  // starting on the triangle
+            const float u = std::fabs(unit(rng)) * 0.5f, v = std::fabs(unit(rng)) * 0.5f;
+            origin = tri.p0 + tri.e1 * u + tri.e2 * v;
+            break;
+        }
+        case 3: {  // along the edge p0-p1, from behind p0
+            origin = tri.p0 - tri.e1 * 0.5f;
+            dir = normalize(tri.e1);
+            break;
+        }
+        case 4: {  // through a corner
+            dir = normalize(tri.p0 + tri.e2 - origin);
+            break;
+        }
+        default:
+            break;
+    }
+    const float maxDist = r % 3 == 0 ? 1e30f : 2.0f + 12.0f * std::fabs(unit(rng));
+    return {origin, dir, maxDist};
+}
+
+}  // namespace
+
+// The tracing tree finds every hit the triangles alone give: the same nearest distance
+// as brute force and the binary tree, the same any-hit answer, and a named triangle that
+// is really hit there; with the AVX2 and with the SSE box tests.
+TEST(TraceTree, HitsEqualBruteForceAndTheBinaryTreeOnAwkwardSoups) {
+    std::mt19937 rng(20261208);
+    int hits = 0, referenceDisagreements = 0;
+    for (int size : {1, 3, 5, 17, 400, 6000}) {
+        ShelterBVH bvh;
+        buildBVH(awkwardSoup(rng, size), bvh);
+        WideBVH tree;
+        buildTraceTree(bvh, tree);
+        for (int r = 0; r < 3000; ++r) {
+            setWideTraversalAvx2(r % 2 == 0);
+            const RayCase ray = makeRay(rng, bvh, r);
+            const float expected = bruteForce(bvh, ray.origin, ray.dir, ray.maxDist);
+            ASSERT_EQ(castRayWide(tree, ray.origin, ray.dir, ray.maxDist), expected) << size << " ray " << r;
+            ASSERT_EQ(occludedWide(tree, ray.origin, ray.dir, ray.maxDist), expected < ray.maxDist)
+                << size << " ray " << r;
+            const RayHit hit = castRayWideHit(tree, ray.origin, ray.dir, ray.maxDist);
+            ASSERT_EQ(hit.t, expected) << size << " ray " << r;
+            if (expected < ray.maxDist) {
+                ASSERT_GE(hit.tri, 0);
+                ASSERT_EQ(intersectTri(bvh.tris[size_t(hit.tri)], ray.origin, ray.dir), expected);
+                ++hits;
+            } else {
+                ASSERT_EQ(hit.tri, -1);
+            }
+            if (castRay(bvh.view(), ray.origin, ray.dir, ray.maxDist) != expected) ++referenceDisagreements;
+        }
+    }
+    setWideTraversalAvx2(true);
+    EXPECT_GT(hits, 3000);  // the checks above ran on real hits
+    EXPECT_EQ(referenceDisagreements, 0);
+}
+
+// Every kept triangle sits in exactly one lane, bit for bit as the ShelterBVH holds it,
+// inside the box of every slot on its way down; unused lanes and slots stay inert.
+TEST(TraceTree, HoldsEachTriangleOnceInsideEveryBoxAbove) {
+    std::mt19937 rng(99);
+    ShelterBVH bvh;
+    buildBVH(awkwardSoup(rng, 5000), bvh);
+    const WideBVH& tree = *bvh.wide;
+    ASSERT_EQ(tree.laneTri.size(), 4 * tree.blocks.size());
+    std::vector<int> seen(bvh.tris.size(), 0);
+    struct Visit {
+        int32_t node;
+        V3 lo, hi;
+    };
+    std::vector<Visit> todo{{0, {-1e30f, -1e30f, -1e30f}, {1e30f, 1e30f, 1e30f}}};
+    auto inside = [](V3 p, V3 lo, V3 hi) {
+        return p.x >= lo.x && p.y >= lo.y && p.z >= lo.z && p.x <= hi.x && p.y <= hi.y && p.z <= hi.z;
+    };
+    size_t maxStack = 0;
+    while (!todo.empty()) {
+        maxStack = std::max(maxStack, todo.size());
+        const Visit v = todo.back();
+        todo.pop_back();
+        const WideNode& node = tree.nodes[size_t(v.node)];
+        for (int s = 0; s < kWideSlots; ++s) {
+            if (!(node.liveSlots & (1 << s))) {
+                ASSERT_EQ(node.count[s], -1);
+                continue;
+            }
+            const V3 lo{node.bmin[0][s], node.bmin[1][s], node.bmin[2][s]};
+            const V3 hi{node.bmax[0][s], node.bmax[1][s], node.bmax[2][s]};
+            ASSERT_TRUE(inside(lo, v.lo, v.hi) && inside(hi, v.lo, v.hi)) << "a child box pokes out of its parent";
+            if (node.count[s] == 0) {
+                todo.push_back({node.child[s], lo, hi});
+                continue;
+            }
+            for (int32_t k = 0; k < node.count[s]; ++k) {
+                const size_t lane = 4 * size_t(node.child[s]) + size_t(k);
+                const int32_t t = tree.laneTri[lane];
+                ASSERT_GE(t, 0);
+                ++seen[size_t(t)];
+                const BVHTri& tri = bvh.tris[size_t(t)];
+                const TriBlock& block = tree.blocks[lane / 4];
+                const int l = int(lane % 4);
+                const V3 p0{block.p0[0][l], block.p0[1][l], block.p0[2][l]};
+                const V3 e2{block.e2[0][l], block.e2[1][l], block.e2[2][l]};
+                ASSERT_EQ(std::memcmp(&p0, &tri.p0, sizeof(V3)), 0);
+                ASSERT_EQ(std::memcmp(&e2, &tri.e2, sizeof(V3)), 0);
+                for (V3 corner : {tri.p0, tri.p0 + tri.e1, tri.p0 + tri.e2}) ASSERT_TRUE(inside(corner, lo, hi));
+            }
+            for (int32_t k = node.count[s]; k % 4 != 0; ++k) {
+                ASSERT_EQ(tree.laneTri[4 * size_t(node.child[s]) + size_t(k)], -1);
+            }
+        }
+    }
+    for (size_t t = 0; t < seen.size(); ++t) ASSERT_EQ(seen[t], 1) << "triangle " << t;
+    EXPECT_LT(maxStack, 400u);  // far inside the traversal's stack
+}
+
+// The same bytes whether the subtrees are built on one thread or on all of them; large
+// enough that the build splits into many parallel tasks.
+TEST(TraceTree, SameTreeOnOneThreadOrMany) {
+    std::mt19937 rng(7);
+    ShelterBVH bvh;
+    buildBVH(awkwardSoup(rng, 40000), bvh);
+    WideBVH one, many;
+    setParallelThreadLimit(1);
+    buildTraceTree(bvh, one);
+    setParallelThreadLimit(0);
+    buildTraceTree(bvh, many);
+    ASSERT_EQ(one.nodes.size(), many.nodes.size());
+    ASSERT_EQ(one.blocks.size(), many.blocks.size());
+    EXPECT_EQ(std::memcmp(one.nodes.data(), many.nodes.data(), one.nodes.size() * sizeof(WideNode)), 0);
+    EXPECT_EQ(std::memcmp(one.blocks.data(), many.blocks.data(), one.blocks.size() * sizeof(TriBlock)), 0);
+    EXPECT_EQ(one.laneTri, many.laneTri);
+}
+
+// Degenerate inputs: no triangles, and thousands of identical triangles (one centre, no
+// plane can split them) which must still be found and kept in bounded leaves.
+TEST(TraceTree, EmptyAndCoincidentSoups) {
+    WideBVH none;
+    buildTraceTree(ShelterBVH{}, none);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(castRayWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f), 5.0f);
+    EXPECT_FALSE(occludedWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f));
+
+    std::vector<V3> soup;
+    for (int i = 0; i < 3000; ++i) soup.insert(soup.end(), {{-1, -1, 2}, {1, -1, 2}, {0, 1, 2}});
+    ShelterBVH bvh;
+    buildBVH(soup, bvh);
+    const WideBVH& tree = *bvh.wide;
+    EXPECT_EQ(castRayWide(tree, {0, 0, 0}, {0, 0, 1}, 1e30f), 2.0f);
+    EXPECT_TRUE(occludedWide(tree, {0, 0, 0}, {0, 0, 1}, 2.5f));
+    EXPECT_FALSE(occludedWide(tree, {0, 0, 0}, {0, 0, 1}, 2.0f));  // the hit must be closer than maxDist
+    for (const WideNode& node : tree.nodes)
+        for (int s = 0; s < kWideSlots; ++s) EXPECT_LE(node.count[s], 16);
+}
+
+// The cone and lee rays of a generated town of about 125k triangles: the tree's sky
+// measurement equals the binary tree's point by point, on one thread and on all.
+TEST(TraceTree, TownSkyVisibilityEqualsTheBinaryTree) {
+    const std::vector<V3> soup = example::makeTown(125000);
+    ShelterBVH bvh;
+    buildBVH(soup, bvh);
+    std::vector<V3> positions, normals;
+    example::upFacingPoints(soup, 3000, positions, normals);
+    SkyInputs in;
+    in.occRays = 24;
+    in.spreadDegrees = 25.0f;
+    in.drift = 0.5f;
+    in.leeDist = 20.0f;
+    in.fineEdge = 0.5f;
+    in.depth = 0.3f;
+    in.diag = 300.0f;
+    in.seed = 1;
+    const SkyParams params = makeSkyParams(in);
+    std::vector<SkyResult> reference(positions.size());
+    double leeSum = 0.0, openSum = 0.0;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        reference[i] = skyVisibility(bvh.view(), positions[i], normals[i], uint32_t(i), params);
+        leeSum += reference[i].lee;
+        openSum += reference[i].open;
+    }
+    ASSERT_GT(leeSum, 1.0);                               // lee rays did hit something
+    ASSERT_LT(openSum, 0.99 * double(positions.size()));  // and so did cone rays
+    for (unsigned threads : {1u, 0u}) {
+        setParallelThreadLimit(threads);
+        std::vector<SkyResult> got(positions.size());
+        measureSkyCpu(bvh, positions, normals, params, got);
+        for (size_t i = 0; i < positions.size(); ++i) {
+            ASSERT_EQ(got[i].open, reference[i].open) << "point " << i << " threads " << threads;
+            ASSERT_EQ(got[i].lee, reference[i].lee) << "point " << i << " threads " << threads;
+        }
+    }
+    setParallelThreadLimit(0);
+}
