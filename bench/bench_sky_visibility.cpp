@@ -7,8 +7,9 @@
 //                     any-hit is compared with rtcOccluded1, closest-hit with rtcIntersect1
 //   vs_packet8/16     the same against Embree's 8- and 16-wide packets (one point's cone
 //                     rays per packet, the rest of the lanes masked off)
-// ConeAnyHit is what the cone rays run on the tracing tree and ConeClosestHit what the lee
-// rays run on it; ConeClosestHitBinary is the reference castRay on the median-split tree
+// ConeAnyHit is any-hit ray by ray on the tracing tree, ConeAnyHitFan a point's cone rays
+// traced together (what measureSkyCpu runs), ConeClosestHit closest-hit as the lee rays
+// run it; ConeClosestHitBinary is the reference castRay on the median-split tree
 // (the GPU's traversal); SkyMeasure is measureSkyCpu itself.
 #include <benchmark/benchmark.h>
 #include <embree3/rtcore.h>
@@ -244,6 +245,36 @@ void oursConeJob(const Town& t, const std::vector<uint32_t>& order, std::vector<
     });
 }
 
+// A point's cone rays as one fan (occludedFanWide), as measureSkyCpu traces them.
+void oursFanJob(const Town& t, const std::vector<uint32_t>& order, std::vector<int>& open) {
+    const wx::WideBVH& tree = *t.bvh.wide;
+    wx::parallelFor(order.size(), [&](size_t k) {
+        V3 fan[wx::kFanRays], origin{};
+        size_t n = 0;
+        forEachConeRay(t, order[k], [&](V3 o, V3 d) {
+            origin = o;
+            if (n < wx::kFanRays) fan[n++] = d;
+            return true;
+        });
+        open[order[k]] = int(n) - __builtin_popcount(wx::occludedFanWide(tree, origin, {fan, n}, t.params.maxDist));
+    });
+}
+
+// Args: town, point order (0 Morton, 1 shuffled), threads.
+void BM_ConeAnyHitFan(benchmark::State& state) {
+    const Town& t = town(int(state.range(0)));
+    const std::vector<uint32_t>& order = pointOrder(t, int(state.range(1)));
+    wx::setParallelThreadLimit(unsigned(state.range(2)));
+    const EmbreeSeconds embree = embreeSeconds(t, order, false);
+    std::vector<int> open(t.positions.size());
+    const double ours = bestSeconds([&] { oursFanJob(t, order, open); });
+    for (auto _ : state) oursFanJob(t, order, open);
+    ratio(state, "vs_embree", embree.single, ours);
+    ratio(state, "vs_packet8", embree.packet8, ours);
+    ratio(state, "vs_packet16", embree.packet16, ours);
+    finish(state, t);
+}
+
 // Args: town, point order (0 Morton, 1 shuffled), threads.
 template <bool closestHit>
 void BM_Cone(benchmark::State& state) {
@@ -319,6 +350,7 @@ void BM_BuildTraceTree(benchmark::State& state) {
 
 // town: 0 about 125k triangles, 1 the same refined to about 2M.
 BENCHMARK(BM_ConeAnyHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConeAnyHitFan)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConeClosestHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConeClosestHitBinary)->Args({0})->Args({1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SkyMeasure)->ArgsProduct({{0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();

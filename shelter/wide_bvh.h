@@ -73,6 +73,13 @@ float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 // distance either may be named.
 RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 
+// Any-hit for up to kFanRays rays that share an origin (a point's cone rays): bit r is
+// set when occludedWide(wide, origin, dirs[r], maxDist) would say true. Each node and
+// block is fetched once for all the rays that reach it. More than kFanRays rays is
+// std::logic_error (common/check.h).
+constexpr size_t kFanRays = 32;
+uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist);
+
 // Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
 // it off to check the SSE form; it is process-wide.
 bool wideTraversalUsesAvx2();

@@ -3,7 +3,9 @@
 #include <immintrin.h>
 
 #include <atomic>
+#include <new>
 
+#include "common/check.h"
 #include "shelter/wide_bvh.h"
 
 namespace wx {
@@ -49,7 +51,9 @@ bool wideTraversalUsesAvx2() {
 #endif
 }
 
-void setWideTraversalAvx2(bool allowed) { gAvx2Allowed.store(allowed, std::memory_order_relaxed); }
+void setWideTraversalAvx2(bool allowed) {
+    gAvx2Allowed.store(allowed, std::memory_order_relaxed);
+}
 
 bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return false;
@@ -73,6 +77,16 @@ RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wideTraversalUsesAvx2()) return avx2::castHit(wide, origin, dir, maxDist);
 #endif
     return sse::castHit(wide, origin, dir, maxDist);
+}
+
+uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist) {
+    WX_CHECK(dirs.size() <= kFanRays);
+    if (wide.empty() || dirs.empty()) return 0;
+    const int n = static_cast<int>(dirs.size());
+#if defined(__x86_64__)
+    if (wideTraversalUsesAvx2()) return avx2::occludedFan(wide, origin, dirs.data(), n, maxDist);
+#endif
+    return sse::occludedFan(wide, origin, dirs.data(), n, maxDist);
 }
 
 }  // namespace wx

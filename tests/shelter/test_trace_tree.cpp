@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "bench/example_town.h"
@@ -170,6 +171,38 @@ TEST(TraceTree, HitsEqualBruteForceAndTheBinaryTreeOnAwkwardSoups) {
     EXPECT_GT(hits, 3000);  // the checks above ran on real hits
     EXPECT_LT(noiseRays * 200, rays) << noiseRays << " of " << rays;
     EXPECT_LT(referenceMisses * 200, rays) << referenceMisses << " of " << rays;
+}
+
+// A fan of rays from one origin gets, ray by ray, the single ray's any-hit answer, for
+// fans of every size up to the limit, with both box tests; a larger fan is refused.
+TEST(TraceTree, FansAnswerRayByRay) {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    ShelterBVH bvh;
+    buildBVH(awkwardSoup(rng, 3000), bvh);
+    int blockedRays = 0, openRays = 0;
+    for (int f = 0; f < 600; ++f) {
+        setWideTraversalAvx2(f % 2 == 0);
+        const V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
+        const size_t n = 1 + size_t(f) % kFanRays;
+        const float maxDist = f % 3 == 0 ? 1e30f : 1.0f + 8.0f * std::fabs(unit(rng));
+        std::vector<V3> dirs(n);
+        const V3 axis = normalize({unit(rng), unit(rng), unit(rng)});
+        for (V3& d : dirs) d = normalize(axis + V3{unit(rng), unit(rng), unit(rng)} * (f % 4 == 0 ? 2.0f : 0.3f));
+        const uint32_t blocked = occludedFanWide(*bvh.wide, origin, dirs, maxDist);
+        for (size_t r = 0; r < n; ++r) {
+            const bool alone = occludedWide(*bvh.wide, origin, dirs[r], maxDist);
+            ASSERT_EQ(((blocked >> r) & 1u) != 0, alone) << "fan " << f << " ray " << r;
+            ++(alone ? blockedRays : openRays);
+        }
+        ASSERT_EQ(uint64_t(blocked) >> n, 0u);  // no bit past the fan
+    }
+    setWideTraversalAvx2(true);
+    EXPECT_GT(blockedRays, 500);
+    EXPECT_GT(openRays, 500);
+    std::vector<V3> tooMany(kFanRays + 1, V3{0, 0, 1});
+    EXPECT_THROW(occludedFanWide(*bvh.wide, {0, 0, 0}, tooMany, 1.0f), std::logic_error);
+    EXPECT_EQ(occludedFanWide(WideBVH{}, {0, 0, 0}, {tooMany.data(), 3}, 1.0f), 0u);
 }
 
 // Every kept triangle sits in exactly one lane, bit for bit as the ShelterBVH holds it,
