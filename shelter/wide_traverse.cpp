@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <atomic>
+#include <cstddef>
 #include <new>
 
 #include "common/check.h"
