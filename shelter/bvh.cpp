@@ -108,6 +108,9 @@ void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
     auto wide = std::make_shared<WideBVH>();
     buildTraceTree(bvh, *wide);
     bvh.wide = std::move(wide);
+    auto collapsed = std::make_shared<WideBVH>();
+    buildWideBVH(bvh, *collapsed);
+    bvh.collapsed = std::move(collapsed);
 }
 
 }  // namespace wx

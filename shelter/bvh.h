@@ -57,6 +57,11 @@ struct ShelterBVH {
     // The CPU's tracing tree over the same triangles (trace_tree.h), made by buildBVH
     // alongside the binary form; immutable, so copies of the hierarchy share it.
     std::shared_ptr<const WideBVH> wide;
+    // The binary tree itself collapsed to the wide layout: its boxes, and so the order
+    // in which it meets triangles hit at one distance, are the binary tree's. For
+    // callers that name the triangle hit (the preview renderer's camera rays), where
+    // a tie between triangles at exactly the same distance must fall as before.
+    std::shared_ptr<const WideBVH> collapsed;
     // Unique to each buildBVH call in the process, so that caches keyed on the arrays'
     // address can tell a rebuild into the same storage from the hierarchy they hold.
     uint64_t buildSerial = 0;
