@@ -1,22 +1,32 @@
 // Sky visibility throughput: 24 cone rays per point at the default 25-degree spread, from
 // points on the up-facing surfaces of a generated town, against Embree 3 casting the
-// very same rays from the same points in the same order. Counters:
+// very same rays from the same points in the same order (Morton or shuffled). Counters:
 //   rays_per_second   rays cast per second of wall time
-//   vs_embree         Embree's time for the same job over ours (above 1: we are faster);
+//   vs_embree         Embree's time for the same job over ours (above 1: we are faster),
+//                     each the best of three runs, in thread CPU time on one thread;
 //                     any-hit is compared with rtcOccluded1, closest-hit with rtcIntersect1
-// SkyAnyHit is what the snow builder runs; SkyClosestHit is the reference castRay on the
-// binary tree (the GPU's traversal); SkyClosestHitWide is closest-hit on the wide tree.
+//   vs_packet8/16     the same against Embree's 8- and 16-wide packets (one point's cone
+//                     rays per packet, the rest of the lanes masked off)
+// ConeAnyHit is any-hit ray by ray on the tracing tree, ConeAnyHitFan a point's cone rays
+// traced together (what measureSkyCpu runs), ConeClosestHit closest-hit as the lee rays
+// run it; ConeClosestHitBinary is the reference castRay on the median-split tree
+// (the GPU's traversal); SkyMeasure is measureSkyCpu itself.
 #include <benchmark/benchmark.h>
 #include <embree3/rtcore.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <ctime>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "bench/example_town.h"
 #include "common/parallel_for.h"
 #include "shelter/sky_cpu.h"
+#include "shelter/trace_tree.h"
 #include "shelter/wide_bvh.h"
 
 namespace {
@@ -29,7 +39,7 @@ struct Town {
     RTCDevice device = nullptr;
     RTCScene scene = nullptr;
     std::vector<V3> positions, normals;
-    std::vector<uint32_t> order;
+    std::vector<uint32_t> order, shuffled;  // Morton and random point orders
     wx::SkyParams params{};
     size_t rays = 0;  // cone rays cast per job
 };
@@ -79,6 +89,8 @@ Town& town(int which) {
     t->scene = embreeScene(t->device, t->soup);
     wx::example::upFacingPoints(t->soup, 20000, t->positions, t->normals);
     t->order = wx::mortonOrder(t->positions);
+    t->shuffled = t->order;
+    std::shuffle(t->shuffled.begin(), t->shuffled.end(), std::mt19937(12345));
     wx::SkyInputs in;
     in.occRays = 24;
     in.spreadDegrees = 25.0f;
@@ -94,19 +106,26 @@ Town& town(int which) {
     return *towns[which];
 }
 
-void embreeJob(const Town& t, bool closestHit) {
-    wx::parallelFor(t.order.size(), [&](size_t k) {
+const std::vector<uint32_t>& pointOrder(const Town& t, int order) { return order == 0 ? t.order : t.shuffled; }
+
+RTCRayHit embreeRay(const Town& t, V3 o, V3 d) {
+    RTCRayHit rh{};
+    rh.ray.org_x = o.x, rh.ray.org_y = o.y, rh.ray.org_z = o.z;
+    rh.ray.dir_x = d.x, rh.ray.dir_y = d.y, rh.ray.dir_z = d.z;
+    rh.ray.tnear = 0.0f;
+    rh.ray.tfar = t.params.maxDist;
+    rh.ray.mask = 0xFFFFFFFF;
+    rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+    return rh;
+}
+
+void embreeJob(const Town& t, const std::vector<uint32_t>& order, bool closestHit) {
+    wx::parallelFor(order.size(), [&](size_t k) {
         RTCIntersectContext context;
         rtcInitIntersectContext(&context);
-        forEachConeRay(t, t.order[k], [&](V3 o, V3 d) {
-            RTCRayHit rh{};
-            rh.ray.org_x = o.x, rh.ray.org_y = o.y, rh.ray.org_z = o.z;
-            rh.ray.dir_x = d.x, rh.ray.dir_y = d.y, rh.ray.dir_z = d.z;
-            rh.ray.tnear = 0.0f;
-            rh.ray.tfar = t.params.maxDist;
-            rh.ray.mask = 0xFFFFFFFF;
+        forEachConeRay(t, order[k], [&](V3 o, V3 d) {
+            RTCRayHit rh = embreeRay(t, o, d);
             if (closestHit) {
-                rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
                 rtcIntersect1(t.scene, &context, &rh);
                 return rh.hit.geomID == RTC_INVALID_GEOMETRY_ID;
             }
@@ -116,100 +135,225 @@ void embreeJob(const Town& t, bool closestHit) {
     });
 }
 
-void oursClosestHitJob(const Town& t, std::vector<wx::SkyResult>& out) {
-    const wx::BVHView view = t.bvh.view();
-    wx::parallelFor(t.order.size(), [&](size_t k) {
-        uint32_t i = t.order[k];
-        out[i] = wx::skyVisibility(view, t.positions[i], t.normals[i], i, t.params);
+// One point's cone rays in packets of Width lanes.
+template <int Width, class RayHitN, class Trace>
+int embreePackets(const Town& t, uint32_t i, Trace&& trace) {
+    alignas(64) RayHitN packet;
+    alignas(64) int valid[Width];
+    int lanes = 0, open = 0;
+    auto flush = [&] {
+        for (int l = lanes; l < Width; ++l) valid[l] = 0;
+        trace(valid, packet);
+        for (int l = 0; l < lanes; ++l)
+            open += packet.ray.tfar[l] >= 0.0f && packet.hit.geomID[l] == RTC_INVALID_GEOMETRY_ID ? 1 : 0;
+        lanes = 0;
+    };
+    forEachConeRay(t, i, [&](V3 o, V3 d) {
+        packet.ray.org_x[lanes] = o.x, packet.ray.org_y[lanes] = o.y, packet.ray.org_z[lanes] = o.z;
+        packet.ray.dir_x[lanes] = d.x, packet.ray.dir_y[lanes] = d.y, packet.ray.dir_z[lanes] = d.z;
+        packet.ray.tnear[lanes] = 0.0f;
+        packet.ray.tfar[lanes] = t.params.maxDist;
+        packet.ray.time[lanes] = 0.0f;
+        packet.ray.mask[lanes] = 0xFFFFFFFF;
+        packet.ray.id[lanes] = 0;
+        packet.ray.flags[lanes] = 0;
+        packet.hit.geomID[lanes] = RTC_INVALID_GEOMETRY_ID;
+        valid[lanes++] = -1;
+        if (lanes == Width) flush();
+        return true;
+    });
+    if (lanes > 0) flush();
+    return open;
+}
+
+template <int Width>
+void embreePacketJob(const Town& t, const std::vector<uint32_t>& order, bool closestHit) {
+    wx::parallelFor(order.size(), [&](size_t k) {
+        RTCIntersectContext context;
+        rtcInitIntersectContext(&context);
+        if constexpr (Width == 8) {
+            embreePackets<8, RTCRayHit8>(t, order[k], [&](const int* valid, RTCRayHit8& p) {
+                if (closestHit) rtcIntersect8(valid, t.scene, &context, &p);
+                else rtcOccluded8(valid, t.scene, &context, &p.ray);
+            });
+        } else {
+            embreePackets<16, RTCRayHit16>(t, order[k], [&](const int* valid, RTCRayHit16& p) {
+                if (closestHit) rtcIntersect16(valid, t.scene, &context, &p);
+                else rtcOccluded16(valid, t.scene, &context, &p.ray);
+            });
+        }
     });
 }
 
+// Seconds of this thread's CPU time: on one thread the fairest clock on a machine that
+// other jobs share, since time spent preempted is not counted against either side.
+double threadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+}
+
+// The best of a few runs: thread CPU time when the pool runs one thread (everything
+// runs inline on this one), wall time otherwise.
 template <class Job>
 double bestSeconds(Job&& job, int runs = 3) {
+    const bool oneThread = wx::parallelThreadCount() == 1;
     double best = 1e30;
     for (int r = 0; r < runs; ++r) {
+        const double cpuStart = threadCpuSeconds();
         auto start = std::chrono::steady_clock::now();
         job();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        const double seconds = oneThread ? threadCpuSeconds() - cpuStart
+                                         : std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        best = std::min(best, seconds);
     }
     return best;
 }
 
-void finish(benchmark::State& state, const Town& t, double embreeSeconds) {
+// The yardstick's seconds over ours for the same job, both best of a few runs on the
+// same clock (above 1: we are faster).
+void ratio(benchmark::State& state, const char* name, double seconds, double oursSeconds) {
+    state.counters[name] = seconds / oursSeconds;
+}
+
+void finish(benchmark::State& state, const Town& t) {
     state.counters["rays_per_second"] =
         benchmark::Counter(double(t.rays) * double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["vs_embree"] =
-        benchmark::Counter(embreeSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
     wx::setParallelThreadLimit(0);
 }
 
-void BM_SkyAnyHit(benchmark::State& state) {
-    const Town& t = town(int(state.range(0)));
-    wx::setParallelThreadLimit(unsigned(state.range(1)));
-    double embree = bestSeconds([&] { embreeJob(t, false); });
-    std::vector<wx::SkyResult> results(t.positions.size());
-    for (auto _ : state) wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results);
-    finish(state, t, embree);
-}
-
-void BM_SkyClosestHit(benchmark::State& state) {
-    const Town& t = town(int(state.range(0)));
-    wx::setParallelThreadLimit(unsigned(state.range(1)));
-    double embree = bestSeconds([&] { embreeJob(t, true); });
-    std::vector<wx::SkyResult> results(t.positions.size());
-    for (auto _ : state) oursClosestHitJob(t, results);
-    finish(state, t, embree);
-}
-
-// Closest-hit rays on the wide tree (what the lee rays use), every cone ray included.
-struct WideClosestTracer {
-    const wx::WideBVH& wide;
-    bool occluded(V3 o, V3 d, float maxDist) const { return wx::castRayWide(wide, o, d, maxDist) < maxDist; }
-    float cast(V3 o, V3 d, float maxDist) const { return wx::castRayWide(wide, o, d, maxDist); }
+// Embree's single rays and packets on the same job, best of three each.
+struct EmbreeSeconds {
+    double single, packet8, packet16;
 };
+EmbreeSeconds embreeSeconds(const Town& t, const std::vector<uint32_t>& order, bool closestHit) {
+    return {bestSeconds([&] { embreeJob(t, order, closestHit); }),
+            bestSeconds([&] { embreePacketJob<8>(t, order, closestHit); }),
+            bestSeconds([&] { embreePacketJob<16>(t, order, closestHit); })};
+}
 
-void BM_SkyClosestHitWide(benchmark::State& state) {
+// The cone rays alone on the tracing tree, any-hit or closest-hit.
+template <bool closestHit>
+void oursConeJob(const Town& t, const std::vector<uint32_t>& order, std::vector<int>& open) {
+    const wx::WideBVH& tree = *t.bvh.wide;
+    const float maxDist = t.params.maxDist;
+    wx::parallelFor(order.size(), [&](size_t k) {
+        open[order[k]] = forEachConeRay(t, order[k], [&](V3 o, V3 d) {
+            if constexpr (closestHit) return !(wx::castRayWide(tree, o, d, maxDist) < maxDist);
+            else return !wx::occludedWide(tree, o, d, maxDist);
+        });
+    });
+}
+
+// A point's cone rays as one fan (occludedFanWide), as measureSkyCpu traces them.
+void oursFanJob(const Town& t, const std::vector<uint32_t>& order, std::vector<int>& open) {
+    const wx::WideBVH& tree = *t.bvh.wide;
+    wx::parallelFor(order.size(), [&](size_t k) {
+        V3 fan[wx::kFanRays], origin{};
+        size_t n = 0;
+        forEachConeRay(t, order[k], [&](V3 o, V3 d) {
+            origin = o;
+            if (n < wx::kFanRays) fan[n++] = d;
+            return true;
+        });
+        open[order[k]] = int(n) - __builtin_popcount(wx::occludedFanWide(tree, origin, {fan, n}, t.params.maxDist));
+    });
+}
+
+// Args: town, point order (0 Morton, 1 shuffled), threads.
+void BM_ConeAnyHitFan(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
-    wx::setParallelThreadLimit(unsigned(state.range(1)));
-    double embree = bestSeconds([&] { embreeJob(t, true); });
+    const std::vector<uint32_t>& order = pointOrder(t, int(state.range(1)));
+    wx::setParallelThreadLimit(unsigned(state.range(2)));
+    const EmbreeSeconds embree = embreeSeconds(t, order, false);
+    std::vector<int> open(t.positions.size());
+    const double ours = bestSeconds([&] { oursFanJob(t, order, open); });
+    for (auto _ : state) oursFanJob(t, order, open);
+    ratio(state, "vs_embree", embree.single, ours);
+    ratio(state, "vs_packet8", embree.packet8, ours);
+    ratio(state, "vs_packet16", embree.packet16, ours);
+    finish(state, t);
+}
+
+// Args: town, point order (0 Morton, 1 shuffled), threads.
+template <bool closestHit>
+void BM_Cone(benchmark::State& state) {
+    const Town& t = town(int(state.range(0)));
+    const std::vector<uint32_t>& order = pointOrder(t, int(state.range(1)));
+    wx::setParallelThreadLimit(unsigned(state.range(2)));
+    const EmbreeSeconds embree = embreeSeconds(t, order, closestHit);
+    std::vector<int> open(t.positions.size());
+    const double ours = bestSeconds([&] { oursConeJob<closestHit>(t, order, open); });
+    for (auto _ : state) oursConeJob<closestHit>(t, order, open);
+    ratio(state, "vs_embree", embree.single, ours);
+    ratio(state, "vs_packet8", embree.packet8, ours);
+    ratio(state, "vs_packet16", embree.packet16, ours);
+    finish(state, t);
+}
+void BM_ConeAnyHit(benchmark::State& state) { BM_Cone<false>(state); }
+void BM_ConeClosestHit(benchmark::State& state) { BM_Cone<true>(state); }
+
+// The reference castRay on the median-split tree, against rtcIntersect1. Args: town.
+void BM_ConeClosestHitBinary(benchmark::State& state) {
+    const Town& t = town(int(state.range(0)));
+    wx::setParallelThreadLimit(1);
+    const double embree = bestSeconds([&] { embreeJob(t, t.order, true); });
+    const wx::BVHView view = t.bvh.view();
     std::vector<wx::SkyResult> results(t.positions.size());
-    const WideClosestTracer tracer{*t.bvh.wide};
-    for (auto _ : state) {
+    auto job = [&] {
         wx::parallelFor(t.order.size(), [&](size_t k) {
             uint32_t i = t.order[k];
-            results[i] = wx::skyVisibilityWith(tracer, t.positions[i], t.normals[i], i, t.params);
+            results[i] = wx::skyVisibility(view, t.positions[i], t.normals[i], i, t.params);
         });
-    }
-    finish(state, t, embree);
+    };
+    const double ours = bestSeconds(job);
+    for (auto _ : state) job();
+    ratio(state, "vs_embree", embree, ours);
+    finish(state, t);
 }
 
-void BM_EmbreeOccluded(benchmark::State& state) {
+// What the snow builder runs (Morton order inside). Args: town, threads.
+void BM_SkyMeasure(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
     wx::setParallelThreadLimit(unsigned(state.range(1)));
-    for (auto _ : state) embreeJob(t, false);
-    state.counters["rays_per_second"] =
-        benchmark::Counter(double(t.rays) * double(state.iterations()), benchmark::Counter::kIsRate);
-    wx::setParallelThreadLimit(0);
+    const double embree = bestSeconds([&] { embreeJob(t, t.order, false); });
+    std::vector<wx::SkyResult> results(t.positions.size());
+    const double ours = bestSeconds([&] { wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results); });
+    for (auto _ : state) wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results);
+    ratio(state, "vs_embree", embree, ours);
+    finish(state, t);
 }
 
-// Hierarchy build, ours (single-threaded) against Embree's on one thread.
-void BM_BuildOurs(benchmark::State& state) {
+// The tracing tree's build (Args: town, threads) against Embree's on one thread and
+// against the median-split tree (buildBVH makes both; the median tree's time is the rest).
+void BM_BuildTraceTree(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
+    wx::setParallelThreadLimit(1);  // Embree's one thread, timed on the same clock
     RTCDevice device = rtcNewDevice("threads=1");
-    double embree = bestSeconds([&] { rtcReleaseScene(embreeScene(device, t.soup)); }, 2);
-    wx::ShelterBVH bvh;
-    for (auto _ : state) wx::buildBVH(t.soup, bvh);
-    state.counters["vs_embree"] = benchmark::Counter(embree * double(state.iterations()), benchmark::Counter::kIsRate);
+    const double embree = bestSeconds([&] { rtcReleaseScene(embreeScene(device, t.soup)); }, 2);
     rtcReleaseDevice(device);
+    wx::setParallelThreadLimit(unsigned(state.range(1)));
+    wx::ShelterBVH both;
+    wx::WideBVH tree;
+    const double bothSeconds = bestSeconds([&] { wx::buildBVH(t.soup, both); }, 2);
+    const double treeSeconds = bestSeconds([&] { wx::buildTraceTree(both, tree); }, 2);
+    state.counters["median_build_ms"] = (bothSeconds - treeSeconds) * 1e3;
+    state.counters["tree_over_median"] = treeSeconds / (bothSeconds - treeSeconds);
+    for (auto _ : state) wx::buildTraceTree(t.bvh, tree);
+    ratio(state, "vs_embree", embree, treeSeconds);
+    state.counters["wide_nodes"] = double(tree.nodes.size());
+    state.counters["blocks"] = double(tree.blocks.size());
+    wx::setParallelThreadLimit(0);
 }
 
 }  // namespace
 
-// Args: town (0: about 125k triangles, 1: the same refined to about 2M), threads.
-BENCHMARK(BM_SkyAnyHit)->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SkyClosestHit)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SkyClosestHitWide)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EmbreeOccluded)->Args({0, 1})->Args({1, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BuildOurs)->Args({0, 0})->Args({1, 0})->Unit(benchmark::kMillisecond)->Iterations(2);
+// town: 0 about 125k triangles, 1 the same refined to about 2M.
+BENCHMARK(BM_ConeAnyHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConeAnyHitFan)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConeClosestHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConeClosestHitBinary)->Args({0})->Args({1})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SkyMeasure)->ArgsProduct({{0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BuildTraceTree)->ArgsProduct({{0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->Iterations(2);
 
 BENCHMARK_MAIN();

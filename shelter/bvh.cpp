@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "common/check.h"
-#include "shelter/wide_bvh.h"
+#include "shelter/trace_tree.h"
 
 namespace wx {
 namespace {
@@ -106,8 +106,11 @@ void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
     bvh.buildSerial = ++serial;
     buildBinary(soup, bvh);
     auto wide = std::make_shared<WideBVH>();
-    buildWideBVH(bvh, *wide);
+    buildTraceTree(bvh, *wide);
     bvh.wide = std::move(wide);
+    auto collapsed = std::make_shared<WideBVH>();
+    buildWideBVH(bvh, *collapsed);
+    bvh.collapsed = std::move(collapsed);
 }
 
 }  // namespace wx

@@ -54,9 +54,14 @@ struct ShelterBVH {
     std::vector<BVHNode> nodes;  // node 0 is the root
     std::vector<BVHTri> tris;    // every leaf's triangles are contiguous
     std::vector<int32_t> source;  // source[j]: the soup triangle that tris[j] came from
-    // The same tree collapsed for the CPU's SIMD traversal, made by buildBVH alongside
-    // the binary form; immutable, so copies of the hierarchy share it.
+    // The CPU's tracing tree over the same triangles (trace_tree.h), made by buildBVH
+    // alongside the binary form; immutable, so copies of the hierarchy share it.
     std::shared_ptr<const WideBVH> wide;
+    // The binary tree itself collapsed to the wide layout: its boxes, and so the order
+    // in which it meets triangles hit at one distance, are the binary tree's. For
+    // callers that name the triangle hit (the preview renderer's camera rays), where
+    // a tie between triangles at exactly the same distance must fall as before.
+    std::shared_ptr<const WideBVH> collapsed;
     // Unique to each buildBVH call in the process, so that caches keyed on the arrays'
     // address can tell a rebuild into the same storage from the hierarchy they hold.
     uint64_t buildSerial = 0;
@@ -67,7 +72,7 @@ struct ShelterBVH {
 };
 
 // Empties and refills bvh from a triangle soup (three points per triangle), dropping
-// triangles whose doubled area is at most 1e-12, and makes its wide form. Reuses the
+// triangles whose doubled area is at most 1e-12, and makes its tracing tree. Reuses the
 // arrays' storage.
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh);
 

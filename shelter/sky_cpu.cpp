@@ -7,7 +7,7 @@
 
 #include "common/check.h"
 #include "common/parallel_for.h"
-#include "shelter/wide_bvh.h"
+#include "shelter/trace_tree.h"
 
 namespace wx {
 namespace {
@@ -47,12 +47,41 @@ std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
 
 namespace {
 
-// The wide tree: any-hit cone rays, closest-hit lee rays, the binary tree's answers.
+// The tracing tree's closest hit for the lee rays.
 struct WideTracer {
     const WideBVH& wide;
-    bool occluded(V3 origin, V3 dir, float maxDist) const { return occludedWide(wide, origin, dir, maxDist); }
     float cast(V3 origin, V3 dir, float maxDist) const { return castRayWide(wide, origin, dir, maxDist); }
 };
+
+// skyVisibilityWith's steps with the cone rays traced together as fans of up to
+// kFanRays (they share the origin and mostly the same boxes); each ray's answer is the
+// one it gets alone, so the result is the same.
+SkyResult skyVisibilityFans(const WideBVH& wide, V3 position, V3 normal, uint32_t index, const SkyParams& params) {
+    V3 t1, t2;
+    coneFrame(params.skyDir, t1, t2);
+    const float rot = pointRotation(params.seed, index);
+    const V3 origin = skyRayOrigin(params, position, normal);
+    const float cosSpread = cosf(params.spread);
+
+    int32_t open = 0, cast = 0;
+    V3 fan[kFanRays];
+    size_t inFan = 0;
+    auto traceFan = [&] {
+        const uint32_t blocked = occludedFanWide(wide, origin, {fan, inFan}, params.maxDist);
+        open += static_cast<int32_t>(inFan) - __builtin_popcount(blocked);
+        inFan = 0;
+    };
+    for (int32_t j = 0; j < params.rays; ++j) {
+        V3 dir;
+        if (!coneRay(params, t1, t2, rot, cosSpread, normal, j, dir)) continue;
+        ++cast;
+        fan[inFan++] = dir;
+        if (inFan == kFanRays) traceFan();
+    }
+    if (inFan > 0) traceFan();
+    return {cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f,
+            leeMeasure(WideTracer{wide}, origin, params)};
+}
 
 }  // namespace
 
@@ -64,13 +93,13 @@ void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::sp
     WideBVH ownWide;  // for a hierarchy filled by hand rather than by buildBVH
     const WideBVH* wide = bvh.wide.get();
     if (!wide || (wide->empty() && !bvh.nodes.empty())) {
-        buildWideBVH(bvh, ownWide);
+        buildTraceTree(bvh, ownWide);
         wide = &ownWide;
     }
     const std::vector<uint32_t> order = mortonOrder(positions);
     parallelFor(order.size(), [&](size_t k) {
         const uint32_t i = order[k];
-        results[i] = skyVisibilityWith(WideTracer{*wide}, positions[i], normals[i], i, params);
+        results[i] = skyVisibilityFans(*wide, positions[i], normals[i], i, params);
     });
 }
 

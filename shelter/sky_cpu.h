@@ -1,6 +1,7 @@
 // Sky visibility for many points on the CPU thread pool: the same answers as calling
-// skyVisibility point by point, found faster. The cone rays only ask whether anything
-// lies closer than maxDist, so they stop at the first hit; points are visited in
+// skyVisibility point by point, found faster on the hierarchy's tracing tree. The cone
+// rays only ask whether anything lies closer than maxDist, so they stop at the first
+// hit, and a point's cone rays are traced together as one fan; points are visited in
 // Morton order so that neighbouring queries share the cache, while every result is
 // written at its own index.
 #pragma once

@@ -92,6 +92,19 @@ WX_HOSTDEV inline V3 leeRay(const SkyParams& params, int a) {
     return normalize(V3{-r.x, -r.y, kLeeLift});
 }
 
+// The lee measure from the ray origin: 0 without drift, else the mean closeness of the
+// three lee rays' hits (1 at the origin, 0 at leeReach or beyond).
+template <class Tracer>
+WX_HOSTDEV inline float leeMeasure(const Tracer& tracer, V3 origin, const SkyParams& params) {
+    if (!(params.leeReach > 0.0f)) return 0.0f;
+    float total = 0.0f;
+    for (int a = 0; a < 3; ++a) {
+        float r = tracer.cast(origin, leeRay(params, a), params.leeReach);
+        if (r < params.leeReach) total += 1.0f - r / params.leeReach;
+    }
+    return total / 3.0f;
+}
+
 // The measurement itself over any ray tracer with occluded(origin, dir, maxDist) (is
 // anything hit closer?) and cast(origin, dir, maxDist) (the nearest hit, or maxDist).
 template <class Tracer>
@@ -110,17 +123,8 @@ WX_HOSTDEV inline SkyResult skyVisibilityWith(const Tracer& tracer, V3 position,
         ++cast;
         if (!tracer.occluded(origin, dir, params.maxDist)) ++open;
     }
-    SkyResult result{cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f, 0.0f};
-
-    if (params.leeReach > 0.0f) {
-        float total = 0.0f;
-        for (int a = 0; a < 3; ++a) {
-            float r = tracer.cast(origin, leeRay(params, a), params.leeReach);
-            if (r < params.leeReach) total += 1.0f - r / params.leeReach;
-        }
-        result.lee = total / 3.0f;
-    }
-    return result;
+    return {cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f,
+            leeMeasure(tracer, origin, params)};
 }
 
 // The reference tracer: closest-hit castRay on the binary tree, as the GPU runs it. A

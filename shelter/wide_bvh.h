@@ -1,13 +1,15 @@
-// WideBVH: the CPU's traversal form of a ShelterBVH. Each binary node is collapsed with
-// its descendants into one node of up to eight child boxes, tested together (AVX2 where
-// the CPU has it, else SSE four at a time), and each leaf's triangles are repacked four
-// to a block so that one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar test's floating-point
-// operations in the same order, so hit distances equal castRay's. Built from a
-// ShelterBVH (which stays the stored and uploaded form); read-only once built.
+// WideBVH: the CPU's traversal form of a ShelterBVH's triangles. A binary hierarchy (the
+// ShelterBVH's own, or the surface-area one of trace_tree.h) is collapsed so that each
+// node holds up to eight child boxes, tested together (AVX2 where the CPU has it, else
+// SSE four at a time), and each leaf's triangles are repacked four to a block so that
+// one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar
+// test's floating-point operations in the same order, so hit distances equal castRay's.
+// The ShelterBVH stays the stored and uploaded form; read-only once built.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -46,11 +48,18 @@ static_assert(std::is_trivially_copyable_v<WideNode> && std::is_trivially_copyab
 struct WideBVH {
     std::vector<WideNode> nodes;  // node 0 is the root
     std::vector<TriBlock> blocks;
-    std::vector<int32_t> blockTri;  // blockTri[b] + lane: the ShelterBVH triangle in that lane
+    std::vector<int32_t> laneTri;  // laneTri[4 * b + lane]: the ShelterBVH triangle there, -1 unused
     bool empty() const { return nodes.empty(); }
 };
 
+// The ShelterBVH's own binary tree, collapsed.
 void buildWideBVH(const ShelterBVH& bvh, WideBVH& wide);
+
+// Collapses any binary hierarchy over tris: a leaf's triangles are
+// tris[leafTris[leftOrFirst]] .. tris[leafTris[leftOrFirst + count - 1]], and its box
+// must hold them. An empty nodes array gives an empty tree.
+void collapseToWide(std::span<const BVHNode> nodes, std::span<const BVHTri> tris, std::span<const int32_t> leafTris,
+                    WideBVH& wide);
 
 // Whether some triangle is hit at 0 < t < maxDist; the same answer as
 // castRay(bvh.view(), origin, dir, maxDist) < maxDist.
@@ -63,6 +72,13 @@ float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 // when nothing is hit. t equals castRay's; of two triangles hit at exactly the same
 // distance either may be named.
 RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
+
+// Any-hit for up to kFanRays rays that share an origin (a point's cone rays): bit r is
+// set when occludedWide(wide, origin, dirs[r], maxDist) would say true. Each node and
+// block is fetched once for all the rays that reach it. More than kFanRays rays is
+// std::logic_error (common/check.h).
+constexpr size_t kFanRays = 32;
+uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist);
 
 // Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
 // it off to check the SSE form; it is process-wide.

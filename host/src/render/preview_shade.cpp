@@ -146,7 +146,7 @@ void fillContext(SampleShadeContext& sc, const Camera& camera, const RenderMesh&
 Point3 shadeSample(const Scene& scene, const Camera& camera, const Sample& sample, int width, int height, TimeValue t,
                    RenderGlobalContext* globals, SampleShadeContext& sc, float& distance) {
     const wx::V3 o = toV3(sample.origin), d = toV3(sample.dir);
-    const wx::RayHit hit = scene.bvh.wide ? wx::castRayWideHit(*scene.bvh.wide, o, d, kNoHit)
+    const wx::RayHit hit = scene.bvh.collapsed ? wx::castRayWideHit(*scene.bvh.collapsed, o, d, kNoHit)
                                           : wx::castRayHit(scene.bvh.view(), o, d, kNoHit);
     if (hit.tri < 0) {
         distance = std::numeric_limits<float>::infinity();
