@@ -1,6 +1,7 @@
 // glTF (text) and GLB (binary, chosen by its magic) import over any bytes.
 #include <cstring>
 
+#include "fuzz_host.h"
 #include "fuzz_support.h"
 #include "host/scene_io.h"
 

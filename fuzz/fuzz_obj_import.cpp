@@ -1,4 +1,5 @@
 // OBJ import over any bytes, both up axes.
+#include "fuzz_host.h"
 #include "fuzz_support.h"
 #include "host/scene_io.h"
 

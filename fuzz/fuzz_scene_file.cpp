@@ -1,4 +1,5 @@
 // The scene-file reader over any bytes: a scene or a refusal with a message.
+#include "fuzz_host.h"
 #include "fuzz_support.h"
 #include "host/scene_file.h"
 

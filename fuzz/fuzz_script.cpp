@@ -1,5 +1,4 @@
 // The script lexer and parser over any text: an AST or a syntax error, nothing else.
-#include "fuzz_support.h"
 #include "host/script/lexer.h"
 #include "host/script/parser.h"
 #include "host/script/value.h"

@@ -1,6 +1,6 @@
-// What the fuzz targets share: the stand-in host started once (no modules), and the
-// input as a file for readers that take a path. Each target keeps the readers' contract:
-// a refusal is fine, a crash, a hang, a leak or an exception leaving the reader is not.
+// What the fuzz targets share: the input as a file for readers that take a path. Each
+// target keeps the readers' contract: a refusal is fine, a crash, a hang, a leak or an
+// exception leaving the reader is not.
 #pragma once
 
 #include <fcntl.h>
@@ -10,18 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/host_app.h"
-
 namespace wx::fuzz {
-
-inline void startHostOnce() {
-    static const bool started = [] {
-        std::vector<std::string> errors;
-        host::startUp({}, errors);
-        return true;
-    }();
-    (void)started;
-}
 
 // The bytes in a file of this process's own (rewritten on every input), named with the
 // extension the reader dispatches on.

@@ -57,7 +57,7 @@ const FullDiskCase kCases[] = {
     {"snow_glb",
      {"out.glb"},
      [](const std::string& d, const std::string& town) {
-         return std::vector<std::string>{"snow", town, "-o", in(d, "out.glb"), "--stats", in(d, "stats.json")};
+         return std::vector<std::string>{"snow", town, "-o", in(d, "out.glb")};
      },
      8 << 10},
     {"fall_scene",
