@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all demo test build bootstrap bench sanitize clean blender-addon
+.PHONY: all demo test build bootstrap bench sanitize fuzz tsan clean blender-addon
 
 all: build
 
@@ -72,5 +72,31 @@ sanitize: bootstrap
 	@cmake --build build-asan -j $(JOBS)
 	@WX_QUICK_TESTS=1 ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# The fuzz targets as libFuzzer programs under AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang), each run for FUZZ_SECONDS over its seeds. New inputs collect in build-fuzz/corpus;
+# a crash leaves its input in build-fuzz/crashes: copy it into fuzz/<target>/corpus with the fix.
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS := scene_file gltf_import obj_import script exclude_ids wind_file
+fuzz:
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DWX_FUZZ=ON -DWX_SANITIZE=ON -DWX_CUDA=OFF -DWX_BUILD_TESTS=OFF -DWX_BUILD_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@mkdir -p build-fuzz/crashes
+	@for t in $(FUZZ_TARGETS); do mkdir -p build-fuzz/corpus/$$t; echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+		build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+			-artifact_prefix=build-fuzz/crashes/$$t- -print_final_stats=1 \
+			build-fuzz/corpus/$$t fuzz/$$t/corpus 2>&1 | grep -E "^(stat::number_of_executed_units|==.*ERROR|SUMMARY)" \
+			|| true; done
+
+# The parallel code (snow builder, shelter, preview renderer) under ThreadSanitizer.
+TSAN_PROGRAMS := test_common test_shelter test_snow test_host_render
+tsan:
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWX_TSAN=ON -DWX_CUDA=OFF \
+		-DWX_BUILD_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target $(TSAN_PROGRAMS)
+	@for p in $(TSAN_PROGRAMS); do echo "== $$p"; \
+		TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" WX_QUICK_TESTS=1 build-tsan/tests/$$p --gtest_brief=1 \
+		|| exit 1; done
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan out
+	rm -rf $(BUILD_DIR) build-asan build-fuzz build-tsan out

@@ -37,6 +37,7 @@ int runFallParticles(const FallParticlesCommand& c) {
     if (int rc = checkOutputKind(c.output, {".csv", ".ply"}, "the output", "a .csv or .ply file", fail)) return rc;
     const std::string ext = host::extensionOf(c.output);
     if (int rc = checkOutputFolder(c.output, fail)) return rc;
+    if (int rc = checkOutputFiles(c.scene, {{"-o", c.output}}, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

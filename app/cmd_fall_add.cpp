@@ -188,6 +188,7 @@ int runFallAdd(const FallAddCommand& c) {
             return kExitUsage;
         }
     if (int rc = checkOutputFolder(c.output, fail)) return rc;
+    if (int rc = checkOutputFiles(c.scene, {{"-o", c.output}}, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

@@ -128,6 +128,7 @@ int runFallMesh(const FallMeshCommand& c) {
         return rc;
     const std::string ext = host::extensionOf(c.output);
     if (int rc = checkOutputFolder(c.output, fail)) return rc;
+    if (int rc = checkOutputFiles(c.scene, {{"-o", c.output, false}}, fail)) return rc;
 
     const WeatherHost session(c.plugins, fail);
     if (int rc = openFallScene(session.started(), c.scene, fail)) return rc;

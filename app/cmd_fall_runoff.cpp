@@ -34,6 +34,7 @@ int checkOptions(const FallRunoffCommand& c, double& frame) {
     for (const std::string* file : {&c.edges, &c.json})
         if (!file->empty())
             if (int rc = checkOutputFolder(*file, fail)) return rc;
+    if (int rc = checkOutputFiles(c.scene, {{"-o", c.edges, false}, {"--json", c.json}}, fail)) return rc;
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "app/cmd_png_test.h"
 
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "app/cmd_render.h"
@@ -17,10 +18,17 @@ int runPngTestCommand(const std::string& output, const std::string& sizeText) {
                      sizeText.c_str());
         return kExitUsage;
     }
-    std::vector<float> card = makePngTestCard(width, height);
-    if (!wx::writePng16(output, card.data(), width, height)) {
-        std::fprintf(stderr, "tweather png-test: could not write the image '%s' (check the folder exists and is writable)\n",
-                     output.c_str());
+    std::vector<float> card;
+    try {
+        card = makePngTestCard(width, height);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tweather png-test: not enough memory for a %dx%d card (%.1f GiB): ask for a smaller --size\n",
+                     width, height, double(width) * double(height) * 16.0 / double(1ull << 30));
+        return kExitIo;
+    }
+    std::string error;
+    if (!wx::writePng16(output, card.data(), width, height, error)) {
+        std::fprintf(stderr, "tweather png-test: %s\n", error.c_str());
         return kExitIo;
     }
     std::printf("wrote %s (%dx%d, 16-bit RGBA)\n", output.c_str(), width, height);

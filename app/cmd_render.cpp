@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 
 #include "app/cmd_scene.h"
+#include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
@@ -85,10 +88,16 @@ std::string summary(const RenderOptions& o, const host::PreviewImage& img) {
 }  // namespace
 
 bool parseSize(const std::string& text, int& width, int& height) {
+    // Digits only, each side read whole: "99999999999x1" overflows no int on the way.
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    auto side = [](std::string_view digits, int& value) {
+        if (digits.empty() || digits.size() > 5) return false;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return ec == std::errc() && end == digits.data() + digits.size() && value >= 1 && value <= kMaxImageSide;
+    };
     int w = 0, h = 0;
-    char x = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &extra) != 3 || (x != 'x' && x != 'X')) return false;
-    if (w <= 0 || h <= 0 || w > 32768 || h > 32768) return false;
+    if (!side(std::string_view(text).substr(0, x), w) || !side(std::string_view(text).substr(x + 1), h)) return false;
     width = w;
     height = h;
     return true;
@@ -107,15 +116,26 @@ int renderOpenScene(const RenderOptions& o, const std::string& command) {
     host::PreviewImage img;
     std::string error;
     bool refused = false;
-    if (!host::renderPreview(settings, img, error, &refused)) {
+    bool rendered = false;
+    try {
+        rendered = host::renderPreview(settings, img, error, &refused);
+    } catch (const std::bad_alloc&) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "not enough memory to render %dx%d pixels (%.1f GiB of image): ask for a smaller --size",
+                      settings.width, settings.height,
+                      double(settings.width) * double(settings.height) * 20.0 / double(1ull << 30));
+        fail(command, text);
+        return kExitIo;
+    }
+    if (!rendered) {
         fail(command, error);
         return refused ? kExitUsage : kExitIo;
     }
 
     bool written = false;
     if (host::extensionOf(o.output) == ".png") {
-        written = wx::writePng16(o.output, img.rgba.data(), img.width, img.height);
-        if (!written) error = "could not write the image '" + o.output + "' (check the folder exists and is writable)";
+        written = wx::writePng16(o.output, img.rgba.data(), img.width, img.height, error);
     } else {
         written = host::writeExrRgba(o.output, img.rgba.data(), img.width, img.height, error);
     }
@@ -135,6 +155,11 @@ int renderScene(const RenderOptions& o) {
     const std::string command = "tweather render";
     int width = 0, height = 0;
     if (int rc = checkOptions(o, command, width, height)) return rc;
+    std::string clash;
+    if (int rc = checkOutputs({{"the scene", o.scene}}, {{"-o", o.output}, {"--depth", o.depthOutput}}, clash)) {
+        fail(command, clash);
+        return rc;
+    }
 
     std::vector<std::string> errors;
     std::string missing;
@@ -144,7 +169,9 @@ int renderScene(const RenderOptions& o) {
     std::string error;
     std::vector<std::string> warnings;
     int rc = 0;
-    if (!loadAnyScene(o.scene, o.objYUp, error, warnings)) {
+    if (!errors.empty()) {
+        rc = kExitIo;  // a --plugin that would not load: the picture would not be the one asked for
+    } else if (!loadAnyScene(o.scene, o.objYUp, error, warnings)) {
         fail(command, error);
         rc = kExitIo;
     } else {

@@ -25,7 +25,10 @@ struct RenderOptions {
     std::vector<std::string> plugins;
 };
 
-// Parses "WxH" into picture dimensions between 1 and 32768 each.
+// The largest picture side (pixels): a float RGBA image of 32768 x 32768 is already 16 GiB.
+constexpr int kMaxImageSide = 32768;
+
+// Parses "WxH" into picture dimensions between 1 and kMaxImageSide each.
 bool parseSize(const std::string& text, int& width, int& height);
 
 // Renders the host's open scene and writes the files; the host must be started. Messages go

@@ -1,10 +1,12 @@
 #include "app/cmd_scene.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
@@ -233,12 +235,16 @@ void nodeText(const Json& n, int depth, std::string& out) {
 }
 
 // Starts the host with the given plug-in modules; their failures are reported, not fatal.
-void startHost(const std::vector<std::string>& plugins) {
+// False (the host shut down again) when a --plugin would not load.
+bool startHost(const std::vector<std::string>& plugins) {
     std::vector<std::string> errors;
     std::string missing;
     host::startUp(modulesToLoad(plugins, missing), errors);
     if (!missing.empty()) std::fprintf(stderr, "tweather scene: warning: %s\n", missing.c_str());
     for (const std::string& e : errors) std::fprintf(stderr, "tweather scene: %s\n", e.c_str());
+    if (errors.empty()) return true;
+    host::shutDown();
+    return false;
 }
 
 }  // namespace
@@ -296,7 +302,7 @@ std::string describeScene(bool json, int timeTicks) {
 }
 
 int runSceneInfo(const SceneOptions& o) {
-    startHost(o.plugins);
+    if (!startHost(o.plugins)) return kExitIo;
     std::string error;
     std::vector<std::string> warnings;
     if (!loadAnyScene(o.input, o.objYUp, error, warnings)) {
@@ -319,8 +325,12 @@ int runSceneConvert(const SceneOptions& o) {
                      o.output.c_str());
         return kExitUsage;
     }
-    startHost(o.plugins);
     std::string error;
+    if (int rc = checkOutputs({{"IN", o.input}}, {{"OUT", o.output}}, error)) {
+        std::fprintf(stderr, "tweather scene convert: %s\n", error.c_str());
+        return rc;
+    }
+    if (!startHost(o.plugins)) return kExitIo;
     std::vector<std::string> warnings;
     int rc = 0;
     if (!loadAnyScene(o.input, o.objYUp, error, warnings)) {
@@ -353,12 +363,21 @@ SceneCli::SceneCli(CLI::App& app) {
     info_ = cmd_->add_subcommand("info", "Print the node tree with classes, transforms, modifiers and parameters");
     info_->add_option("file", options_.input, "Scene, glTF or OBJ file")->required();
     info_->add_flag("--json", options_.json, "Print JSON instead of text");
+    // `scene info FILE --time S`: the scene's own options may follow the subcommand.
+    info_->fallthrough();
     convert_ = cmd_->add_subcommand("convert", "Read IN and write OUT, formats by extension");
     convert_->add_option("in", options_.input, "Scene, glTF or OBJ file to read")->required();
     convert_->add_option("out", options_.output, "Scene, glTF or OBJ file to write")->required();
+    convert_->fallthrough();
 }
 
 int SceneCli::run() {
+    // Ticks are an int at 4800 a second: about 447,000 seconds either way.
+    if (!std::isfinite(options_.timeSeconds) || std::fabs(options_.timeSeconds) * 4800.0 > 2147483647.0) {
+        std::fprintf(stderr, "tweather scene: --time must be a finite number of seconds within +-447000, not %g\n",
+                     options_.timeSeconds);
+        return kExitUsage;
+    }
     if (*info_) return runSceneInfo(options_);
     if (*convert_) return runSceneConvert(options_);
     return kExitUsage;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/cmd_scene.h"
+#include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
 #include "host/host_app.h"
@@ -103,6 +104,11 @@ bool evalForListener(const std::wstring& text, std::wstring& written, std::wstri
 constexpr size_t kMaxScriptFileBytes = size_t(64) << 20;
 
 int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::string clash;
+    if (int code = checkOutputs({{"--scene", o.scene}, {"the script", o.file}}, {{"--save", o.save}}, clash)) {
+        err << "tweather script: " << clash << "\n";
+        return code;
+    }
     std::vector<std::string> errors;
     std::string missing;
     host::startUp(o.weatherPlugin ? modulesToLoad(o.plugins, missing) : o.plugins, errors);
@@ -113,6 +119,7 @@ int runScriptCommand(const ScriptOptions& o, std::istream& in, std::ostream& out
         host::shutDown();
         return code;
     };
+    if (!errors.empty()) return finish(kExitIo);
     if (!o.scene.empty()) {
         std::string error;
         std::vector<std::string> warnings;

@@ -12,6 +12,7 @@
 
 #include "app/cmd_render.h"
 #include "app/cmd_scene.h"
+#include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/param_assign.h"
 #include "app/weather_module.h"
@@ -212,6 +213,11 @@ bool checkExtensions(const SnowCommand& c) {
         fail("'" + c.savePath + "': --save writes a scene file (.scene or .json)");
         return false;
     }
+    int width = 0, height = 0;
+    if (!c.previewPath.empty() && !parseSize(c.previewSize, width, height)) {
+        fail("--preview-size must be WxH with both between 1 and 32768, not '" + c.previewSize + "'");
+        return false;
+    }
     if (c.shelter != "whole-scene" && c.shelter != "this-object" && c.shelter != "nothing") {
         fail("--shelter must be whole-scene, this-object or nothing, not '" + c.shelter + "'");
         return false;
@@ -240,6 +246,17 @@ bool checkOutputFolders(const SnowCommand& c) {
 int runSnowCommand(const SnowCommand& c) {
     if (!checkExtensions(c)) return kExitUsage;
     if (!checkOutputFolders(c)) return kExitIo;
+    std::vector<NamedFile> inputs{{"the input", c.input}}, outputs;
+    for (const std::string& file : c.occluderFiles) inputs.push_back({"--occluders", file});
+    for (const std::string& file : c.outputs) outputs.push_back({"-o", file});
+    outputs.push_back({"--stats", c.statsPath});
+    outputs.push_back({"--save", c.savePath});
+    outputs.push_back({"--preview", c.previewPath});
+    std::string clash;
+    if (int rc = checkOutputs(inputs, outputs, clash)) {
+        fail(clash);
+        return rc;
+    }
     std::vector<Assignment> sets;
     for (const std::string& text : c.sets) {
         Assignment a;

@@ -50,6 +50,14 @@ int checkOutputFolder(const std::string& path, void (*fail)(const std::string&))
     return kExitIo;
 }
 
+int checkOutputFiles(const std::string& scenePath, const std::vector<NamedFile>& outputs,
+                     void (*fail)(const std::string&)) {
+    std::string error;
+    const int rc = checkOutputs({{"the scene", scenePath}}, outputs, error);
+    if (rc != 0) fail(error);
+    return rc;
+}
+
 int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail)(const std::string&)) {
     if (!sessionStarted) return kExitIo;
     if (!host::classRegistry().findByName(L"WeatherFall")) {

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
+#include "app/distinct_files.h"
 #include "app/particle_files.h"
 #include "max/interval.h"
 
@@ -38,6 +40,11 @@ int checkOutputKind(const std::string& path, std::initializer_list<const char*> 
                     const std::string& kinds, void (*fail)(const std::string&));
 // The folder that would hold `path` can be written: the I/O code otherwise.
 int checkOutputFolder(const std::string& path, void (*fail)(const std::string&));
+
+// The outputs are neither the scene read (`scenePath`) nor each other, and each may be
+// replaced (no folder, no read-only file): 0 or the exit code.
+int checkOutputFiles(const std::string& scenePath, const std::vector<NamedFile>& outputs,
+                     void (*fail)(const std::string&));
 
 // Whether the folder that would hold `file` exists and may be written.
 bool folderWritable(const std::string& file);

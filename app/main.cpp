@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "app/cmd_example.h"
@@ -41,8 +43,23 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitUsage;
     }
 
-    for (const auto& command : commands)
-        if (command->chosen()) return command->run();
+    // Memory running out anywhere ends the command with one line, never an abort; the
+    // writers leave no partial file behind (their temporary files go as the stack unwinds).
+    for (const auto& command : commands) {
+        if (!command->chosen()) continue;
+        try {
+            return command->run();
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr,
+                         "tweather: not enough memory: the scene, image or count asked for is too large for this "
+                         "machine (ask for less)\n");
+        } catch (const std::length_error& e) {
+            std::fprintf(stderr, "tweather: a size asked for is too large (%s)\n", e.what());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tweather: %s\n", e.what());
+        }
+        return kExitIo;
+    }
     std::fprintf(stderr, "%s", app.help().c_str());
     std::fprintf(stderr, "\ntweather: name a command, for example: tweather png-test card.png\n");
     return kExitUsage;

@@ -49,14 +49,15 @@ WeatherHost::WeatherHost(const std::vector<std::string>& extra, const std::funct
         report(warning);
         return;
     }
-    started_ = true;
+    running_ = true;
     std::vector<std::string> errors;
     host::startUp(modules, errors);
     for (const std::string& e : errors) report(e);
+    modulesLoaded_ = errors.empty();
 }
 
 WeatherHost::~WeatherHost() {
-    if (started_) host::shutDown();
+    if (running_) host::shutDown();
 }
 
 }  // namespace tweather

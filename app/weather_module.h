@@ -18,17 +18,19 @@ std::vector<std::string> modulesToLoad(const std::vector<std::string>& extra, st
 
 // The host started with the weather module and `extra`, shut down when this goes out of
 // scope. Each problem goes to `report`: the weather module not found (then nothing is
-// started and started() is false), or a module that failed to load.
+// started), or a module that failed to load (a --plugin that is no module); either way
+// started() is false and the command stops with the I/O exit code.
 class WeatherHost {
 public:
     WeatherHost(const std::vector<std::string>& extra, const std::function<void(const std::string&)>& report);
     ~WeatherHost();
     WeatherHost(const WeatherHost&) = delete;
     WeatherHost& operator=(const WeatherHost&) = delete;
-    bool started() const { return started_; }
+    bool started() const { return running_ && modulesLoaded_; }
 
 private:
-    bool started_ = false;
+    bool running_ = false;
+    bool modulesLoaded_ = false;
 };
 
 }  // namespace tweather

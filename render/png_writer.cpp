@@ -1,14 +1,9 @@
 #include "render/png_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "common/atomic_file.h"
 #include "render/checksum.h"
 #include "render/srgb16.h"
 #include "render/zlib_stored.h"
@@ -81,17 +76,6 @@ struct RawImage {
     }
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, std::min(size, size_t(1) << 30));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool streamPng16(const float* image, int width, int height, const PngByteSink& sink, PngColour colour) {
@@ -153,24 +137,35 @@ std::vector<uint8_t> encodePng16(const float* image, int width, int height, PngC
     return file;
 }
 
+bool writePng16(const std::string& fileName, const float* image, int width, int height, std::string& error,
+                PngColour colour) {
+    if (fileName.empty() || !image || width <= 0 || height <= 0) {
+        error = "cannot write '" + fileName + "': the image is empty";
+        return false;
+    }
+    AtomicFile file(fileName);
+    if (!file.open(error)) return false;
+    // The sink stops the encoding at the first failed write (a full disk): the error is
+    // the file's, reported by commit.
+    const bool encoded = streamPng16(
+        image, width, height,
+        [&file](const uint8_t* bytes, size_t size) {
+            file.write(bytes, size);
+            return !file.failed();
+        },
+        colour);
+    if (!encoded && !file.failed()) {
+        file.abandon();
+        error = "cannot write '" + fileName + "': a " + std::to_string(width) + "x" + std::to_string(height) +
+                " image is too large for one PNG";
+        return false;
+    }
+    return file.commit(error);
+}
+
 bool writePng16(const std::string& fileName, const float* image, int width, int height, PngColour colour) {
-    if (fileName.empty() || !image || width <= 0 || height <= 0) return false;
-
-    // A name unique to this process and call, beside the target, so the rename stays on
-    // one file system and is atomic.
-    static std::atomic<unsigned> serial{0};
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%d.%u.tmp", int(::getpid()), serial.fetch_add(1));
-    const std::string tempName = fileName + suffix;
-
-    int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = streamPng16(
-        image, width, height, [fd](const uint8_t* bytes, size_t size) { return writeAll(fd, bytes, size); }, colour);
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(tempName.c_str(), fileName.c_str()) == 0;
-    if (!ok) ::unlink(tempName.c_str());
-    return ok;
+    std::string error;
+    return writePng16(fileName, image, width, height, error, colour);
 }
 
 }  // namespace wx

@@ -2,8 +2,7 @@
 // RGBA PNG whose pixel data sits in stored (uncompressed) deflate blocks, so writing is
 // fast and needs no image library. The pixel data is encoded in bands in parallel while
 // the previous band is written, so memory stays small whatever the image size. The
-// file appears whole or not at all: it
-// is written under a temporary name beside the target and renamed into place.
+// file appears whole or not at all: it goes through the atomic writer (common/atomic_file.h).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +22,9 @@ enum class PngColour : uint8_t { srgb, data };
 // it is, both clamped to [0, 1]. Returns false (and leaves no file) when the image is
 // empty or too large for one PNG chunk, or when any write, close or rename fails.
 bool writePng16(const std::string& fileName, const float* image, int width, int height,
+                PngColour colour = PngColour::srgb);
+// The same, with a message naming the file and the reason (a full disk says so).
+bool writePng16(const std::string& fileName, const float* image, int width, int height, std::string& error,
                 PngColour colour = PngColour::srgb);
 
 // Receives the file's bytes in order, from one thread at a time (not always the

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/atomic_file.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
 #include "utility/script_bridge.h"
@@ -20,14 +21,10 @@ void installAtStartup() {
     const MCHAR* dir = GetCOREInterface()->GetDir(APP_USER_MACROS_DIR);
     if (dir && *dir) {
         const std::wstring path = std::wstring(dir) + L"/" + kMacroFileName;
-        if (FILE* f = std::fopen(MSTR(path).ToUTF8().c_str(), "wb")) {
-            const std::string text = weatherMacroText();
-            const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-            const bool closed = std::fclose(f) == 0;
-            if (written && closed)
-                ExecuteMAXScriptScript(fileInExpression(path).c_str(), MAXScript::ScriptSource::NonEmbedded, TRUE,
-                                       nullptr, TRUE);
-        }
+        std::string error;
+        if (writeFileAtomically(MSTR(path).ToUTF8().c_str(), weatherMacroText(), error))
+            ExecuteMAXScriptScript(fileInExpression(path).c_str(), MAXScript::ScriptSource::NonEmbedded, TRUE, nullptr,
+                                   TRUE);
     }
     installMaterialsScript();
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "host/scene.h"
 #include "host/scene_settings.h"
 
@@ -36,8 +37,10 @@ bool saveScene(const std::string& path, std::string& error);
 // it cannot be read. Fires NOTIFY_FILE_PRE_OPEN and, after success, NOTIFY_FILE_POST_OPEN.
 bool loadScene(const std::string& path, std::string& error, SceneFileReport* report = nullptr);
 
-// Writes bytes to `path` through a temporary file and a rename.
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+// Writes bytes to `path` through the program's one atomic writer (common/atomic_file.h).
+inline bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+    return wx::writeFileAtomically(path, bytes, error);
+}
 bool readFile(const std::string& path, std::string& bytes, std::string& error);
 
 }  // namespace host

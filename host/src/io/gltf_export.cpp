@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <sstream>
 
 #include "export_mesh.h"
 #include "host/scene_file.h"
@@ -133,20 +134,16 @@ bool exportGltf(const std::string& path, TimeValue t, std::string& error, INode*
         model.scenes[0].nodes.push_back(int(model.nodes.size()) - 1);
     }
     model.buffers[0].uri.clear();
-    // Written beside the target, then renamed over it, so a failed export leaves the old file.
-    std::string tmp = path + ".tmp-export";
+    // Encoded in memory, then written through the atomic writer: the library's own file
+    // writing neither checks a full disk nor avoids a planted link.
+    std::ostringstream bytes;
     tinygltf::TinyGLTF writer;
-    if (!writer.WriteGltfSceneToFile(&model, tmp, false, true, !binary, binary)) {
-        std::remove(tmp.c_str());
-        error = "cannot write '" + path + "' (check the folder exists and is writable)";
+    if (!writer.WriteGltfSceneToStream(&model, bytes, !binary, binary) || !bytes) {
+        error = "cannot write '" + path + "': the glTF could not be encoded";
         return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        error = "cannot write '" + path + "'";
-        return false;
-    }
-    return true;
+    model = tinygltf::Model();  // the buffers are in `bytes` now; hand their memory back
+    return wx::writeFileAtomically(path, bytes.view().data(), bytes.view().size(), error);
 }
 
 std::string extensionOf(const std::string& path) {

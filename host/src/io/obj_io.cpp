@@ -112,7 +112,12 @@ bool exportObj(const std::string& path, TimeValue t, std::string& error) {
         vbase += shared.vertexCorner.size();
         if (!e.uvs.empty()) tbase += shared.vertexCorner.size();
     }
-    return writeFileAtomically(mtlPath, mtl.str(), error) && writeFileAtomically(path, obj.text, error);
+    // The pair is renamed into place together: a failure leaves the old OBJ and .mtl.
+    wx::AtomicFile mtlFile(mtlPath), objFile(path);
+    if (!mtlFile.open(error) || !objFile.open(error)) return false;
+    mtlFile.write(mtl.str());
+    objFile.write(obj.text);
+    return wx::commitTogether(mtlFile, objFile, error);
 }
 
 }  // namespace host

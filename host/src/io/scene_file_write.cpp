@@ -212,36 +212,6 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
     return doc.dump();
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
-    std::string tmpl = path + ".tmp-XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error = "cannot write '" + path + "': " + std::strerror(errno) + " (check the folder exists and is writable)";
-        return false;
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    int savedErrno = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = std::rename(name.data(), path.c_str()) == 0;
-    if (!ok) {
-        error = "cannot write '" + path + "': " + std::strerror(savedErrno ? savedErrno : errno);
-        std::remove(name.data());
-        return false;
-    }
-    // mkstemp creates 0600; a scene file is an ordinary document.
-    ::chmod(path.c_str(), 0644);
-    return true;
-}
-
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {
     return readInputFile(path, "", bytes, error);
 }

@@ -81,11 +81,7 @@ bool saveBitmapPng(const Bitmap& bitmap, const std::string& path, std::string& e
         for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 1.0f;
         data = opaque.data();
     }
-    if (!wx::writePng16(path, data, bitmap.Width(), bitmap.Height())) {
-        error = "could not write the image '" + path + "' (check the folder exists and is writable)";
-        return false;
-    }
-    return true;
+    return wx::writePng16(path, data, bitmap.Width(), bitmap.Height(), error);
 }
 
 }  // namespace host

@@ -218,7 +218,7 @@ void Mesh::buildNormals() {
             if (faces[fi].v[c] < DWORD(numVerts)) ++first[faces[fi].v[c] + 1];
     }
     for (int v = 0; v < numVerts; ++v) first[v + 1] += first[v];
-    std::vector<int> around(size_t(first[numVerts]));
+    std::vector<int> around(static_cast<size_t>(first[numVerts]));
     std::vector<int> fill(first.begin(), first.end() - 1);
     for (int fi = 0; fi < numFaces; ++fi)
         for (int c = 0; c < 3; ++c)

@@ -9,6 +9,18 @@ namespace {
 
 // Index assignment grows arrays; past this the script is wrong, not the memory short.
 constexpr int64_t kMaxArrayLength = 1000000;
+// Likewise for strings (characters): `s = s + s` twenty-five times is already past it.
+constexpr size_t kMaxStringLength = size_t(1) << 24;
+
+[[noreturn]] void stringTooLong(size_t length) {
+    runtimeError(L"String too long: " + std::to_wstring(length) + L" characters (at most " +
+                 std::to_wstring(kMaxStringLength) + L")");
+}
+
+Value boundedString(std::wstring s) {
+    if (s.size() > kMaxStringLength) stringTooLong(s.size());
+    return Value::string(std::move(s));
+}
 
 [[noreturn]] void noFunction(const std::wstring& op, const Value& a) {
     throw ScriptError(L"-- No \"" + op + L"\" function for " + toPrinted(a));
@@ -90,6 +102,7 @@ Value applyBinary(const std::wstring& op, const Value& a, const Value& b) {
     if (a.isNumber() && b.isNumber()) return numeric(op, a, b);
     if (a.kind == Kind::String && op == L"+") {
         if (b.kind != Kind::String) conversionError(b, L"String");
+        if (a.s.size() + b.s.size() > kMaxStringLength) stringTooLong(a.s.size() + b.s.size());
         return Value::string(a.s + b.s);
     }
     bool samePoints = a.kind == Kind::Point && b.kind == Kind::Point && a.dims == b.dims;
@@ -102,7 +115,7 @@ Value applyBinary(const std::wstring& op, const Value& a, const Value& b) {
 }
 
 Value convertAs(Interpreter& in, const Value& v, const std::wstring& cls) {
-    if (cls == L"string") return Value::string(toDisplay(v));
+    if (cls == L"string") return boundedString(toDisplay(v));
     if (cls == L"integer") {
         if (v.kind == Kind::Int) return v;
         if (v.kind == Kind::Float && std::isfinite(v.f) && std::fabs(v.f) < 2147483648.0)

@@ -4,15 +4,18 @@
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
+#include <ImfIO.h>
 #include <ImfInputFile.h>
 #include <ImfOutputFile.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <exception>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "host/image_files.h"
 
 namespace host {
@@ -21,21 +24,25 @@ namespace {
 
 constexpr int kMaxSide = 65535;
 
-// A fresh name beside `path` for the temporary file of an atomic write.
-bool reserveTempName(const std::string& path, std::string& temp, std::string& error) {
-    std::vector<char> name(path.begin(), path.end());
-    const std::string suffix = ".tmp-XXXXXX";
-    name.insert(name.end(), suffix.begin(), suffix.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
-        error = "cannot write '" + path + "' (check the folder exists and is writable)";
-        return false;
+// The encoded file in memory: the library seeks back to fill in its offset table, and
+// the bytes then go through the atomic writer in one piece.
+class MemoryStream : public Imf::OStream {
+public:
+    explicit MemoryStream(const std::string& name) : Imf::OStream(name.c_str()) {}
+    void write(const char c[], int n) override {
+        if (n <= 0) return;
+        if (position_ + size_t(n) > bytes_.size()) bytes_.resize(position_ + size_t(n));
+        std::memcpy(bytes_.data() + position_, c, size_t(n));
+        position_ += size_t(n);
     }
-    ::close(fd);
-    temp = name.data();
-    return true;
-}
+    uint64_t tellp() override { return position_; }
+    void seekp(uint64_t pos) override { position_ = size_t(pos); }
+    const std::vector<char>& bytes() const { return bytes_; }
+
+private:
+    std::vector<char> bytes_;
+    size_t position_ = 0;
+};
 
 struct ExrChannel {
     const char* name;
@@ -49,8 +56,7 @@ bool writeExr(const std::string& path, const std::vector<ExrChannel>& channels, 
         error = "cannot write '" + path + "': the image is empty";
         return false;
     }
-    std::string temp;
-    if (!reserveTempName(path, temp, error)) return false;
+    MemoryStream stream(path);
     try {
         Imf::Header header(width, height);
         header.compression() = Imf::ZIP_COMPRESSION;
@@ -60,20 +66,18 @@ bool writeExr(const std::string& path, const std::vector<ExrChannel>& channels, 
             fb.insert(c.name, Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(const_cast<float*>(c.base)), c.xStride,
                                          c.xStride * size_t(width)));
         }
-        Imf::OutputFile file(temp.c_str(), header);
+        Imf::OutputFile file(stream, header);
         file.setFrameBuffer(fb);
         file.writePixels(height);
+    } catch (const std::bad_alloc&) {
+        error = "cannot write '" + path + "': not enough memory for a " + std::to_string(width) + "x" +
+                std::to_string(height) + " image";
+        return false;
     } catch (const std::exception& e) {
-        std::remove(temp.c_str());
         error = "cannot write '" + path + "': " + e.what();
         return false;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        error = "cannot write '" + path + "' (check the folder is writable)";
-        return false;
-    }
-    return true;
+    return wx::writeFileAtomically(path, stream.bytes().data(), stream.bytes().size(), error);
 }
 
 }  // namespace
