@@ -9,6 +9,7 @@
 #include "app/atomic_file.h"
 #include "app/cmd_render.h"
 #include "app/cmd_scene.h"
+#include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/fall_command_support.h"
 #include "app/weather_module.h"
@@ -254,6 +255,15 @@ int runWeather(const WeatherCommand& c) {
     if (int rc = checkUsage(c, on)) return rc;
     for (const std::string& out : c.outputs)
         if (int rc = checkOutputFolder(out, fail)) return rc;
+    std::vector<NamedFile> outputs;
+    for (const std::string& out : c.outputs) outputs.push_back({"-o", out});
+    outputs.push_back({"--report", c.reportPath});
+    outputs.push_back({"--preview", c.previewPath});
+    std::string clash;
+    if (int rc = checkOutputs({{"the scene", c.scene}}, outputs, clash)) {
+        fail(clash);
+        return rc;
+    }
     const wx::WeatherPreset& preset = wx::weatherPresets()[*index];
     const int number = int(*index) + 1;
 

@@ -123,6 +123,7 @@ TEST_F(WeatherCommandTest, RefusesBadUsageAndEmptyGatheringsWithoutWriting) {
         {"volume without surfaces", with([](WeatherCommand& c) { c.on = "volume", c.surfaces = false; }), kExitUsage,
          "--no-surfaces"},
         {"wrong extension", with([&](WeatherCommand& c) { c.outputs = {path("never.txt")}; }), kExitUsage, ".obj"},
+        {"output over the scene", with([&](WeatherCommand& c) { c.outputs = {scene}; }), kExitUsage, "the scene"},
         {"nothing inside a volume", with([](WeatherCommand& c) { c.on = "volume"; }), kExitIo, "Nothing inside"},
         {"unreadable scene", with([&](WeatherCommand& c) { c.scene = path("missing.glb"); }), kExitIo, "missing.glb"},
     };
