@@ -12,6 +12,7 @@
 #include "file_test.h"
 #include "host/builtin_objects.h"
 #include "host/class_registry.h"
+#include "host/scene.h"
 #include "host/host_app.h"
 #include "host/scene_file.h"
 #include "max/inode.h"
@@ -30,6 +31,7 @@ protected:
         std::string warning, error;
         std::vector<std::string> errors;
         host::startUp(modulesToLoad({}, warning), errors);
+        host::resetScene();  // units and frame rate from an earlier test in this program
         ClassDesc* desc = host::classRegistry().findByName(L"WeatherFall");
         EXPECT_NE(desc, nullptr) << warning;
         if (desc) {

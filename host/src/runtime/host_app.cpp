@@ -25,6 +25,8 @@ void shutDown() {
     moduleLoader().unloadAll();
     replaceScene(nullptr);
     freeRetiredScenes();
+    // The next start is a fresh run of the host: default units, frame rate and time.
+    sceneSettings() = SceneSettings();
 }
 
 void resetScene() {
