@@ -9,6 +9,7 @@
 #include "app/distinct_files.h"
 #include "app/exit_codes.h"
 #include "app/weather_module.h"
+#include "host/class_registry.h"
 #include "host/host_app.h"
 #include "host/message_pump.h"
 #include "host/module_loader.h"
@@ -381,6 +382,23 @@ int SceneCli::run() {
     if (*info_) return runSceneInfo(options_);
     if (*convert_) return runSceneConvert(options_);
     return kExitUsage;
+}
+
+int openSceneNeeding(bool sessionStarted, const std::string& scenePath, const wchar_t* className,
+                     const std::string& what, void (*fail)(const std::string&)) {
+    if (!sessionStarted) return kExitIo;
+    if (!host::classRegistry().findByName(className)) {
+        fail("the weather plug-in did not load, so there is no " + what);
+        return kExitIo;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(scenePath, false, error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    return 0;
 }
 
 }  // namespace tweather

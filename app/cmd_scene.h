@@ -23,6 +23,12 @@ struct SceneOptions {
 
 // Reads a scene file or imports a glTF/OBJ into the host's open scene.
 bool loadAnyScene(const std::string& path, bool objYUp, std::string& error, std::vector<std::string>& warnings);
+// Loads a scene for a command that needs the plug-in class `className`: 0, or the exit code
+// after telling `fail` why (the host did not start, the class is missing: "the weather
+// plug-in did not load, so there is no " + `what`, or the scene could not be read).
+// Warnings go to `fail` too, prefixed "warning: ".
+int openSceneNeeding(bool sessionStarted, const std::string& scenePath, const wchar_t* className,
+                     const std::string& what, void (*fail)(const std::string&));
 // The open scene's node tree as JSON text, or as indented text.
 std::string describeScene(bool json, int timeTicks);
 

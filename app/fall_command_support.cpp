@@ -59,19 +59,7 @@ int checkOutputFiles(const std::string& scenePath, const std::vector<NamedFile>&
 }
 
 int openFallScene(bool sessionStarted, const std::string& scenePath, void (*fail)(const std::string&)) {
-    if (!sessionStarted) return kExitIo;
-    if (!host::classRegistry().findByName(L"WeatherFall")) {
-        fail("the weather plug-in did not load, so there is no falling weather");
-        return kExitIo;
-    }
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(scenePath, false, error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
-    return 0;
+    return openSceneNeeding(sessionStarted, scenePath, L"WeatherFall", "falling weather", fail);
 }
 
 int frameToTicks(double frame, const std::string& frameText, void (*fail)(const std::string&), TimeValue& t) {

@@ -30,19 +30,7 @@ void collectMaps(Mtl* m, std::vector<Texmap*>& out) {
 }  // namespace
 
 int openMapScene(bool sessionStarted, const std::string& scenePath, FailFn fail) {
-    if (!sessionStarted) return kExitIo;
-    if (!host::classRegistry().findByName(L"WeatherMap")) {
-        fail("the weather plug-in did not load, so there is no Weather Map");
-        return kExitIo;
-    }
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(scenePath, false, error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
-    return 0;
+    return openSceneNeeding(sessionStarted, scenePath, L"WeatherMap", "Weather Map", fail);
 }
 
 std::vector<Texmap*> sceneWeatherMaps() {

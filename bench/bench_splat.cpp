@@ -14,29 +14,11 @@
 #include "fall/fall_field.h"
 #include "splat/splat_fall.h"
 #include "splat/splat_render.h"
+#include "standard_fall_job.h"
 
 namespace {
 
 constexpr int kThreads = 2;
-
-wx::FallRenderJob standardScene(int type, int64_t count) {
-    wx::FallRenderJob job;
-    job.type = type;
-    job.count = count;
-    job.time = 12.5f;
-    job.imageWidth = 1920;
-    job.imageHeight = 1080;
-    wx::CamDev& c = job.cam;
-    c.pos = {0.0f, -1500.0f, 170.0f};
-    c.right = {1.0f, 0.0f, 0.0f};
-    c.up = {0.0f, 0.0f, 1.0f};
-    c.forward = {0.0f, 1.0f, 0.0f};
-    c.tanHalfX = std::tan(22.5f * 3.14159265f / 180.0f);
-    c.tanHalfY = c.tanHalfX * 1080.0f / 1920.0f;
-    c.width = 1920;
-    c.height = 1080;
-    return job;
-}
 
 // Best-of-three seconds for the field's world positions of the job's particles.
 double fieldSeconds(const wx::FallRenderJob& job) {
@@ -56,7 +38,7 @@ double fieldSeconds(const wx::FallRenderJob& job) {
 
 void renderStandard(benchmark::State& state, int type) {
     wx::setParallelThreadLimit(kThreads);
-    const wx::FallRenderJob job = standardScene(type, 1000000);
+    const wx::FallRenderJob job = wxbench::standardFallJob(type, 1000000);
     std::vector<float> image;
     double seconds = 0.0, total = 0.0;
     std::string error;

@@ -19,33 +19,15 @@
 #include "fall/drip_edges.h"
 #include "render/png_writer.h"
 #include "splat/splat_render.h"
+#include "standard_fall_job.h"
 
 namespace {
-
-wx::FallRenderJob standardScene(int type, int64_t count) {
-    wx::FallRenderJob job;
-    job.type = type;
-    job.count = count;
-    job.time = 12.5f;
-    job.imageWidth = 1920;
-    job.imageHeight = 1080;
-    wx::CamDev& c = job.cam;
-    c.pos = {0.0f, -1500.0f, 170.0f};
-    c.right = {1.0f, 0.0f, 0.0f};
-    c.up = {0.0f, 0.0f, 1.0f};
-    c.forward = {0.0f, 1.0f, 0.0f};
-    c.tanHalfX = std::tan(22.5f * 3.14159265f / 180.0f);
-    c.tanHalfY = c.tanHalfX * 1080.0f / 1920.0f;
-    c.width = 1920;
-    c.height = 1080;
-    return job;
-}
 
 // A town 1000 units across (5 units to the metre) under a rain column with everything on.
 struct TownScene {
     std::vector<float> tris;
     wx::ShelterBVH bvh;
-    wx::FallRenderJob job = standardScene(wx::kSplatRain, 1000000);
+    wx::FallRenderJob job = wxbench::standardFallJob(wx::kSplatRain, 1000000);
 
     TownScene() {
         std::vector<wx::V3> soup = wx::example::makeTown(20000, 200.0f);
@@ -125,20 +107,20 @@ int main(int argc, char** argv) {
     std::vector<float> probe;
     double seconds = 0;
     std::string error;
-    wx::FallRenderJob tiny = standardScene(wx::kSplatSnow, 0);
+    wx::FallRenderJob tiny = wxbench::standardFallJob(wx::kSplatSnow, 0);
     tiny.imageWidth = tiny.cam.width = 8;
     tiny.imageHeight = tiny.cam.height = 8;
     const bool haveGpu = wx::renderFallOnGpu(tiny, probe, seconds, error);
     if (!haveGpu) std::printf("No GPU render: %s. Rendering on the CPU only.\n", error.c_str());
 
-    bool ok = compare("snow", standardScene(wx::kSplatSnow, 1000000), folder, haveGpu);
-    ok = compare("rain", standardScene(wx::kSplatRain, 1000000), folder, haveGpu) && ok;
-    ok = compare("sand", standardScene(wx::kSplatSand, 1000000), folder, haveGpu) && ok;
+    bool ok = compare("snow", wxbench::standardFallJob(wx::kSplatSnow, 1000000), folder, haveGpu);
+    ok = compare("rain", wxbench::standardFallJob(wx::kSplatRain, 1000000), folder, haveGpu) && ok;
+    ok = compare("sand", wxbench::standardFallJob(wx::kSplatSand, 1000000), folder, haveGpu) && ok;
     TownScene town;
     ok = compare("town", town.job, folder, haveGpu) && ok;
 
     if (haveGpu) {
-        const wx::FallRenderJob rain = standardScene(wx::kSplatRain, 10000000);
+        const wx::FallRenderJob rain = wxbench::standardFallJob(wx::kSplatRain, 10000000);
         std::vector<float> image;
         wx::renderFallOnGpu(rain, image, seconds, error);
         std::vector<double> runs;
