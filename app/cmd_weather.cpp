@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 
 #include "app/atomic_file.h"
@@ -195,17 +194,24 @@ Modifier* snowModifierOf(INode* node) {
 // The report's figures, read back from its fixed text.
 json reportFigures(const std::string& report) {
     json out;
-    std::smatch m;
-    static const std::regex counts(R"( on (\d+) objects?: (\d+) snowed, (\d+) wet, (\d+) glass with drops)");
-    if (std::regex_search(report, m, counts)) {
-        out["objects"] = std::stoi(m[1]);
-        out["snowed"] = std::stoi(m[2]);
-        out["wet"] = std::stoi(m[3]);
-        out["glass"] = std::stoi(m[4]);
+    const size_t on = report.find(" on ");
+    int objects = 0, snowed = 0, wet = 0, glass = 0;
+    if (on != std::string::npos) {
+        const char* at = report.c_str() + on + 4;
+        if (std::sscanf(at, "%d objects: %d snowed, %d wet, %d glass", &objects, &snowed, &wet, &glass) == 4 ||
+            std::sscanf(at, "%d object: %d snowed, %d wet, %d glass", &objects, &snowed, &wet, &glass) == 4) {
+            out["objects"] = objects;
+            out["snowed"] = snowed;
+            out["wet"] = wet;
+            out["glass"] = glass;
+        }
     }
-    static const std::regex shelter(R"(\nShelter: (\d+) scene triangles gathered in (\d+) ms\.)");
-    out["shelter"] = std::regex_search(report, m, shelter)
-                         ? json{{"triangles", std::stoll(m[1])}, {"ms", std::stoll(m[2])}}
+    const size_t shelterAt = report.find("\nShelter: ");
+    long long triangles = 0, ms = 0;
+    out["shelter"] = shelterAt != std::string::npos &&
+                             std::sscanf(report.c_str() + shelterAt,
+                                         "\nShelter: %lld scene triangles gathered in %lld ms.", &triangles, &ms) == 2
+                         ? json{{"triangles", triangles}, {"ms", ms}}
                          : json(nullptr);
     json errors = json::array();
     size_t start = report.find('\n');

@@ -94,10 +94,10 @@ TEST_P(KillWhileWriting, OldFileOrWholeNewFileAndNoTemporaryLeft) {
         const std::string now = readAll(target);
         SCOPED_TRACE("signal " + std::to_string(k.signal) + " after " + std::to_string(afterMs) + " ms");
         EXPECT_TRUE(now == oldBytes || now == newBytes) << "a part of a file: " << now.size() << " bytes";
-        if (r.signal == k.signal) {
-            ++interrupted;
-            EXPECT_EQ(now, oldBytes) << "killed, yet the target changed";
-        }
+        // A signal may land after the rename, while the program is ending (slow under a
+        // sanitizer's exit checks): killed, with the whole new file in place. Only a kill
+        // that left the old file shows the write was cut short.
+        if (r.signal == k.signal && now == oldBytes) ++interrupted;
         for (const std::string& name : namesIn(dir_)) {
             if (std::find(before.begin(), before.end(), name) != before.end()) continue;
             if (k.signal == SIGKILL)

@@ -281,7 +281,9 @@ public:
         int face;
         float value;
     };
+    // Owns inner: the scene holds only the recorder.
     explicit RecordingMap(Texmap* inner) : inner_(inner) {}
+    ~RecordingMap() override { inner_->DeleteThis(); }
     void Update(TimeValue t, Interval& valid) override { inner_->Update(t, valid); }
     AColor EvalColor(ShadeContext& sc) override {
         const float v = inner_->EvalMono(sc);
