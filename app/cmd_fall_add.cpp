@@ -132,14 +132,9 @@ int pickAround(const FallAddCommand& c, TimeValue t, std::vector<INode*>& nodes)
 // makeFall takes; world lengths left at their defaults are scaled to the scene's unit.
 int settingsAsPairs(const FallAddCommand& c, ClassDesc* fallClass, bool& rain, std::string& pairs) {
     std::vector<Assignment> sets;
-    for (const std::string& text : c.sets) {
-        Assignment a;
-        std::string error;
-        if (!splitAssignment(text, a, error)) {
-            fail("--set " + error);
-            return kExitUsage;
-        }
-        sets.push_back(a);
+    if (std::string error; !splitAssignments(c.sets, sets, error)) {
+        fail("--set " + error);
+        return kExitUsage;
     }
     auto* scratch = static_cast<Object*>(fallClass->Create(FALSE));
     IParamBlock2* pb = scratch->GetParamBlock(0);

@@ -145,14 +145,9 @@ int runMapAdd(const MapAddCommand& c) {
         if (int rc = checkOutputKind(c.preview, {".png", ".exr"}, "--preview", "a .png or .exr picture", fail))
             return rc;
     std::vector<Assignment> sets;
-    for (const std::string& text : c.sets) {
-        Assignment a;
-        std::string error;
-        if (!splitAssignment(text, a, error)) {
-            fail("--set " + error);
-            return kExitUsage;
-        }
-        sets.push_back(a);
+    if (std::string error; !splitAssignments(c.sets, sets, error)) {
+        fail("--set " + error);
+        return kExitUsage;
     }
     if (int rc = checkOutputFolder(c.output, fail)) return rc;
 

@@ -258,14 +258,9 @@ int runSnowCommand(const SnowCommand& c) {
         return rc;
     }
     std::vector<Assignment> sets;
-    for (const std::string& text : c.sets) {
-        Assignment a;
-        std::string error;
-        if (!splitAssignment(text, a, error)) {
-            fail(error);
-            return kExitUsage;
-        }
-        sets.push_back(a);
+    if (std::string error; !splitAssignments(c.sets, sets, error)) {
+        fail(error);
+        return kExitUsage;
     }
 
     const WeatherHost session(c.plugins, fail);

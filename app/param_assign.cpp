@@ -75,6 +75,15 @@ bool splitAssignment(const std::string& text, Assignment& out, std::string& erro
     return true;
 }
 
+bool splitAssignments(const std::vector<std::string>& texts, std::vector<Assignment>& out, std::string& error) {
+    for (const std::string& text : texts) {
+        Assignment a;
+        if (!splitAssignment(text, a, error)) return false;
+        out.push_back(a);
+    }
+    return true;
+}
+
 int findParameter(IParamBlock2* block, const std::string& name) {
     const std::string wanted = lower(name);
     for (int i = 0; i < block->NumParams(); ++i)

@@ -19,6 +19,8 @@ struct Assignment {
 
 // Splits "NAME=VALUE"; false with `error` when there is no name or no '='.
 bool splitAssignment(const std::string& text, Assignment& out, std::string& error);
+// Splits every text in order; false with the first one's `error`.
+bool splitAssignments(const std::vector<std::string>& texts, std::vector<Assignment>& out, std::string& error);
 
 // Applies one assignment at time 0. False with `error` for an unknown name (listing the
 // names there are), a value that does not parse, or a parameter that text cannot set.
