@@ -28,10 +28,17 @@ unsigned envThreadLimit() {
     return limit;
 }
 
+// Read once: the library call reads sysfs each time (about 50 us), which small objects'
+// snow builds paid on every parallelFor.
+unsigned hardwareThreads() {
+    static const unsigned threads = std::thread::hardware_concurrency();
+    return threads;
+}
+
 }  // namespace
 
 unsigned parallelThreadCount() {
-    unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), kParallelMaxThreads));
+    unsigned threads = std::max(1u, std::min(hardwareThreads(), kParallelMaxThreads));
     for (unsigned cap : {envThreadLimit(), gThreadLimit.load(std::memory_order_relaxed)}) {
         if (cap > 0) threads = std::min(threads, cap);
     }

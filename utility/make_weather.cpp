@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 
 #include "fall/fall_params.h"
@@ -41,10 +42,15 @@ bool isShownFall(INode* node) {
 struct Volume {
     float width, length, height;
     Matrix3 objectFromWorld;
+    Point3 axisStretch;  // how far one world unit can reach along each of the volume's axes
 };
 
 Volume volumeOf(INode* fall, TimeValue t) {
-    Volume v{0, 0, 0, Inverse(fall->GetObjectTM(t))};
+    Volume v{0, 0, 0, Inverse(fall->GetObjectTM(t)), {}};
+    for (int axis = 0; axis < 3; ++axis) {
+        const Matrix3& m = v.objectFromWorld;
+        v.axisStretch[axis] = std::sqrt(m[0][axis] * m[0][axis] + m[1][axis] * m[1][axis] + m[2][axis] * m[2][axis]);
+    }
     Object* base = fall->GetObjectRef()->FindBaseObject();
     if (IParamBlock2* pb = base->GetParamBlock(0)) {
         v.width = pb->GetFloat(kFallWidth, t);
@@ -54,7 +60,22 @@ Volume volumeOf(INode* fall, TimeValue t) {
     return v;
 }
 
+// True when the box's corners, taken into the volume's space, cannot reach its box: the
+// ball around the world box reaches at most radius x axisStretch along each axis from its
+// centre. A thousandth of slack keeps rounding from rejecting what the corners would touch.
+bool clearlyApart(const Box3& world, const Volume& v) {
+    const Point3 centre = world.Center() * v.objectFromWorld;
+    const float radius = Length(world.pmax - world.pmin) * 0.5f;
+    float reach[3];
+    for (int axis = 0; axis < 3; ++axis)
+        reach[axis] = radius * v.axisStretch[axis] * 1.001f + 1e-3f * std::fabs(centre[axis]);
+    return centre.x - reach[0] >= v.width / 2 || centre.x + reach[0] <= -v.width / 2 ||
+           centre.y - reach[1] >= v.length / 2 || centre.y + reach[1] <= -v.length / 2 ||
+           centre.z - reach[2] >= v.height || centre.z + reach[2] <= 0;
+}
+
 bool overlaps(const Box3& world, const Volume& v) {
+    if (clearlyApart(world, v)) return false;
     Box3 local;
     for (int corner = 0; corner < 8; ++corner) local += world[corner] * v.objectFromWorld;
     return local.pmax.x > -v.width / 2 && v.width / 2 > local.pmin.x && local.pmax.y > -v.length / 2 &&

@@ -173,10 +173,20 @@ public:
         tri->SetChannelValidity(GEOM_CHAN_NUM, blockValidity(pblock, t));
         return tri;
     }
+    // The box of the mesh kept from the last build, as the host's procedural objects keep
+    // theirs: target gathering asks every node for its box, and building a mesh to measure
+    // it cost more than the rest of the gathering together.
     void GetDeformBBox(TimeValue t, Box3& box, Matrix3* tm, BOOL) override {
-        Mesh m;
-        build(t, m);
-        box = m.getBoundingBox(tm);
+        if (!meshValid_.InInterval(t)) {
+            build(t, mesh_);
+            meshValid_ = blockValidity(pblock, t);
+        }
+        box = mesh_.getBoundingBox(tm);
+    }
+    RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle target, PartID& part, RefMessage message,
+                               BOOL propagate) override {
+        if (message == REFMSG_CHANGE) meshValid_.SetEmpty();
+        return PBObject<GeomObject>::NotifyRefChanged(changeInt, target, part, message, propagate);
     }
     RefTargetHandle Clone(RemapDir& remap) override {
         auto* copy = new PrimitiveObject(kind_, true);
@@ -207,6 +217,8 @@ public:
 
 private:
     Kind kind_;
+    Mesh mesh_;                  // the last build, for boxes
+    Interval meshValid_ = NEVER;  // times mesh_ holds for
 };
 
 SimpleClassDesc boxDesc(L"Box", L"Box", GEOMOBJECT_CLASS_ID, kBoxClassID,

@@ -4,6 +4,7 @@
 #include "host/class_registry.h"
 #include "host/scene.h"
 #include "max/interface.h"
+#include "max/param_block2.h"
 
 namespace {
 
@@ -237,6 +238,30 @@ TEST_F(FreshScene, PrimitivesConvertToMeshes) {
     EXPECT_NEAR(b.pmax.z, 30, 1e-5);
     EXPECT_NEAR(b.pmax.x, 10, 1e-5);
     EXPECT_NEAR(b.pmax.y, 5, 1e-5);
+}
+
+// A primitive keeps its last build for its box; an edit, or a time where an animated size
+// differs, must build again.
+TEST_F(FreshScene, PrimitiveBoxesFollowEditsAndAnimation) {
+    Object* box = host::createBox(10, 20, 30);
+    ip->CreateObjectNode(box);
+    IParamBlock2* pb = box->GetParamBlock(0);
+    Box3 b;
+    box->GetDeformBBox(0, b);
+    EXPECT_NEAR(b.pmax.z, 30, 1e-5);
+    pb->SetValue(host::kBoxHeight, 0, 50.0f);
+    box->GetDeformBBox(0, b);
+    EXPECT_NEAR(b.pmax.z, 50, 1e-5);
+
+    AnimateOn();
+    pb->SetValue(host::kBoxHeight, 4800, 80.0f);
+    AnimateOff();
+    box->GetDeformBBox(0, b);
+    EXPECT_NEAR(b.pmax.z, 50, 1e-4);
+    box->GetDeformBBox(4800, b);
+    EXPECT_NEAR(b.pmax.z, 80, 1e-4);
+    box->GetDeformBBox(0, b);
+    EXPECT_NEAR(b.pmax.z, 50, 1e-4);
 }
 
 TEST_F(FreshScene, CamerasLightsShapes) {
