@@ -217,7 +217,7 @@ public:
 
 private:
     Kind kind_;
-    Mesh mesh_;                  // the last build, for boxes
+    Mesh mesh_;                   // the last build, for boxes
     Interval meshValid_ = NEVER;  // times mesh_ holds for
 };
 
