@@ -3,6 +3,8 @@
 // in weather_fall_particles.cpp.
 #include "fall/weather_fall.h"
 
+#include "fall/weather_fall_rollout.h"
+
 #include "max/inode.h"
 #include "max/mesh.h"
 #include "max/param_block2.h"
@@ -11,6 +13,10 @@ namespace wx {
 
 WeatherFall::WeatherFall() {
     GetFallDesc()->MakeAutoParamBlocks(this);
+}
+
+WeatherFall::~WeatherFall() {
+    forgetFallRenderRollout(this);
 }
 
 void WeatherFall::GetClassName(MSTR& s, bool) const {
@@ -60,9 +66,11 @@ RefResult WeatherFall::NotifyRefChanged(const Interval&, RefTargetHandle, PartID
 void WeatherFall::BeginEditParams(IObjParam* ip, ULONG flags, Animatable* prev) {
     SimpleParticle::BeginEditParams(ip, flags, prev);
     GetFallDesc()->BeginEditParams(ip, this, flags, prev);
+    openFallRenderRollout(ip, this);
 }
 
 void WeatherFall::EndEditParams(IObjParam* ip, ULONG flags, Animatable* next) {
+    closeFallRenderRollout(ip, this);
     GetFallDesc()->EndEditParams(ip, this, flags, next);
     SimpleParticle::EndEditParams(ip, flags, next);
 }

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "fall/fall_params.h"
+#include "fall/fall_render_job_fill.h"
 #include "fall/tornado_cache.h"
 #include "fall/tornado_wind.h"
 #include "fall/weather_fall_fp.h"
 #include "max/class_desc.h"
 #include "max/shape_particles.h"
 #include "plugin/scene_capture.h"
+#include "splat/fall_render_job.h"
 
 class INode;
 
@@ -28,6 +30,7 @@ ClassDesc2* GetFallDesc();
 class WeatherFall : public SimpleParticle, public WeatherFallFP {
 public:
     WeatherFall();
+    ~WeatherFall() override;
 
     Class_ID ClassID() override { return kWeatherFallClassID; }
     SClass_ID SuperClassID() override { return GEOMOBJECT_CLASS_ID; }
@@ -84,12 +87,43 @@ public:
                                std::vector<FallParticle>& out) override;
     Mesh* geometryMesh(TimeValue t, INode* node, std::wstring& problem) override;
     bool renderSetup(TimeValue t, INode* node, FallRenderSetup& out, std::wstring& error) override;
+    bool renderFrame(INode* camera, int frame, const std::wstring& file, int width, int height) override;
+    bool renderOver(INode* camera, int frame, const std::wstring& background, const std::wstring& file) override;
+    int renderSequenceOver(INode* camera, int start, int end, const std::wstring& backgroundPattern,
+                           const std::wstring& outputPattern) override;
+
+    // The render commands (weather_fall_commands.cpp). The camera is `camera` when given,
+    // else the camera node's record at t. background: width x height RGBA floats or null;
+    // depth: width x height depths along the view axis that hide particles, or null. The
+    // job points into this object's storage until the next build. False with the status
+    // set to the reason.
+    bool buildRenderJob(INode* cameraNode, const CamDev* camera, TimeValue t, int width, int height,
+                        const float* background, FallRenderJob& job);
+    // Builds and renders; the status becomes the summary or the error.
+    bool renderJob(INode* cameraNode, const CamDev* camera, TimeValue t, int width, int height,
+                   const float* background, std::vector<float>& outImage, const float* depth = nullptr);
+    // The rollout's "Add to the last render": over the host's last rendered image from the
+    // view camera at the current time, shown in its own frame window.
+    bool addToLastRender();
+    // The camera the rollout renders from: the active viewport's, else the first camera
+    // below the scene root (depth first), else null.
+    static INode* viewCamera(TimeValue t);
+    // Replaces the status text (cut to 319 characters) and shows it in the open rollout.
+    void setStatus(std::wstring text);
 
 private:
     FallRenderInputs renderInputs(TimeValue t, INode* node);
     uint64_t stampKey(INode* node, const FallMatrix& m, const TornadoWind& wind) const;
 
+    FallLookSettings readLook(TimeValue t);
+    const float* sceneTriangles(const std::shared_ptr<const ShelterBVH>& scene, int64_t& count);
+
     IParamBlock2* pblock_ = nullptr;
+    // What the last render job points at: the setup's scene and drips, the scene's
+    // triangles expanded to corners (kept while the capture is the same build).
+    FallRenderSetup jobSetup_;
+    std::vector<float> jobSceneCorners_;
+    uint64_t jobSceneSerial_ = 0;
     std::wstring status_ = L"not rendered yet";
     std::wstring runoffStatus_;  // " | run-off: ..." from the last render setup with run-off
     std::wstring tornadoStatus_ = L"no tornado";

@@ -41,6 +41,23 @@ FPInterfaceDesc gFallFPDesc(kWeatherFallFPInterfaceID, L"weatherFall", 0, &gFall
 
 const bool gFallFPBuilt = [] {
     gFallFPDesc.AppendFunction(kFallFnStatus, L"fallStatus", 0, kStringByValue, 0, {});
+    gFallFPDesc.AppendFunction(kFallFnRenderFrame, L"renderFrame", 0, TYPE_BOOL, 0,
+                               {{L"camera", TYPE_INODE},
+                                {L"frame", TYPE_INT},
+                                {L"file", TYPE_STRING},
+                                {L"width", TYPE_INT},
+                                {L"height", TYPE_INT}});
+    gFallFPDesc.AppendFunction(kFallFnRenderOver, L"renderOver", 0, TYPE_BOOL, 0,
+                               {{L"camera", TYPE_INODE},
+                                {L"frame", TYPE_INT},
+                                {L"background", TYPE_STRING},
+                                {L"file", TYPE_STRING}});
+    gFallFPDesc.AppendFunction(kFallFnRenderSequenceOver, L"renderSequenceOver", 0, TYPE_INT, 0,
+                               {{L"camera", TYPE_INODE},
+                                {L"start", TYPE_INT},
+                                {L"end", TYPE_INT},
+                                {L"backgroundPattern", TYPE_STRING},
+                                {L"outputPattern", TYPE_STRING}});
     return true;
 }();
 
@@ -54,10 +71,31 @@ FPInterfaceDesc* WeatherFallFP::GetDesc() {
     return &gFallFPDesc;
 }
 
-FPStatus WeatherFallFP::_dispatch_fn(FunctionID fid, TimeValue, FPValue& result, FPParams*) {
+namespace {
+
+std::wstring text(const FPValue& v) {
+    return v.s ? v.s : L"";
+}
+
+}  // namespace
+
+// The render commands answer through their status text and result; nothing they meet is
+// thrown to the script.
+FPStatus WeatherFallFP::_dispatch_fn(FunctionID fid, TimeValue, FPValue& result, FPParams* p) {
     switch (fid) {
         case kFallFnStatus:
             result.LoadTSTR(fallStatus());
+            return FPS_OK;
+        case kFallFnRenderFrame:
+            result.LoadBool(renderFrame(p->params[0].n, p->params[1].i, text(p->params[2]), p->params[3].i,
+                                        p->params[4].i));
+            return FPS_OK;
+        case kFallFnRenderOver:
+            result.LoadBool(renderOver(p->params[0].n, p->params[1].i, text(p->params[2]), text(p->params[3])));
+            return FPS_OK;
+        case kFallFnRenderSequenceOver:
+            result.LoadInt(renderSequenceOver(p->params[0].n, p->params[1].i, p->params[2].i, text(p->params[3]),
+                                              text(p->params[4])));
             return FPS_OK;
         default:
             return FPS_NO_SUCH_FUNCTION;

@@ -1,8 +1,8 @@
 // The fall object's function-publishing mixin "weatherFall": what scripts and the render
 // commands call on one fall object. fallStatus answers the object's status texts;
 // evaluateWorld hands whole evaluations to programs that load the plug-in (the command
-// line), so they reach the object's parameters and tornado wind through its own code. The
-// render functions join as the GPU renderer's commands are built. Main thread only.
+// line), so they reach the object's parameters and tornado wind through its own code; the
+// render commands draw the fall as splats into PNG files. Main thread only.
 #pragma once
 
 #include <string>
@@ -19,7 +19,12 @@ namespace wx {
 
 inline constexpr Interface_ID kWeatherFallFPInterfaceID{0x2C7E94A1, 0x51D03B6E};
 
-enum WeatherFallFunction : FunctionID { kFallFnStatus = 0 };
+enum WeatherFallFunction : FunctionID {
+    kFallFnStatus = 0,
+    kFallFnRenderFrame = 1,
+    kFallFnRenderOver = 2,
+    kFallFnRenderSequenceOver = 3,
+};
 
 class WeatherFallFP : public FPMixinInterface {
 public:
@@ -28,6 +33,17 @@ public:
     // The status text, the render mesh's problem (empty or " | render mesh: ..."), the
     // run-off line (empty or " | run-off: ..."), " | " and the tornado status.
     virtual std::wstring fallStatus() = 0;
+
+    // Renders frame x ticks per frame from `camera` at width x height on a transparent
+    // background and writes `file` as a 16-bit PNG. False with the reason in the status.
+    virtual bool renderFrame(INode* camera, int frame, const std::wstring& file, int width, int height) = 0;
+    // Renders over the picture `background` at its size and writes `file`.
+    virtual bool renderOver(INode* camera, int frame, const std::wstring& background, const std::wstring& file) = 0;
+    // renderOver for frames start..end, '#' runs in both names standing for the frame
+    // number; stops at the first failure, or after a frame while Escape is down. Answers
+    // the frames written. Several frames into one name without a '#' run are refused.
+    virtual int renderSequenceOver(INode* camera, int start, int end, const std::wstring& backgroundPattern,
+                                   const std::wstring& outputPattern) = 0;
 
     // Every particle's world state at t (velocities in units per second), computed from the
     // object's parameters at t and node's matrix at t (null: the node that references the

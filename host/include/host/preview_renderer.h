@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "max/bitmap.h"
 #include "max/inode.h"
 #include "max/point3.h"
 
@@ -57,8 +58,16 @@ struct DepthBuffer {
     int width = 0, height = 0;
     std::vector<float> depth;
 };
-// The depth buffer of the last rendered image (empty before the first render).
+// The depth buffer of the last rendered image (empty before the first render, and for a
+// picture kept without one).
 const DepthBuffer& lastRenderedDepth();
+
+// Makes a copy of `picture` the last rendered image, as if a renderer had just produced it
+// (nothing is displayed and no notification fires): a float RGBA bitmap with alpha and,
+// when `depth` holds one value per pixel (along the view axis, +infinity where nothing
+// was hit), that depth as lastRenderedDepth and as the bitmap's Z channel. A depth of any
+// other size is not kept. False, with the previous last render kept, when memory runs out.
+bool keepPictureAsLastRender(const Bitmap& picture, const std::vector<float>& depth = {});
 
 // The light model, for callers that composite over or check a render (all linear RGB,
 // world directions, +Z up).

@@ -19,6 +19,11 @@ public:
     static Viewport perspective(int widthPx, int heightPx, Point3 eye, Point3 target, float fov);
 
     void close() { alive_ = false; }
+    // Looks through the camera `node` (null: no camera). The node is remembered by handle,
+    // so a view survives undo; after a scene is loaded or reset the handle names whatever
+    // node has it in the new scene, so callers set the camera again.
+    void setCamera(INode* node);
+    INode* GetViewCamera() override;
     void setConstructionTM(const Matrix3& planeToWorld) { construction_ = planeToWorld; }
     int width() const { return width_; }
     int height() const { return height_; }
@@ -53,6 +58,7 @@ private:
     Point3 onPlane(const IPoint2& ps, const Matrix3& planeToWorld);
 
     bool alive_ = true;
+    ULONG cameraHandle_ = 0;
     bool perspective_ = false;
     int width_ = 640, height_ = 480;
     float fov_ = 0.785398f;
@@ -63,5 +69,11 @@ private:
     Matrix3 construction_;
     Window gw_;  // re-pointed at this viewport by getGW (viewports are copied by value)
 };
+
+// The active viewport that Interface::GetActiveViewExp hands out: a 640 x 480 perspective
+// view with no camera until a caller replaces it or sets its camera.
+Viewport& activeViewport();
+// Shorthand for activeViewport().setCamera(node).
+void setViewCamera(INode* node);
 
 }  // namespace host

@@ -40,6 +40,15 @@ constexpr int BMM_FLOAT_A_32 = 20;
 
 constexpr DWORD MAP_HAS_ALPHA = 1u << 1;
 
+// G-buffer channels a bitmap may carry beside its pixels. The stand-in keeps one, the Z
+// channel: one float per pixel, the camera-space z of what the pixel shows (negative in
+// front of the camera, which looks along -Z), and kBmmZBackground where nothing was hit.
+constexpr ULONG BMM_CHAN_NONE = 0;
+constexpr ULONG BMM_CHAN_Z = 1u << 0;
+constexpr ULONG BMM_CHAN_TYPE_UNKNOWN = 0;
+constexpr ULONG BMM_CHAN_TYPE_32 = 4;  // one float per pixel
+constexpr float kBmmZBackground = -1.0e30f;
+
 // Frame-window positions for Display.
 constexpr int BMM_UL = 1, BMM_LL = 2, BMM_UR = 3, BMM_LR = 4, BMM_CN = 5, BMM_RND = 10, BMM_VPP = 11, BMM_VPS = 12;
 
@@ -103,6 +112,15 @@ public:
     int GetLinearPixels(int x, int y, int pixels, BMM_Color_64* p) const { return GetPixels(x, y, pixels, p); }
     void Fill(const BMM_Color_fl& color);
 
+    // G-buffer channels (BMM_CHAN_*). CreateChannels adds the asked ones, Z cleared to
+    // kBmmZBackground, and answers the channels present; GetChannel answers the channel's
+    // width x height values (row 0 at the top) and its type, or null and
+    // BMM_CHAN_TYPE_UNKNOWN when the bitmap has none.
+    ULONG CreateChannels(ULONG channelIDs);
+    void DeleteChannels(ULONG channelIDs);
+    ULONG ChannelsPresent() const { return zChannel_.empty() ? BMM_CHAN_NONE : BMM_CHAN_Z; }
+    void* GetChannel(ULONG channelID, ULONG& chanType);
+
     // Shows the bitmap in the frame window of that title (the host's own title when null);
     // the stand-in records it and hands it to the display sink (host/frame_windows.h).
     int Display(const MCHAR* title = nullptr, int position = BMM_CN, BOOL autonomous = FALSE, BOOL saveButton = TRUE,
@@ -128,6 +146,7 @@ private:
     int type_ = BMM_FLOAT_RGBA_32;
     DWORD flags_ = 0;
     std::vector<float> pixels_;
+    std::vector<float> zChannel_;
 };
 
 class BitmapManager {

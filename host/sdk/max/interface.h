@@ -27,6 +27,7 @@ constexpr int APP_TEMP_DIR = 29;
 using INodeTab = std::vector<INode*>;
 
 class DllDir;
+class ViewExp;
 
 using LPVOID = void*;
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID);
@@ -54,6 +55,8 @@ public:
     DllDir& GetDllDir();
     void RedrawViews(TimeValue t, DWORD vpFlags = REDRAW_NORMAL, ReferenceTarget* change = nullptr);
     void ForceCompleteRedraw(BOOL doDisabled = TRUE);
+    // The viewport the user works in; the host owns it (host/viewport.h: activeViewport).
+    ViewExp& GetActiveViewExp();
     // Folder paths without a trailing separator; empty for ids the stand-in does not keep.
     const MCHAR* GetDir(int which);
     // Command-panel rollouts from dialog resources (MAKEINTRESOURCE ids); see host/ui_model.h.

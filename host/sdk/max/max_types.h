@@ -23,6 +23,7 @@ using DWORD = uint32_t;
 using ULONG = uint32_t;
 using UINT = uint32_t;
 using USHORT = uint16_t;
+using SHORT = int16_t;
 using WORD = uint16_t;
 using UINT_PTR = uintptr_t;
 using HWND = void*;

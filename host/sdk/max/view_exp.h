@@ -10,6 +10,8 @@
 #include "max/ipoint2.h"
 #include "max/matrix3.h"
 
+class INode;
+
 // A half-line: origin p, direction dir (unit length from the viewport's calls).
 class Ray {
 public:
@@ -43,4 +45,6 @@ public:
     virtual Point3 SnapPoint(const IPoint2& in, IPoint2& out, Matrix3* plane2d = nullptr, DWORD flags = 0) = 0;
     // The viewport's graphics window (for hit testing), or null where it has none.
     virtual GraphicsWindow* getGW() { return nullptr; }
+    // The camera node this viewport looks through, or null for a view without a camera.
+    virtual INode* GetViewCamera() { return nullptr; }
 };

@@ -82,9 +82,19 @@ struct OPENFILENAMEW {
     const MCHAR* lpstrDefExt = nullptr;
     DWORD Flags = 0;
 };
-// Answered by the stand-in's responder; FALSE when it cancels or the path does not fit.
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x2;
+constexpr DWORD OFN_PATHMUSTEXIST = 0x800;
+constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
+// Answered by the stand-in's responder; FALSE when it cancels or the path does not fit, and
+// with OFN_FILEMUSTEXIST when the answer names no existing file (the user could not have
+// confirmed it).
 BOOL GetOpenFileNameW(OPENFILENAMEW* ofn);
 BOOL GetSaveFileNameW(OPENFILENAMEW* ofn);
+// The key's state at this moment: the high bit set (the value negative) while it is down.
+// The stand-in knows one key, Escape, which the host's callers press and release
+// (host/keyboard.h); every other key reads as up.
+constexpr int VK_ESCAPE = 0x1B;
+SHORT GetAsyncKeyState(int vKey);
 // Recorded, never run.
 HINSTANCE ShellExecuteW(HWND hwnd, const MCHAR* operation, const MCHAR* file, const MCHAR* parameters,
                         const MCHAR* directory, int showCommand);

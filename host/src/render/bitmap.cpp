@@ -99,6 +99,30 @@ int Bitmap::UnDisplay() {
     return TRUE;
 }
 
+ULONG Bitmap::CreateChannels(ULONG channelIDs) {
+    if ((channelIDs & BMM_CHAN_Z) && zChannel_.empty()) {
+        try {
+            zChannel_.assign(size_t(width_) * size_t(height_), kBmmZBackground);
+        } catch (const std::bad_alloc&) {
+            zChannel_.clear();
+        }
+    }
+    return ChannelsPresent();
+}
+
+void Bitmap::DeleteChannels(ULONG channelIDs) {
+    if (channelIDs & BMM_CHAN_Z) std::vector<float>().swap(zChannel_);
+}
+
+void* Bitmap::GetChannel(ULONG channelID, ULONG& chanType) {
+    if (channelID == BMM_CHAN_Z && !zChannel_.empty()) {
+        chanType = BMM_CHAN_TYPE_32;
+        return zChannel_.data();
+    }
+    chanType = BMM_CHAN_TYPE_UNKNOWN;
+    return nullptr;
+}
+
 void Bitmap::RefreshWindow(void*) {
     host::frameWindowRefreshed(this);
 }

@@ -3,6 +3,7 @@
 // (which Interface7::GetLastRenderedImage and lastRenderedDepth hand out).
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 
 #include "common/parallel_for.h"
 #include "host/frame_windows.h"
@@ -144,19 +146,36 @@ bool checkSettings(const PreviewSettings& settings, int& width, int& height, std
     return true;
 }
 
-void keepAsLastRender(const PreviewImage& image) {
+// The Z channel holds camera-space z: the negated depth along the view axis.
+void fillZChannel(Bitmap& bmp, const std::vector<float>& depth) {
+    if (!(bmp.CreateChannels(BMM_CHAN_Z) & BMM_CHAN_Z)) return;
+    ULONG type = 0;
+    float* z = static_cast<float*>(bmp.GetChannel(BMM_CHAN_Z, type));
+    for (size_t i = 0; i < depth.size(); ++i) z[i] = std::isfinite(depth[i]) ? -depth[i] : kBmmZBackground;
+}
+
+// Replaces the last render with a new float bitmap of these pixels (and depth, when it
+// has one value per pixel). False when the bitmap cannot be had.
+bool replaceLastRender(int width, int height, const float* rgba, const std::vector<float>& depth) {
     BitmapInfo bi;
-    bi.SetWidth(WORD(image.width));
-    bi.SetHeight(WORD(image.height));
+    bi.SetWidth(WORD(width));
+    bi.SetHeight(WORD(height));
     bi.SetType(BMM_FLOAT_RGBA_32);
     bi.SetFlags(MAP_HAS_ALPHA);
     Bitmap* bmp = TheManager->Create(&bi);
-    if (!bmp) return;  // out of memory: the previous image stays
-    std::copy(image.rgba.begin(), image.rgba.end(), bmp->Data());
+    if (!bmp) return false;  // out of memory: the previous image stays
+    std::copy(rgba, rgba + size_t(width) * size_t(height) * 4, bmp->Data());
+    const bool withDepth = depth.size() == size_t(width) * size_t(height);
+    if (withDepth) fillZChannel(*bmp, depth);
     if (gLastImage) gLastImage->DeleteThis();
     gLastImage = bmp;
-    gLastDepth = DepthBuffer{image.width, image.height, image.depth};
-    bmp->Display(kDefaultFrameWindowTitle);
+    gLastDepth = withDepth ? DepthBuffer{width, height, depth} : DepthBuffer{};
+    return true;
+}
+
+void keepAsLastRender(const PreviewImage& image) {
+    if (replaceLastRender(image.width, image.height, image.rgba.data(), image.depth))
+        gLastImage->Display(kDefaultFrameWindowTitle);
 }
 
 void renderPixels(const preview::Scene& scene, const preview::Camera& camera, const PreviewSettings& settings,
@@ -262,6 +281,15 @@ bool renderPreview(const PreviewSettings& settings, PreviewImage& image, std::st
 
 const DepthBuffer& lastRenderedDepth() {
     return gLastDepth;
+}
+
+bool keepPictureAsLastRender(const Bitmap& picture, const std::vector<float>& depth) {
+    if (picture.Width() <= 0 || picture.Height() <= 0) return false;
+    try {
+        return replaceLastRender(picture.Width(), picture.Height(), picture.Data(), depth);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace host

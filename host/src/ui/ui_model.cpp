@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <unordered_set>
 
+#include "host/text.h"
 #include "max/interface.h"
 #include "max/param_block2.h"
 
@@ -360,6 +362,7 @@ static BOOL askFile(bool save, OPENFILENAMEW* ofn) {
     std::wstring path = ofn->lpstrFile;
     if (!responder(save, ofn->lpstrTitle ? ofn->lpstrTitle : L"", path)) return FALSE;
     if (path.size() + 1 > ofn->nMaxFile) return FALSE;  // the host fails rather than truncating a path
+    if ((ofn->Flags & OFN_FILEMUSTEXIST) && !std::filesystem::is_regular_file(host::toUtf8(path))) return FALSE;
     host::ui::copyOut(path, ofn->lpstrFile, int(ofn->nMaxFile));
     return TRUE;
 }

@@ -1,5 +1,7 @@
 #include "host/viewport.h"
 
+#include "max/interface.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -114,4 +116,26 @@ GraphicsWindow* Viewport::getGW() {
     return &gw_;
 }
 
+void Viewport::setCamera(INode* node) {
+    cameraHandle_ = node ? node->GetHandle() : 0;
+}
+
+INode* Viewport::GetViewCamera() {
+    return cameraHandle_ ? GetCOREInterface()->GetINodeByHandle(cameraHandle_) : nullptr;
+}
+
+Viewport& activeViewport() {
+    static Viewport view = Viewport::perspective(640, 480, Point3(0.0f, -1000.0f, 500.0f), Point3(0.0f, 0.0f, 0.0f),
+                                                 0.785398f);
+    return view;
+}
+
+void setViewCamera(INode* node) {
+    activeViewport().setCamera(node);
+}
+
 }  // namespace host
+
+ViewExp& Interface::GetActiveViewExp() {
+    return host::activeViewport();
+}
