@@ -55,6 +55,8 @@ public:
     void RedrawViews(TimeValue t, DWORD vpFlags = REDRAW_NORMAL, ReferenceTarget* change = nullptr);
     void ForceCompleteRedraw(BOOL doDisabled = TRUE);
     // Folder paths without a trailing separator; empty for ids the stand-in does not keep.
+    // The user macro and script folders are made on demand under the user's data folder
+    // (host/user_folders.h) unless SetDir overrides them.
     const MCHAR* GetDir(int which);
     // Command-panel rollouts from dialog resources (MAKEINTRESOURCE ids); see host/ui_model.h.
     HWND AddRollupPage(HINSTANCE inst, const MCHAR* dlgTemplate, DLGPROC proc, const MCHAR* title, LPARAM param = 0,
@@ -88,6 +90,7 @@ private:
     std::vector<std::wstring> progress_;
     int redraws_ = 0;
     std::vector<std::pair<int, std::wstring>> dirs_;
+    std::vector<std::pair<int, std::wstring>> userDirs_;
 };
 
 class Bitmap;
