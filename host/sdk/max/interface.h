@@ -81,7 +81,7 @@ public:
     const std::vector<std::wstring>& ProgressLog() const { return progress_; }
     void ClearProgressLog() { progress_.clear(); }
 
-    // Stand-in: redraw requests so far, and folder overrides.
+    // Stand-in: redraw requests so far, and folder overrides (an empty path drops one).
     int RedrawCount() const { return redraws_; }
     void SetDir(int which, const std::wstring& path);
 

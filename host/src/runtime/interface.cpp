@@ -132,12 +132,8 @@ const MCHAR* Interface::GetDir(int which) {
 }
 
 void Interface::SetDir(int which, const std::wstring& path) {
-    for (auto& [id, p] : dirs_)
-        if (id == which) {
-            p = path;
-            return;
-        }
-    dirs_.emplace_back(which, path);
+    std::erase_if(dirs_, [&](const auto& dir) { return dir.first == which; });
+    if (!path.empty()) dirs_.emplace_back(which, path);
 }
 
 void Interface7::GetSelNodeTab(INodeTab& nodes) {
