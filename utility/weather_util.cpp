@@ -1,6 +1,7 @@
 #include "utility/weather_util.h"
 
 #include <cstdio>
+#include <string>
 
 #include "max/interface.h"
 #include "max/param_block2.h"
@@ -35,7 +36,7 @@ int selectedIndex(HWND panel, int control) {
 void showDescription(HWND panel, int preset) {
     const auto presets = weatherPresets();
     if (preset < 0 || size_t(preset) >= presets.size()) return;
-    SetDlgItemTextW(panel, kUtilDescription, presets[size_t(preset)].description.c_str());
+    SetDlgItemTextW(panel, kUtilDescription, presets[size_t(preset)].description);
 }
 
 void initPanel(HWND panel) {
@@ -45,7 +46,7 @@ void initPanel(HWND panel) {
     });
     SendDlgItemMessageW(panel, kUtilPreset, CB_RESETCONTENT, 0, 0);
     for (const WeatherPreset& p : weatherPresets())
-        SendDlgItemMessageW(panel, kUtilPreset, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(p.name.c_str()));
+        SendDlgItemMessageW(panel, kUtilPreset, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(p.name));
     SendDlgItemMessageW(panel, kUtilPreset, CB_SETCURSEL, 1, 0);  // Heavy snow
     SendDlgItemMessageW(panel, kUtilApplyTo, CB_RESETCONTENT, 0, 0);
     for (const wchar_t* item : kApplyToItems)
@@ -109,8 +110,10 @@ INT_PTR aboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG: {
             gAbout = hwnd;
+            // The version is kept as narrow text; it is plain ASCII, so it widens one for one.
+            const std::wstring version(kVersion, kVersion + std::char_traits<char>::length(kVersion));
             wchar_t line[96];
-            std::swprintf(line, 96, L"Tarnwick Weather %S  (built %d)", kVersion, kBuildNumber);
+            std::swprintf(line, 96, L"Tarnwick Weather %ls  (built %d)", version.c_str(), kBuildNumber);
             SetDlgItemTextW(hwnd, kAboutVersion, line);
             SetDlgItemTextW(hwnd, kAboutWeb, kMakerWebAddress);
             return TRUE;

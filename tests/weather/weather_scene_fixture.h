@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include "fall/weather_fall.h"
@@ -101,6 +102,25 @@ struct WeatherSceneTest : ::testing::Test {
         if (converted != os.obj) converted->DeleteThis();
         std::sort(out.begin(), out.end());
         return out;
+    }
+    // True when every triangle of `a` has its own match in `b` (same corners in the same
+    // turning order, within `tolerance`) and both hold as many.
+    static bool sameTriangles(const std::vector<Triangle>& a, const std::vector<Triangle>& b, float tolerance) {
+        if (a.size() != b.size()) return false;
+        std::vector<bool> used(b.size(), false);
+        auto near = [&](const Triangle& x, const Triangle& y, int turn) {
+            for (int k = 0; k < 9; ++k)
+                if (std::fabs(x[size_t(k)] - y[size_t((k + 3 * turn) % 9)]) > tolerance) return false;
+            return true;
+        };
+        for (const Triangle& x : a) {
+            bool found = false;
+            for (size_t j = 0; j < b.size() && !found; ++j)
+                for (int turn = 0; turn < 3 && !found; ++turn)
+                    if (!used[j] && near(x, b[j], turn)) found = used[j] = true;
+            if (!found) return false;
+        }
+        return true;
     }
     // The triangles at render detail, as the renderer sees them: the flag set and the
     // scene gathered again, as the pre-render notification does.
