@@ -1,14 +1,14 @@
 #include "app/cmd_weather.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <nlohmann/json.hpp>
-#include <set>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <set>
 
 #include "app/atomic_file.h"
 #include "app/cmd_render.h"
@@ -18,6 +18,7 @@
 #include "app/fall_command_support.h"
 #include "app/weather_module.h"
 #include "fall/fall_params.h"
+#include "host/class_registry.h"
 #include "host/host_app.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
@@ -25,15 +26,14 @@
 #include "host/script/interpreter.h"
 #include "host/script_engine.h"
 #include "host/text.h"
-#include "host/class_registry.h"
 #include "host/ui_model.h"
 #include "host/utility_panel.h"
 #include "max/interface.h"
 #include "max/material.h"
 #include "max/param_block2.h"
 #include "plugin/scene_capture.h"
-#include "utility/weather_presets.h"
 #include "utility/make_weather.h"
+#include "utility/weather_presets.h"
 #include "utility/weather_util.h"
 
 namespace tweather {

@@ -90,15 +90,29 @@ INT_PTR panelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
             }
             if (HIWORD(wParam) != BN_CLICKED) return FALSE;
             switch (LOWORD(wParam)) {
-                case kUtilMake: makeFromPanel(hwnd); return TRUE;
-                case kUtilRemove: removeWeather(selectedIndex(hwnd, kUtilApplyTo)); return TRUE;
-                case kUtilUpdateShelter: updateShelterFromPanel(); return TRUE;
-                case kUtilBake: bakeFromPanel(); return TRUE;
-                case kUtilCoverDialog: coverDialogFromPanel(); return TRUE;
-                case kUtilPaint: paintFromPanel(); return TRUE;
-                default: return FALSE;
+                case kUtilMake:
+                    makeFromPanel(hwnd);
+                    return TRUE;
+                case kUtilRemove:
+                    removeWeather(selectedIndex(hwnd, kUtilApplyTo));
+                    return TRUE;
+                case kUtilUpdateShelter:
+                    updateShelterFromPanel();
+                    return TRUE;
+                case kUtilBake:
+                    bakeFromPanel();
+                    return TRUE;
+                case kUtilCoverDialog:
+                    coverDialogFromPanel();
+                    return TRUE;
+                case kUtilPaint:
+                    paintFromPanel();
+                    return TRUE;
+                default:
+                    return FALSE;
             }
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -132,7 +146,8 @@ INT_PTR aboutProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
                 return TRUE;
             }
             return FALSE;
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 

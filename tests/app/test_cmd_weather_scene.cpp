@@ -155,7 +155,8 @@ TEST_F(WeatherSceneCommandTest, GuidePrintsTheHtmlFileThatNamesEveryPreset) {
     ASSERT_TRUE(std::filesystem::is_regular_file(file)) << file;
     EXPECT_TRUE(file.ends_with("/share/tweather/Weather_UserGuide.html")) << file;
     const std::string html = read(file);
-    for (const char* name : {"Light dusting", "Heavy snow", "Blizzard", "Drizzle", "Storm", "Winter night", "Sandstorm"})
+    for (const char* name :
+         {"Light dusting", "Heavy snow", "Blizzard", "Drizzle", "Storm", "Winter night", "Sandstorm"})
         EXPECT_NE(html.find(name), std::string::npos) << name;
     // With --open and no display it says so and still succeeds.
     const char* display = std::getenv("DISPLAY");
@@ -193,7 +194,8 @@ TEST_F(WeatherSceneCommandTest, EachUsageErrorHasItsCode) {
         {"bake with --on", with([](WeatherCommand& c) { c.bake = true, c.on = "scene"; }), "--on"},
         {"remove without output", with([](WeatherCommand& c) { c.remove = true, c.outputs.clear(); }), "-o"},
         {"remove on nowhere", with([](WeatherCommand& c) { c.remove = true, c.on = "roof"; }), "--on"},
-        {"remove with --no-falling", with([](WeatherCommand& c) { c.remove = true, c.falling = false; }), "--preset only"},
+        {"remove with --no-falling", with([](WeatherCommand& c) { c.remove = true, c.falling = false; }),
+         "--preset only"},
         {"guide with a scene", with([](WeatherCommand& c) { c.guide = true; }), "no scene"},
         {"open without guide", with([](WeatherCommand& c) { c.bake = true, c.open = true; }), "--open"},
     };

@@ -125,7 +125,8 @@ TEST_F(SceneCommandsTest, UpdateShelterFollowsAMovedRoof) {
     roof->SetPosition(0, Point3(0, 0, 350));
     wx::updateShelterFromPanel();
     EXPECT_NEAR(wx::currentScene()->nodes[0].bmax.z, top + 50, 1e-3f) << "the next build sees the roof where it is";
-    const std::wregex text(L"Shelter updated: ([0-9]+) scene triangles in [0-9]+ ms\\. Every snow layer re-evaluates\\.");
+    const std::wregex text(
+        L"Shelter updated: ([0-9]+) scene triangles in [0-9]+ ms\\. Every snow layer re-evaluates\\.");
     std::wsmatch m;
     ASSERT_TRUE(std::regex_match(wx::lastWeatherReport(), m, text));
     EXPECT_EQ(std::stoi(m[1].str()), wx::capturedTriangles());

@@ -182,8 +182,14 @@ TEST(UserGuideSearch, BesideTheProgramThenTheUsersDataThenTheSystemsThenTheWeb) 
     EXPECT_EQ(folders[folders.size() - 2], "/usr/local/share/tweather/");
     EXPECT_EQ(folders.back(), "/usr/share/tweather/");
 
-    if (oldData) setenv("XDG_DATA_HOME", savedData.c_str(), 1); else unsetenv("XDG_DATA_HOME");
-    if (oldDirs) setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1); else unsetenv("XDG_DATA_DIRS");
+    if (oldData)
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    if (oldDirs)
+        setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_DIRS");
     fs::remove_all(root);
 }
 

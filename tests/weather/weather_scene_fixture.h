@@ -92,9 +92,10 @@ struct WeatherSceneTest : ::testing::Test {
         for (int f = 0; f < mesh.getNumFaces(); ++f) {
             std::array<Point3, 3> c;
             for (int k = 0; k < 3; ++k) c[k] = mesh.verts[mesh.faces[f].v[k]] * tm;
-            const int first = int(std::min_element(c.begin(), c.end(), [](const Point3& a, const Point3& b) {
-                                      return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
-                                  }) -
+            const int first = int(std::min_element(c.begin(), c.end(),
+                                                   [](const Point3& a, const Point3& b) {
+                                                       return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+                                                   }) -
                                   c.begin());
             std::rotate(c.begin(), c.begin() + first, c.end());
             out.push_back({c[0].x, c[0].y, c[0].z, c[1].x, c[1].y, c[1].z, c[2].x, c[2].y, c[2].z});

@@ -16,7 +16,9 @@ std::string userDataBase() {
 }
 
 std::string userFolder(int which) {
-    const char* leaf = which == APP_USER_MACROS_DIR ? "usermacros" : which == APP_USER_SCRIPTS_DIR ? "userscripts" : nullptr;
+    const char* leaf = which == APP_USER_MACROS_DIR    ? "usermacros"
+                       : which == APP_USER_SCRIPTS_DIR ? "userscripts"
+                                                       : nullptr;
     const std::string base = userDataBase();
     if (!leaf || base.empty()) return {};
     const std::filesystem::path folder = std::filesystem::path(base) / leaf;
