@@ -17,6 +17,8 @@ build: bootstrap $(BUILD_DIR)/build.ninja
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Runs the built-in example and says where its outputs are.
+# The host writes its toolbar macro under TWEATHER_USER_DIR: the demo keeps it in out/user.
+demo: export TWEATHER_USER_DIR = $(CURDIR)/out/user
 demo: build
 	@mkdir -p out
 	@$(BUILD_DIR)/app/tweather png-test out/test-card.png --size 1024x512
@@ -30,6 +32,8 @@ demo: build
 	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
 	@$(BUILD_DIR)/app/tweather weather out/town.scene --preset "Winter night" -o out/town-winter-night.scene \
 		-o out/town-winter-night.glb --report out/town-winter-night.json --preview out/town-winter-night.png >/dev/null
+	@$(BUILD_DIR)/app/tweather weather out/town-winter-night.scene --bake -o out/town-winter-baked.glb \
+		--report out/town-winter-baked.json >/dev/null
 	@$(BUILD_DIR)/app/tweather map add out/town.scene --map wet --on Ground,Path --set puddleAmount=0 \
 		--glossiness 90 -o out/town-wet.scene >/dev/null
 	@$(BUILD_DIR)/app/tweather map add out/town-wet.scene --map puddles --on Ground,Path --set mode=1 \
@@ -47,6 +51,7 @@ demo: build
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
 	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
 	@echo "  town-winter-night.png/.glb/.scene/.json  the preset Winter night made on the town (tweather weather)"
+	@echo "  town-winter-baked.glb  the winter town with its snow baked into plain meshes (tweather weather --bake)"
 	@echo "  town-wet.png      the town after rain: Weather Maps of wetness and puddles on the ground and path (town-wet.scene)"
 	@echo "  ground-wetness.png the ground's wetness baked to a texture (values as data, code = v x 65535)"
 	@echo "  test-card.png     the 16-bit PNG writer's test card"

@@ -1,7 +1,12 @@
 #include "app/cmd_weather.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -13,6 +18,7 @@
 #include "app/fall_command_support.h"
 #include "app/weather_module.h"
 #include "fall/fall_params.h"
+#include "host/class_registry.h"
 #include "host/host_app.h"
 #include "host/scene.h"
 #include "host/scene_file.h"
@@ -20,11 +26,15 @@
 #include "host/script/interpreter.h"
 #include "host/script_engine.h"
 #include "host/text.h"
+#include "host/ui_model.h"
+#include "host/utility_panel.h"
 #include "max/interface.h"
 #include "max/material.h"
 #include "max/param_block2.h"
 #include "plugin/scene_capture.h"
+#include "utility/make_weather.h"
 #include "utility/weather_presets.h"
+#include "utility/weather_util.h"
 
 namespace tweather {
 namespace {
@@ -240,14 +250,196 @@ bool nothingGathered(const std::string& report) {
            report.rfind("Nothing inside a Tarnwick Weather volume", 0) == 0;
 }
 
+// The panel opened as a user opens it from the Utilities tab; null when it cannot be.
+HWND openWeatherPanel() {
+    ClassDesc* util = host::classRegistry().findByName(L"TarnwickWeather");
+    std::wstring error;
+    if (!util || !host::openUtility(util, error)) {
+        fail("the weather panel did not open" + (error.empty() ? std::string() : ": " + utf8(error)));
+        return nullptr;
+    }
+    return host::ui::findRollout(wx::kUtilDialog);
+}
+
+// Hands `target` to xdg-open and waits for it. False when it could not be run or failed.
+bool openOnDesktop(const std::string& target) {
+    pid_t pid = 0;
+    char* const argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(target.c_str()), nullptr};
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// --guide: About's "User guide / Help" pressed as a user would; what the host was asked to
+// open is printed, and with --open handed to the desktop when there is one.
+int showGuide(const WeatherCommand& c) {
+    if (!c.scene.empty() || !c.outputs.empty() || !c.reportPath.empty()) {
+        fail("--guide takes no scene, -o or --report");
+        return kExitUsage;
+    }
+    const WeatherHost session(c.plugins, fail);
+    if (!session.started()) return kExitIo;
+    if (!openWeatherPanel()) return kExitIo;
+    const HWND about = host::ui::findRollout(wx::kAboutDialog);
+    const size_t before = host::ui::shellCalls().size();
+    if (!about || !host::ui::pressButton(about, wx::kAboutGuide) || host::ui::shellCalls().size() == before) {
+        fail("the panel's User guide / Help button did not answer");
+        host::closeUtility();
+        return kExitIo;
+    }
+    const std::string target = utf8(host::ui::shellCalls().back().file);
+    host::closeUtility();
+    std::printf("%s\n", target.c_str());
+    if (!c.open) return kExitOk;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!display || !*display) && (!wayland || !*wayland)) {
+        std::printf("no display (neither DISPLAY nor WAYLAND_DISPLAY is set): open it yourself\n");
+        return kExitOk;
+    }
+    if (!openOnDesktop(target)) std::printf("xdg-open could not open it: open it yourself\n");
+    return kExitOk;
+}
+
+// Writes every output; prints the report and what was written. 0 or the exit code.
+int writeOutputs(const WeatherCommand& c, const std::string& report) {
+    std::string error;
+    for (const std::string& out : c.outputs) {
+        const std::string ext = host::extensionOf(out);
+        const bool saved =
+            ext == ".scene" || ext == ".json" ? host::saveScene(out, error) : host::exportScene(out, 0, error);
+        if (!saved) {
+            std::printf("%s\n", report.c_str());
+            fail(error);
+            return kExitIo;
+        }
+    }
+    std::printf("%s", report.c_str());
+    if (!report.empty() && report.back() != '\n') std::printf("\n");
+    for (const std::string& out : c.outputs) std::printf("wrote %s\n", out.c_str());
+    return kExitOk;
+}
+
+int writeReport(const std::string& path, const json& r) {
+    if (path.empty()) return kExitOk;
+    std::string error;
+    AtomicFile file(path);
+    if (file.open(error)) file.write(r.dump(2) + "\n");
+    if (!file.commit(error)) {
+        fail(error);
+        return kExitIo;
+    }
+    std::printf("wrote %s\n", path.c_str());
+    return kExitOk;
+}
+
+// --remove: the panel's apply-to list and Remove pressed as a user would.
+int removeFromPanel(const std::string& on, json& r) {
+    const HWND panel = openWeatherPanel();
+    if (!panel) return kExitIo;
+    const int applyTo = on == "selection" ? wx::kApplySelection : on == "scene" ? wx::kApplyScene : wx::kApplyInsideVolumes;
+    const bool pressed = host::ui::selectItem(panel, wx::kUtilApplyTo, applyTo) &&
+                         host::ui::pressButton(panel, wx::kUtilRemove);
+    const std::string report = withLineFeeds(host::ui::controlText(panel, wx::kUtilStatus));
+    host::closeUtility();
+    if (!pressed) {
+        fail("the panel's Remove button did not answer");
+        return kExitIo;
+    }
+    int objects = 0, restored = 0, falls = 0;
+    const bool read = std::sscanf(report.c_str(), "Removed the weather from %d objects (%d materials restored) and %d",
+                                  &objects, &restored, &falls) == 3;
+    r["report"] = report;
+    r["objects"] = read ? json(objects) : json(nullptr);
+    r["restored"] = read ? json(restored) : json(nullptr);
+    r["falls"] = read ? json(falls) : json(nullptr);
+    return kExitOk;
+}
+
+// --bake: TWeather's bake; the baked nodes are those that carried snow and carry none now.
+int bakeThroughScript(json& r) {
+    std::vector<ULONG> snowed;
+    for (INode* node : host::currentScene().allNodes())
+        if (snowModifierOf(node)) snowed.push_back(node->GetHandle());
+    const std::string report = withLineFeeds(runText(L"TWeather.bake()"));
+    json baked = json::array();
+    for (ULONG handle : snowed)
+        if (INode* node = GetCOREInterface()->GetINodeByHandle(handle); node && !snowModifierOf(node))
+            baked.push_back(nodeNameOf(node));
+    r["report"] = report;
+    r["baked"] = baked;
+    if (report.rfind("Baked ", 0) != 0) {
+        fail(report);
+        return kExitIo;
+    }
+    return kExitOk;
+}
+
+int runSceneCommand(const WeatherCommand& c) {
+    if (c.bake && (!c.on.empty() || !c.select.empty())) {
+        fail("--bake bakes every snowed object: it takes no --on or --select");
+        return kExitUsage;
+    }
+    if (!c.surfaces || !c.falling || !c.materials || c.renderDetail || !c.previewPath.empty()) {
+        fail("--no-surfaces, --no-falling, --no-materials, --render-detail and --preview go with --preset only");
+        return kExitUsage;
+    }
+    if (c.outputs.empty()) {
+        fail("name at least one output with -o");
+        return kExitUsage;
+    }
+    std::string on;
+    if (int rc = checkUsage(c, on)) return rc;
+    for (const std::string& out : c.outputs)
+        if (int rc = checkOutputFolder(out, fail)) return rc;
+    std::vector<NamedFile> outputs;
+    for (const std::string& out : c.outputs) outputs.push_back({"-o", out});
+    outputs.push_back({"--report", c.reportPath});
+    std::string clash;
+    if (int rc = checkOutputs({{"the scene", c.scene}}, outputs, clash)) {
+        fail(clash);
+        return rc;
+    }
+    const WeatherHost session(c.plugins, fail);
+    if (!session.started()) return kExitIo;
+    if (runText(L"TWeather.version()") != L"1.5.1") {
+        fail("the weather plug-in did not load, so there is no TWeather interface");
+        return kExitIo;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(c.scene, c.up == "y", error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    if (!c.select.empty())
+        if (int rc = selectNodes(c.select)) return rc;
+    json r;
+    if (int rc = c.remove ? removeFromPanel(on, r) : bakeThroughScript(r)) return rc;
+    if (int rc = writeOutputs(c, r["report"].get<std::string>())) return rc;
+    return writeReport(c.reportPath, r);
+}
+
 }  // namespace
 
 int runWeather(const WeatherCommand& c) {
+    const int modes = int(!c.preset.empty()) + int(c.remove) + int(c.bake) + int(c.listPresets) + int(c.guide);
+    if (modes != 1) {
+        fail("give exactly one of --preset, --remove, --bake, --list-presets and --guide");
+        return kExitUsage;
+    }
     if (c.listPresets) return listPresets(c.json);
+    if (c.guide) return showGuide(c);
+    if (c.open) {
+        fail("--open goes with --guide only");
+        return kExitUsage;
+    }
     if (c.scene.empty()) {
         fail("give the scene to weather (or --list-presets)");
         return kExitUsage;
     }
+    if (c.remove || c.bake) return runSceneCommand(c);
     const auto index = wx::findWeatherPreset(host::fromUtf8(c.preset));
     if (!index) {
         fail("--preset '" + c.preset + "' is none of the seven:" + presetList());
@@ -380,7 +572,7 @@ int runWeather(const WeatherCommand& c) {
 
 WeatherCli::WeatherCli(CLI::App& app) {
     WeatherCommand& c = command_;
-    cmd_ = app.add_subcommand("weather", "Make one of the seven weather presets on a scene (MAKE WEATHER)");
+    cmd_ = app.add_subcommand("weather", "Make one of the seven weather presets on a scene (MAKE WEATHER), remove or bake it");
     cmd_->add_option("scene", c.scene, "Scene to weather: .scene, .json, .gltf, .glb or .obj");
     cmd_->add_option("--preset", c.preset, "Preset by name (any case) or number 1-7; --list-presets lists them");
     cmd_->add_option("--on", c.on, "selection (with --select), scene (the default) or volume (inside fall volumes)");
@@ -400,6 +592,10 @@ WeatherCli::WeatherCli(CLI::App& app) {
     cmd_->add_flag("--render-detail", c.renderDetail, "Build the snow at render detail for the outputs");
     cmd_->add_option("--up", c.up, "The up axis of OBJ inputs: y or z")->capture_default_str();
     cmd_->add_option("--plugin", c.plugins, "Further plug-in module to load, repeatable")->allow_extra_args(false);
+    cmd_->add_flag("--remove", c.remove, "Remove the weather (--on, --select) as the panel's Remove does");
+    cmd_->add_flag("--bake", c.bake, "Bake every snowed object in place into a plain mesh");
+    cmd_->add_flag("--guide", c.guide, "Print the user guide the panel's Help opens");
+    cmd_->add_flag("--open", c.open, "With --guide: open it with xdg-open when there is a display");
     cmd_->add_flag("--list-presets", c.listPresets, "List the seven presets and exit");
     cmd_->add_flag("--json", c.json, "With --list-presets: as JSON");
 }

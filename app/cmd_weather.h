@@ -4,8 +4,13 @@
 //           [--no-surfaces] [--no-falling] [--no-materials] -o OUT... [--report R.json]
 //           [--preview P.png [--preview-size WxH] [--preview-spp N]] [--render-detail]
 //           [--up y|z] [--plugin M]...
+//   weather SCENE --remove [--on selection|scene|volume] [--select NODE]... -o OUT... [--report R.json]
+//   weather SCENE --bake -o OUT... [--report R.json]
 //   weather --list-presets [--json]
-// Exit codes as app/exit_codes.h says; nothing gathered is a failure (1).
+//   weather --guide [--open]
+// Exactly one of --preset, --remove, --bake, --list-presets and --guide. Exit codes as
+// app/exit_codes.h says; nothing gathered (or nothing to bake) is a failure (1), nothing to
+// remove is not.
 #pragma once
 
 #include <string>
@@ -31,6 +36,7 @@ struct WeatherCommand {
     std::vector<std::string> plugins;
     bool listPresets = false;
     bool json = false;
+    bool remove = false, bake = false, guide = false, open = false;
 };
 
 int runWeather(const WeatherCommand& c);

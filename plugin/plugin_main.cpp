@@ -11,16 +11,18 @@
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
 #include "utility/tweather_fp.h"
+#include "utility/weather_util.h"
 #include "weathermap/weather_map.h"
 
 namespace {
 
-// The classes in LibClassDesc order. The utility panel joins this table as it is built.
+// The classes in LibClassDesc order.
 ClassDesc* classAt(int i) {
-    ClassDesc* const classes[] = {wx::GetSnowModDesc(), wx::GetFallDesc(), wx::GetWeatherMapDesc()};
+    ClassDesc* const classes[] = {wx::GetSnowModDesc(), wx::GetFallDesc(), wx::GetWeatherMapDesc(),
+                                  wx::GetWeatherUtilDesc()};
     return i >= 0 && i < int(std::size(classes)) ? classes[i] : nullptr;
 }
-constexpr int kClassCount = 3;
+constexpr int kClassCount = 4;
 
 // The module handle, as the process-attach entry point would store it: the address of
 // this shared object in the process.

@@ -1,11 +1,15 @@
 #include "utility/snow_library.h"
 
+#include <cmath>
 #include <vector>
 
 #include "max/class_directory.h"
 #include "max/interface.h"
 #include "max/ms_exceptions.h"
 #include "max/object.h"
+#include "plugin/live_modifiers.h"
+#include "plugin/module_state.h"
+#include "plugin/scene_capture.h"
 #include "utility/published_args.h"
 
 namespace wx {
@@ -78,26 +82,69 @@ void snowCarriers(INode* node, std::vector<INode*>& out, ClassDesc* cd) {
     }
 }
 
-// A new mesh node holding the node's evaluated world state, in world space; null when the
-// state is not a mesh.
-INode* bakedCopy(Interface* ip, INode* node, TimeValue t) {
+// The matrix that turns a normal the way `m` turns points: the inverse transpose of its
+// linear part, so a node scaled unevenly keeps its normals square to its faces.
+Matrix3 normalMatrix(const Matrix3& m) {
+    Matrix3 linear = m;
+    linear.NoTrans();
+    const Matrix3 inv = Inverse(linear);
+    Matrix3 n(1);
+    for (int r = 0; r < 3; ++r) n.SetRow(r, Point3(inv.m[0][r], inv.m[1][r], inv.m[2][r]));
+    return n;
+}
+
+// The node's object becomes a plain mesh of its evaluated state, in the node's own space:
+// a world-space modifier's result is turned back through the node's object matrix, so the
+// node keeps its transform, parent, children, material, handle and name while the
+// modifiers (snow included) go. False, and the node untouched, when the state is no mesh
+// or the node's matrix cannot be turned back (scaled to nothing).
+bool bakeInPlace(INode* node, TimeValue t) {
     const ObjectState& os = node->EvalWorldState(t);
     Object* obj = os.obj;
-    if (!obj || !obj->CanConvertToType(triObjectClassID)) return nullptr;
+    if (!obj || !obj->CanConvertToType(triObjectClassID)) return false;
+    const Matrix3 worldFromResult = node->GetObjTMAfterWSM(t);
+    const Matrix3 worldFromObject = node->GetObjTMBeforeWSM(t);
+    if (std::fabs(DotProd(CrossProd(worldFromObject.GetRow(0), worldFromObject.GetRow(1)), worldFromObject.GetRow(2))) <
+        1e-12f)
+        return false;
+    const Matrix3 objectFromResult = worldFromResult * Inverse(worldFromObject);
     Object* converted = obj->ConvertToType(t, triObjectClassID);
-    auto* source = static_cast<TriObject*>(converted);
-    TriObject* copy = CreateNewTriObject();
-    copy->GetMesh() = source->GetMesh();
+    TriObject* baked = CreateNewTriObject();
+    baked->GetMesh() = static_cast<TriObject*>(converted)->GetMesh();
     if (converted != obj) converted->DeleteThis();
-    Matrix3 worldFromObject = node->GetObjTMAfterWSM(t);
-    Mesh& mesh = copy->GetMesh();
-    for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * worldFromObject;
+    Mesh& mesh = baked->GetMesh();
+    for (int v = 0; v < mesh.numVerts; ++v) mesh.verts[v] = mesh.verts[v] * objectFromResult;
+    if (MeshNormalSpec* normals = mesh.GetSpecifiedNormals()) {
+        const Matrix3 turn = normalMatrix(objectFromResult);
+        for (int i = 0; i < normals->GetNumNormals(); ++i)
+            normals->Normal(i) = Normalize(turn.VectorTransform(normals->Normal(i)));
+    }
     mesh.InvalidateGeomCache();
-    INode* result = ip->CreateObjectNode(copy);
-    result->SetName((std::wstring(node->GetName()) + L" (baked)").c_str());
-    result->SetMtl(node->GetMtl());
-    return result;
+    // Replacing the node's object reference drops the whole modifier stack with it.
+    node->ReplaceReference(0, baked);
+    return true;
 }
+
+// Evaluations between here and the destructor build at render detail, as a render's
+// would: the shelter scene is gathered afresh, as at the start of a render, and every snow
+// layer rebuilds; afterwards they go back to the detail they had.
+class RenderDetail {
+public:
+    explicit RenderDetail(TimeValue t) : was_(hostRendering()) {
+        setHostRendering(true);
+        if (!liveSnowMods().empty()) captureScene(t);
+        invalidateAllSnowMods();
+    }
+    ~RenderDetail() {
+        setHostRendering(was_);
+        invalidateAllSnowMods();
+    }
+    RenderDetail(const RenderDetail&) = delete;
+    RenderDetail& operator=(const RenderDetail&) = delete;
+
+private:
+    bool was_;
+};
 
 }  // namespace
 
@@ -154,14 +201,16 @@ std::wstring bakeSnow(TimeValue t) {
     if (nodes.empty()) return L"Nothing to bake: no object carries Tarnwick Snow.";
     std::wstring names, skipped;
     int baked = 0;
-    for (INode* node : nodes) {
-        if (!bakedCopy(ip, node, t)) {
-            skipped += (skipped.empty() ? L"" : L", ") + std::wstring(node->GetName());
-            continue;
+    {
+        const RenderDetail detail(t);
+        for (INode* node : nodes) {
+            if (!bakeInPlace(node, t)) {
+                skipped += (skipped.empty() ? L"" : L", ") + std::wstring(node->GetName());
+                continue;
+            }
+            names += (names.empty() ? L"" : L", ") + std::wstring(node->GetName());
+            ++baked;
         }
-        removeSnow(node, cd);
-        names += (names.empty() ? L"" : L", ") + std::wstring(node->GetName());
-        ++baked;
     }
     std::wstring text = L"Baked " + std::to_wstring(baked) + L" object(s) into meshes";
     if (baked) text += L": " + names;

@@ -19,8 +19,9 @@ std::wstring addSnowModifier(FPParams& p, TimeValue t);
 std::wstring removeSnowModifiers(FPParams& p);
 // paint #(nodes): how each node's snow reads painted weights.
 std::wstring paintAdvice(FPParams& p, TimeValue t);
-// bake(): each object carrying snow becomes a new mesh node holding its evaluated world
-// state (snow included), and the object loses its snow modifiers.
+// bake(): each node carrying snow keeps its place in the scene while its object becomes a
+// plain mesh of what a render shows of it (snow included), in the node's own space; the
+// modifiers it had are collapsed into that mesh.
 std::wstring bakeSnow(TimeValue t);
 
 }  // namespace wx

@@ -6,6 +6,7 @@
 #include "plugin/scene_capture.h"
 #include "snow/snow_mod.h"
 #include "utility/make_weather.h"
+#include "utility/scene_commands.h"
 #include "utility/script_bridge.h"
 #include "utility/weather_presets.h"
 
@@ -29,6 +30,9 @@ class TWeatherInterface : public FPStaticInterface {
 public:
     TWeatherInterface() : FPStaticInterface(kTWeatherInterfaceID, L"TWeather", 0, nullptr, FP_CORE) {
         AppendFunction(kTWeatherMake, L"make", 0, TYPE_TSTR, 0, {{L"preset", TYPE_INT}, {L"wholeScene", TYPE_BOOL}});
+        AppendFunction(kTWeatherRemove, L"remove", 0, TYPE_TSTR, 0, {{L"wholeScene", TYPE_BOOL}});
+        AppendFunction(kTWeatherUpdateShelter, L"updateShelter", 0, TYPE_INT, 0, {});
+        AppendFunction(kTWeatherBake, L"bake", 0, TYPE_TSTR, 0, {});
         AppendFunction(kTWeatherStatus, L"status", 0, TYPE_TSTR, 0, {{L"node", TYPE_INODE}});
         AppendFunction(kTWeatherVersion, L"version", 0, TYPE_TSTR, 0, {});
         AppendFunction(kTWeatherPresets, L"presets", 0, TYPE_TSTR, 0, {});
@@ -52,6 +56,15 @@ protected:
                 result.LoadTSTR(make(p->params[0].i, whole ? kApplyScene : kApplySelection, true, true, true));
                 return FPS_OK;
             }
+            case kTWeatherRemove:
+                result.LoadTSTR(removeWeather(flag(p->params[0]) ? kApplyScene : kApplySelection));
+                return FPS_OK;
+            case kTWeatherUpdateShelter:
+                result.LoadInt(updateShelter());
+                return FPS_OK;
+            case kTWeatherBake:
+                result.LoadTSTR(bakeWeather());
+                return FPS_OK;
             case kTWeatherStatus:
                 result.LoadTSTR(snowStatusOf(p->params[0].n));
                 return FPS_OK;

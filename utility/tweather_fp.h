@@ -1,5 +1,6 @@
-// "TWeather", the module's core script interface: MAKE WEATHER and its reports, the snow
-// status of one node, the version, the preset list and the last scene capture's report.
+// "TWeather", the module's core script interface: MAKE WEATHER and its reports, Remove,
+// Bake and Update shelter, the snow status of one node, the version, the preset list and
+// the last scene capture's report.
 // One static object from the module's start to its end. Main thread only.
 #pragma once
 

@@ -115,6 +115,26 @@ void listWeather(INode* node, std::wstring& out, int& count) {
     }
 }
 
+// What a weather material that applySnow made leaves of the node's own material: the
+// material of the node's ids when the weather sits above them (sub-material 0 of
+// "NODE + Tarnwick Snow"), no material when the weather material replaced nothing or all.
+// False when `mtl` is none of these, so a user's own material is never taken off.
+bool originalInside(Mtl* mtl, Mtl*& original) {
+    if (!mtl) return false;
+    if (isWeatherMaterial(mtl)) {
+        original = nullptr;
+        return true;
+    }
+    if (mtl->ClassID() != kMultiMaterial || mtl->NumSubMtls() < 2) return false;
+    const std::wstring name = mtl->GetName();
+    bool weather = false;
+    for (int k = 1; k < mtl->NumSubMtls(); ++k) weather = weather || isWeatherMaterial(mtl->GetSubMtl(k));
+    const bool named = name.size() > 15 && (name.ends_with(L" + Tarnwick Snow") || name.ends_with(L" + Tarnwick Sand"));
+    if (!weather || !named || isWeatherMaterial(mtl->GetSubMtl(0))) return false;
+    original = mtl->GetSubMtl(0);
+    return true;
+}
+
 }  // namespace
 
 const std::wstring& layerKind() {
@@ -148,9 +168,16 @@ std::wstring applyWeatherMaterial(FPParams& p) {
 std::wstring restoreMaterial(FPParams& p) {
     INode* node = nodeArg(p, 0, L"restore");
     const ULONG h = node->GetHandle();
-    if (!keeper().has(h)) return L"false";
-    node->SetMtl(keeper().original(h));
-    keeper().forget(h);
+    if (keeper().has(h)) {
+        node->SetMtl(keeper().original(h));
+        keeper().forget(h);
+        return L"true";
+    }
+    // A scene saved with its weather and opened again: nothing is kept, but the material
+    // says what the node had.
+    Mtl* original = nullptr;
+    if (!originalInside(node->GetMtl(), original)) return L"false";
+    node->SetMtl(original);
     return L"true";
 }
 

@@ -19,7 +19,8 @@ void setLayerKind(const FPValue& kind);  // anything but "Snow" or "Sand" is a r
 
 // applySnow node snowId highestId snowOnly (ids 1-based, as scripts show them).
 std::wstring applyWeatherMaterial(FPParams& p);
-// restore node: exactly "true" when the node's earlier material was put back, else "false".
+// restore node: exactly "true" when the node's earlier material was put back (kept since
+// applySnow, or read from the weather material of a scene opened again), else "false".
 std::wstring restoreMaterial(FPParams& p);
 // coverDialog(): the scene's objects that carry a weather material, one line each.
 std::wstring listWeatherMaterials();

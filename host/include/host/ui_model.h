@@ -106,8 +106,11 @@ struct ShellCall {
     std::wstring operation, file, parameters;
 };
 const std::vector<ShellCall>& shellCalls();
+// The system cursor ids SetCursor was given, oldest first (IDC_WAIT is 32514).
+const std::vector<int>& cursorCalls();
 
-// Closes every rollout and forgets resources, strings, the responders and the shell record.
+// Closes every rollout and forgets resources, strings, the responders and the shell and
+// cursor records.
 void resetUi();
 
 }  // namespace host::ui

@@ -58,6 +58,8 @@ public:
     // The viewport the user works in; the host owns it (host/viewport.h: activeViewport).
     ViewExp& GetActiveViewExp();
     // Folder paths without a trailing separator; empty for ids the stand-in does not keep.
+    // The user macro and script folders are made on demand under the user's data folder
+    // (host/user_folders.h) unless SetDir overrides them.
     const MCHAR* GetDir(int which);
     // Command-panel rollouts from dialog resources (MAKEINTRESOURCE ids); see host/ui_model.h.
     HWND AddRollupPage(HINSTANCE inst, const MCHAR* dlgTemplate, DLGPROC proc, const MCHAR* title, LPARAM param = 0,
@@ -82,7 +84,7 @@ public:
     const std::vector<std::wstring>& ProgressLog() const { return progress_; }
     void ClearProgressLog() { progress_.clear(); }
 
-    // Stand-in: redraw requests so far, and folder overrides.
+    // Stand-in: redraw requests so far, and folder overrides (an empty path drops one).
     int RedrawCount() const { return redraws_; }
     void SetDir(int which, const std::wstring& path);
 
@@ -91,6 +93,7 @@ private:
     std::vector<std::wstring> progress_;
     int redraws_ = 0;
     std::vector<std::pair<int, std::wstring>> dirs_;
+    std::vector<std::pair<int, std::wstring>> userDirs_;
 };
 
 class Bitmap;

@@ -27,6 +27,9 @@ constexpr WORD LBN_SELCHANGE = 1;
 constexpr WORD EN_CHANGE = 0x0300;
 constexpr UINT BST_UNCHECKED = 0;
 constexpr UINT BST_CHECKED = 1;
+// A three-state box's third state, set by CheckDlgButton; a user's press takes it to
+// unchecked, as a press on a checked box does.
+constexpr UINT BST_INDETERMINATE = 2;
 constexpr UINT CB_ADDSTRING = 0x0143;
 constexpr UINT CB_GETCOUNT = 0x0146;
 constexpr UINT CB_GETCURSEL = 0x0147;
@@ -95,6 +98,15 @@ BOOL GetSaveFileNameW(OPENFILENAMEW* ofn);
 // (host/keyboard.h); every other key reads as up.
 constexpr int VK_ESCAPE = 0x1B;
 SHORT GetAsyncKeyState(int vKey);
+constexpr int SW_SHOWNORMAL = 1;
 // Recorded, never run.
 HINSTANCE ShellExecuteW(HWND hwnd, const MCHAR* operation, const MCHAR* file, const MCHAR* parameters,
                         const MCHAR* directory, int showCommand);
+
+// Cursors: nothing is drawn, so SetCursor only records the cursor asked for (the stand-in's
+// ui model lists them); LoadCursorW answers the system cursor's id as its handle.
+using HCURSOR = void*;
+inline const MCHAR* const IDC_ARROW = MAKEINTRESOURCE(32512);
+inline const MCHAR* const IDC_WAIT = MAKEINTRESOURCE(32514);
+HCURSOR LoadCursorW(HINSTANCE inst, const MCHAR* name);
+HCURSOR SetCursor(HCURSOR cursor);  // the cursor before

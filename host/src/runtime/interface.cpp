@@ -8,6 +8,8 @@
 #include "host/class_registry.h"
 #include "host/scene.h"
 #include "host/scene_settings.h"
+#include "host/text.h"
+#include "host/user_folders.h"
 #include "max/class_directory.h"
 #include "max/notify.h"
 
@@ -121,16 +123,17 @@ void Interface::ForceCompleteRedraw(BOOL) {
 const MCHAR* Interface::GetDir(int which) {
     for (auto& [id, path] : dirs_)
         if (id == which) return path.c_str();
-    return L"";
+    // The user folders follow the environment at each call; the text lives until the next.
+    for (auto& [id, path] : userDirs_)
+        if (id == which) return (path = host::fromUtf8(host::userFolder(which))).c_str();
+    if (which != APP_USER_MACROS_DIR && which != APP_USER_SCRIPTS_DIR) return L"";
+    userDirs_.emplace_back(which, host::fromUtf8(host::userFolder(which)));
+    return userDirs_.back().second.c_str();
 }
 
 void Interface::SetDir(int which, const std::wstring& path) {
-    for (auto& [id, p] : dirs_)
-        if (id == which) {
-            p = path;
-            return;
-        }
-    dirs_.emplace_back(which, path);
+    std::erase_if(dirs_, [&](const auto& dir) { return dir.first == which; });
+    if (!path.empty()) dirs_.emplace_back(which, path);
 }
 
 void Interface7::GetSelNodeTab(INodeTab& nodes) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <map>
 #include <memory>
 #include <unordered_set>
@@ -46,6 +47,8 @@ struct State {
     FileResponder responder;
     PickResponder pickResponder;
     std::vector<ShellCall> shell;
+    std::vector<int> cursors;
+    HCURSOR cursor = nullptr;
 };
 
 State& state() {
@@ -163,7 +166,7 @@ HWND findRollout(int dialogId) {
 bool pressButton(HWND rollout, int controlId) {
     Window* c = control(rollout, controlId);
     if (!c || !c->enabled) return false;
-    if (c->kind == ControlKind::CheckBox) c->checked = c->checked ? BST_UNCHECKED : BST_CHECKED;
+    if (c->kind == ControlKind::CheckBox) c->checked = c->checked == BST_UNCHECKED ? BST_CHECKED : BST_UNCHECKED;
     if (c->kind == ControlKind::Radio) c->checked = BST_CHECKED;
     deliver(c, BN_CLICKED);
     return true;
@@ -231,6 +234,10 @@ const std::vector<ShellCall>& shellCalls() {
     return state().shell;
 }
 
+const std::vector<int>& cursorCalls() {
+    return state().cursors;
+}
+
 void resetUi() {
     while (!state().rollouts.empty()) deleteRollout(&state().rollouts.front()->dialog);
     state().dialogs.clear();
@@ -238,6 +245,7 @@ void resetUi() {
     state().responder = nullptr;
     state().pickResponder = nullptr;
     state().shell.clear();
+    state().cursors.clear();
 }
 
 }  // namespace host::ui
@@ -377,6 +385,15 @@ BOOL GetSaveFileNameW(OPENFILENAMEW* ofn) {
 HINSTANCE ShellExecuteW(HWND, const MCHAR* operation, const MCHAR* file, const MCHAR* parameters, const MCHAR*, int) {
     host::ui::state().shell.push_back({operation ? operation : L"", file ? file : L"", parameters ? parameters : L""});
     return reinterpret_cast<HINSTANCE>(intptr_t(42));  // above 32: success, as the host reports it
+}
+
+HCURSOR LoadCursorW(HINSTANCE, const MCHAR* name) {
+    return const_cast<MCHAR*>(name);
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    host::ui::state().cursors.push_back(int(reinterpret_cast<uintptr_t>(cursor)));
+    return std::exchange(host::ui::state().cursor, cursor);
 }
 
 HWND Interface::AddRollupPage(HINSTANCE, const MCHAR* dlgTemplate, DLGPROC proc, const MCHAR* title, LPARAM param,

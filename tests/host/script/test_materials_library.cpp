@@ -172,25 +172,29 @@ TEST_F(LibraryTest, CoverListAndPaintAdvice) {
               L"ERROR: -- Runtime error: paint: the argument must be an array of nodes");
 }
 
-TEST_F(LibraryTest, BakeCollapsesSnowIntoNewMeshes) {
+TEST_F(LibraryTest, BakeCollapsesSnowIntoTheObjectInPlace) {
     EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Nothing to bake: no object carries Tarnwick Snow.");
     box->SetPosition(0, Point3(100, 0, 0));
     Mtl* wood = host::createStdMaterial(L"wood", Color(0.5f, 0.3f, 0.1f), 20);
     box->SetMtl(wood);
     call(L"TWeatherMtl.addSnow " + wx::nodeRef(box) + L" #(#(#depth,5))");
-    int before = int(ip->GetRootNode()->NumberOfChildren());
+    const int before = int(ip->GetRootNode()->NumberOfChildren());
+    const ULONG handle = box->GetHandle();
     EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Baked 1 object(s) into meshes: Box01.");
     EXPECT_EQ(snowCount(), 0);
-    ASSERT_EQ(ip->GetRootNode()->NumberOfChildren(), before + 1);
-    INode* baked = ip->GetINodeByName(L"Box01 (baked)");
-    ASSERT_NE(baked, nullptr);
+    EXPECT_EQ(ip->GetRootNode()->NumberOfChildren(), before) << "no copy beside the object";
+    INode* baked = ip->GetINodeByName(L"Box01");
+    ASSERT_EQ(baked, box);
+    EXPECT_EQ(baked->GetHandle(), handle);
     EXPECT_EQ(baked->GetMtl(), wood);
-    auto* tri = static_cast<TriObject*>(baked->GetObjectRef());
-    const Mesh& mesh = tri->GetMesh();
+    EXPECT_EQ(baked->GetWSMDerivedObject(), nullptr);
+    ASSERT_EQ(baked->GetObjectRef()->ClassID(), triObjectClassID);
+    const Mesh& mesh = static_cast<TriObject*>(baked->GetObjectRef())->GetMesh();
     ASSERT_GT(mesh.numVerts, 0);
     Box3 bounds;
     for (int v = 0; v < mesh.numVerts; ++v) bounds += mesh.verts[v];
-    EXPECT_FLOAT_EQ(bounds.Center().x, 100.0f);  // world space, with an identity node transform
+    EXPECT_NEAR(bounds.Center().x, 0.0f, 1e-3f) << "in the node's own space: the node still moves it";
+    EXPECT_NEAR(baked->GetObjectTM(0).GetTrans().x, 100.0f, 1e-4f);
     EXPECT_EQ(call(L"TWeatherMtl.bake()"), L"Nothing to bake: no object carries Tarnwick Snow.");
 }
 
