@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <utility>
 #include <map>
 #include <memory>
 #include <unordered_set>
+#include <utility>
 
 #include "host/text.h"
 #include "max/interface.h"
