@@ -239,6 +239,7 @@ int renderFrames(const FallRenderCommand& c, INode* fallNode, INode* camera, Fal
         FrameOutcome outcome = FrameOutcome::written;
         std::string error;
         if (!(c.resume && outputComplete(plan.output, plan.width, plan.height))) {
+            record.status.clear();
             outcome = renderer.render(plan, record.status, error);
             record.result = outcome == FrameOutcome::written ? FrameResult::written : FrameResult::failed;
             if (record.status.empty()) record.status = error;

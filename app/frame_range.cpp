@@ -28,7 +28,8 @@ bool parseFrames(const std::string& text, FrameRange& out) {
     if (all[used] != '-') return false;
     int last = 0;
     const std::string_view rest = all.substr(used + 1);
-    if (readInt(rest, last) != rest.size() || last < first) return false;
+    const size_t lastUsed = readInt(rest, last);
+    if (lastUsed == 0 || lastUsed != rest.size() || last < first) return false;
     out = {first, last};
     return true;
 }
