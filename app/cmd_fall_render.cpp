@@ -311,10 +311,10 @@ int runFallRender(const FallRenderCommand& c) {
                     p.chunk.count, p.range.first, p.range.last, p.range.count(), p.chunk.count);
         return finish(c, stats, kExitOk, seconds());
     }
+    if (int rc = checkFrameFiles(c, stats.frames)) return rc;
     if (int rc = pickSize(c, stats.frames.first, p)) return rc;
     stats.width = p.width;
     stats.height = p.height;
-    if (int rc = checkFrameFiles(c, stats.frames)) return rc;
 
     const int rc = renderFrames(c, fallNode, camera, stats);
     return finish(c, stats, rc, seconds());
