@@ -212,9 +212,7 @@ TEST_F(FallRenderInterrupt, SigintFinishesTheFrameUnderWayAndExits130) {
 TEST_F(FallRenderInterrupt, ASecondInterruptEndsAtOnceWithoutTemporaryFiles) {
     const pid_t pid = startSequence();
     ASSERT_TRUE(waitForFirstFrame());
-    ::kill(pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(pid, SIGTERM);
+    interruptTwice(pid, SIGTERM, log());
     const ChildResult r = waitTweather(pid, log());
     EXPECT_EQ(r.signal, SIGTERM) << r.err;
     EXPECT_TRUE(leftovers().empty());
