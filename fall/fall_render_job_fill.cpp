@@ -11,8 +11,6 @@
 namespace wx {
 namespace {
 
-constexpr float kTicksPerSecond = 4800.0f;
-
 bool finite(V3 v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
@@ -97,7 +95,7 @@ std::vector<LampRaw> pickGlowLamps(const std::vector<LampCandidate>& lamps, V3 c
 }
 
 void fillFallRenderJob(const FallParams& field, const FallRenderSetup& setup, const FallLookSettings& look,
-                       float unitsPerMetre, const TornadoWind& wind, double timeSeconds, int width, int height,
+                       float unitsPerMetre, const TornadoWind& wind, float timeSeconds, int width, int height,
                        FallRenderJob& job) {
     job.type = field.type;
     job.count = setup.count;
@@ -122,7 +120,7 @@ void fillFallRenderJob(const FallParams& field, const FallRenderSetup& setup, co
     job.boxTM[1] = box.r1;
     job.boxTM[2] = box.r2;
     job.boxTM[3] = box.t;
-    job.time = float(timeSeconds);
+    job.time = timeSeconds;
     job.imageWidth = width;
     job.imageHeight = height;
     job.color = look.color;

@@ -63,7 +63,7 @@ struct FallLookSettings {
 // depth: the field (count and column from `setup`), the box, time, size, look, collision,
 // splashes, run-off, gravity, fog and glow strengths.
 void fillFallRenderJob(const FallParams& field, const FallRenderSetup& setup, const FallLookSettings& look,
-                       float unitsPerMetre, const TornadoWind& wind, double timeSeconds, int width, int height,
+                       float unitsPerMetre, const TornadoWind& wind, float timeSeconds, int width, int height,
                        FallRenderJob& job);
 
 // Whether the job draws lamps at all: only with a glow or a rain glint.

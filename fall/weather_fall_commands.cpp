@@ -191,7 +191,7 @@ bool WeatherFall::buildRenderJob(INode* cameraNode, const CamDev* camera, TimeVa
     const FallLookSettings look = readLook(t);
     const float unitsPerMetre = float(1.0 / GetSystemUnitScale(UNITS_METERS));
     const FallParams field = makeFallParams(readFallInputs(pblock_, t), FallCountMode::Render);
-    fillFallRenderJob(field, jobSetup_, look, unitsPerMetre, wind, double(t) / 4800.0, width, height, job);
+    fillFallRenderJob(field, jobSetup_, look, unitsPerMetre, wind, float(t) / 4800.0f, width, height, job);
     job.cam = cam;
     job.background = background;
     if (look.hiddenByScene) {

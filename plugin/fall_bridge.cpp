@@ -43,8 +43,15 @@ int bridgeRender(INode* node, int time, const float* camera, int width, int heig
     }
 }
 
+// One buffer for every answer: each call copies its text over the last one in place, so
+// a pointer handed out earlier reads the newest text (it moves only when a longer text
+// than any before needs more room).
 std::wstring& statusString() {
-    static std::wstring text;
+    static std::wstring text = [] {
+        std::wstring t;
+        t.reserve(1024);
+        return t;
+    }();
     return text;
 }
 
@@ -52,9 +59,10 @@ const wchar_t* bridgeStatus(INode* node) {
     std::wstring& text = statusString();
     try {
         WeatherFall* fall = fallOf(node);
-        text = fall ? fall->fallStatus() : L"not a Tarnwick Weather object";
+        const std::wstring answer = fall ? fall->fallStatus() : std::wstring(L"not a Tarnwick Weather object");
+        text.assign(answer.data(), answer.size());
     } catch (...) {
-        text = L"not a Tarnwick Weather object";
+        text.assign(L"not a Tarnwick Weather object");
     }
     return text.c_str();
 }
