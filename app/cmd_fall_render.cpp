@@ -241,6 +241,9 @@ int renderFrames(const FallRenderCommand& c, INode* fallNode, INode* camera, Fal
         if (!(c.resume && outputComplete(plan.output, plan.width, plan.height))) {
             record.status.clear();
             outcome = renderer.render(plan, record.status, error);
+            record.pictureSeconds = renderer.times().picture;
+            record.renderSeconds = renderer.times().render;
+            record.writeSeconds = renderer.times().write;
             record.result = outcome == FrameOutcome::written ? FrameResult::written : FrameResult::failed;
             if (record.status.empty()) record.status = error;
             if (outcome == FrameOutcome::written) stats.backend = backendOf(record.status, stats.backend);

@@ -1,5 +1,6 @@
 #include "app/fall_frame_render.h"
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -50,6 +51,10 @@ std::string sizeText(int width, int height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // The last window the fall opened over the last render, kept until it is saved.
 const Bitmap* gShown = nullptr;
 
@@ -75,12 +80,15 @@ std::string FallFrameRenderer::statusText() const {
 }
 
 FrameOutcome FallFrameRenderer::render(const FramePlan& plan, std::string& status, std::string& error) {
+    times_ = {};
     if (plan.overRender) return overPreviewRender(plan, status, error);
     const bool png = host::extensionOf(plan.output) == ".png";
     if (!plan.background.empty() || !plan.depth.empty() || !png) return overPicture(plan, status, error);
     // Nothing behind the fall and a PNG asked for: the plug-in writes the file itself.
+    const auto start = std::chrono::steady_clock::now();
     const bool rendered =
         fallOf(fallNode_)->renderFrame(camera_, plan.frame, host::fromUtf8(plan.output), plan.width, plan.height);
+    times_.render = secondsSince(start);
     status = statusText();
     if (rendered) return FrameOutcome::written;
     if (status == "could not write the image") {
@@ -91,6 +99,7 @@ FrameOutcome FallFrameRenderer::render(const FramePlan& plan, std::string& statu
 }
 
 FrameOutcome FallFrameRenderer::overPicture(const FramePlan& plan, std::string& status, std::string& error) {
+    const auto start = std::chrono::steady_clock::now();
     host::ImageFile picture;
     if (!plan.background.empty()) {
         if (host::readImageFile(plan.background, picture, true, error) != BMMRES_SUCCESS)
@@ -118,6 +127,7 @@ FrameOutcome FallFrameRenderer::overPicture(const FramePlan& plan, std::string& 
     Bitmap* bitmap = pictureBitmap(picture.rgba, picture.width, picture.height);
     const bool kept = bitmap && host::keepPictureAsLastRender(*bitmap, depth.depth);
     if (bitmap) bitmap->DeleteThis();
+    times_.picture = secondsSince(start);
     if (!kept) {
         status = "not enough memory to hold a " + sizeText(plan.width, plan.height) + " picture";
         return FrameOutcome::renderFailed;
@@ -133,7 +143,10 @@ FrameOutcome FallFrameRenderer::overPreviewRender(const FramePlan& plan, std::st
     settings.time = TimeValue(int64_t(plan.frame) * GetTicksPerFrame());
     settings.camera = camera_;
     host::PreviewImage image;
-    if (!host::renderPreview(settings, image, status)) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool rendered = host::renderPreview(settings, image, status);
+    times_.picture = secondsSince(start);
+    if (!rendered) {
         status = "the preview render failed: " + status;
         return FrameOutcome::renderFailed;
     }
@@ -144,17 +157,21 @@ FrameOutcome FallFrameRenderer::pressAddToLastRender(const FramePlan& plan, std:
     GetCOREInterface()->SetTime(TimeValue(int64_t(plan.frame) * GetTicksPerFrame()), FALSE);
     gShown = nullptr;
     HWND rollout = host::ui::findRollout(kRenderRollout);
+    const auto pressed = std::chrono::steady_clock::now();
     if (!rollout || !host::ui::pressButton(rollout, kAddToLastRender)) {
         status = "the fall's render rollout is not open";
         return FrameOutcome::renderFailed;
     }
+    times_.render = secondsSince(pressed);
     status = statusText();
     if (!gShown) return FrameOutcome::renderFailed;
     const Bitmap& shown = *gShown;
     gShown = nullptr;
+    const auto writing = std::chrono::steady_clock::now();
     const bool written = host::extensionOf(plan.output) == ".png"
                              ? host::saveBitmapPng(shown, plan.output, error)
                              : host::writeExrRgba(plan.output, shown.Data(), shown.Width(), shown.Height(), error);
+    times_.write = secondsSince(writing);
     return written ? FrameOutcome::written : FrameOutcome::fileError;
 }
 

@@ -23,6 +23,13 @@ struct FramePlan {
     int width = 0, height = 0;
 };
 
+// Where a frame's time went, in seconds. picture: reading the picture and its depth, or the
+// preview render; render: the plug-in's work (for a frame without a picture, its PNG
+// write too); write: saving the window's picture.
+struct FrameTimes {
+    double picture = 0.0, render = 0.0, write = 0.0;
+};
+
 enum class FrameOutcome {
     written,
     fileError,    // a file could not be read or written: `error` names it
@@ -42,6 +49,8 @@ public:
     // Renders and writes one frame. `status` receives the fall's status text as the rollout
     // shows it; `error` what went wrong outside the plug-in.
     FrameOutcome render(const FramePlan& plan, std::string& status, std::string& error);
+    // The times of the last render call.
+    const FrameTimes& times() const { return times_; }
 
 private:
     FrameOutcome overPicture(const FramePlan& plan, std::string& status, std::string& error);
@@ -51,6 +60,7 @@ private:
 
     INode* fallNode_;
     INode* camera_;
+    FrameTimes times_;
 };
 
 }  // namespace tweather

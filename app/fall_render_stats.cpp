@@ -36,7 +36,10 @@ std::string statsJson(const FallRenderStats& s) {
                           {"file", r.file},
                           {"result", resultName(r.result)},
                           {"seconds", r.seconds},
-                          {"status", r.status}});
+                          {"status", r.status},
+                          {"pictureSeconds", r.pictureSeconds},
+                          {"renderSeconds", r.renderSeconds},
+                          {"writeSeconds", r.writeSeconds}});
     json j = {{"scene", s.scene},
               {"node", s.node},
               {"camera", s.camera},

@@ -16,7 +16,9 @@ struct FrameRecord {
     std::string file;  // as written to
     FrameResult result = FrameResult::failed;
     double seconds = 0.0;  // the whole frame: background read, render and write
-    std::string status;    // the fall's status text, or why the frame failed
+    // Its parts: the picture read (or the preview render), the plug-in's render, the write.
+    double pictureSeconds = 0.0, renderSeconds = 0.0, writeSeconds = 0.0;
+    std::string status;  // the fall's status text, or why the frame failed
 };
 
 struct FallRenderStats {
@@ -33,7 +35,7 @@ struct FallRenderStats {
 
 // The stats as JSON text: scene, node, camera, backend, width, height, first, last,
 // chunk [I, N], written, skipped, failed, interrupted and frames [{frame, file, result,
-// seconds, status}].
+// seconds, status, and the parts of seconds: pictureSeconds, renderSeconds, writeSeconds}].
 std::string statsJson(const FallRenderStats& stats);
 
 // Written atomically; false with a message naming the file.
