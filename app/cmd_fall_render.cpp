@@ -298,6 +298,9 @@ int runFallRender(const FallRenderCommand& c) {
     if (int rc = checkFramesInTime(p.range)) return rc;
     INode* camera = nullptr;
     if (int rc = pickCamera(c.camera, TimeValue(p.range.first * tpf), camera)) return rc;
+    // The preview renderer looks through cameras only: anything else would render another view.
+    if (c.overRender && !isCamera(camera, TimeValue(p.range.first * tpf)))
+        return usage("--camera '" + c.camera + "' holds no camera, and --over-render renders through a camera");
 
     FallRenderStats stats;
     stats.scene = c.scene;

@@ -23,7 +23,7 @@ struct FrameRecord {
 
 struct FallRenderStats {
     std::string scene, node, camera;
-    std::string backend;  // "cpu" or "gpu"
+    std::string backend;  // "cpu" or "gpu": what rendered; nothing rendered: what was asked ("cpu" for auto)
     int width = 0, height = 0;
     FrameRange frames;  // this chunk's
     Chunk chunk;

@@ -21,7 +21,10 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler counts 
 struct sigaction gPrevious[kSignalCount];
 
 constexpr char kFirstNotice[] =
-    "\ntweather: interrupted: finishing the frame under way (interrupt again to stop at once)\n";
+    "\ntweather: interrupted: finishing what is under way; interrupt again to stop at once\n";
+interrupt again to
+    "
+    "stop at once\n";
 
 void onInterrupt(int signal) {
     if (gInterrupts.fetch_add(1, std::memory_order_relaxed) == 0) {
