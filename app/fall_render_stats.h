@@ -16,9 +16,10 @@ struct FrameRecord {
     std::string file;  // as written to
     FrameResult result = FrameResult::failed;
     double seconds = 0.0;  // the whole frame: background read, render and write
-    // Its parts: the picture read (or the preview render), the plug-in's render, the write.
+    std::string status;    // the fall's status text, or why the frame failed
+    // The parts of `seconds`: the picture read (or the preview render), the plug-in's
+    // render, the write.
     double pictureSeconds = 0.0, renderSeconds = 0.0, writeSeconds = 0.0;
-    std::string status;  // the fall's status text, or why the frame failed
 };
 
 struct FallRenderStats {

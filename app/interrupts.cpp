@@ -22,9 +22,6 @@ struct sigaction gPrevious[kSignalCount];
 
 constexpr char kFirstNotice[] =
     "\ntweather: interrupted: finishing what is under way; interrupt again to stop at once\n";
-interrupt again to
-    "
-    "stop at once\n";
 
 void onInterrupt(int signal) {
     if (gInterrupts.fetch_add(1, std::memory_order_relaxed) == 0) {

@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <set>
 #include <thread>
 
@@ -23,6 +24,38 @@ uint64_t wholePngBytes(int width, int height) {
 bool isWholePng(const std::string& path, int width, int height) {
     std::error_code ec;
     return std::filesystem::file_size(path, ec) == wholePngBytes(width, height) && !ec;
+}
+
+// The 16-bit samples of a PNG from our writer: one IDAT of stored deflate blocks, so the
+// scanlines are read straight out of the blocks. Empty when the file is not of that shape.
+std::vector<uint16_t> pngSamples(const std::string& bytes) {
+    auto be32 = [&](size_t at) {
+        return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+               (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
+    };
+    if (bytes.size() < 57 || bytes.compare(37, 4, "IDAT") != 0) return {};
+    const uint32_t width = be32(16), idatBytes = be32(33);
+    std::string raw;
+    for (size_t at = 41 + 2; at + 5 <= 41 + idatBytes - 4;) {
+        const size_t length = uint8_t(bytes[at + 1]) | (size_t(uint8_t(bytes[at + 2])) << 8);
+        raw.append(bytes, at + 5, length);
+        at += 5 + length;
+    }
+    std::vector<uint16_t> samples;
+    const size_t row = 8 * size_t(width) + 1;
+    for (size_t y = 0; y + row <= raw.size(); y += row)
+        for (size_t i = y + 1; i + 1 < y + row; i += 2)
+            samples.push_back(uint16_t((uint8_t(raw[i]) << 8) | uint8_t(raw[i + 1])));
+    return samples;
+}
+
+// Samples of two pictures of one size that differ by more than `codes`.
+int samplesApart(const std::string& a, const std::string& b, int codes) {
+    const std::vector<uint16_t> x = pngSamples(readAll(a)), y = pngSamples(readAll(b));
+    if (x.empty() || x.size() != y.size()) return -1;
+    int n = 0;
+    for (size_t i = 0; i < x.size(); ++i) n += std::abs(int(x[i]) - int(y[i])) > codes;
+    return n;
 }
 
 int countOf(const std::string& text, const std::string& part) {
@@ -162,6 +195,33 @@ TEST_F(FallRender, ResumeSkipsWholeFramesAndRedoesACutOne) {
     EXPECT_EQ(readAll(path("r_1.png")), whole);
     EXPECT_TRUE(isWholePng(path("r_2.png"), 8, 6));
     EXPECT_EQ(std::filesystem::last_write_time(path("r_0.png")), before);
+}
+
+// Snow on a roof is in the preview render's depth but not in the scene the splat renderer
+// captures, so only the render's depth hides the flakes inside it. --over-render gives the
+// picture that rendering over the preview's own picture and depth gives (to a code or two:
+// the splats add up in any order), and hides flakes that the picture alone leaves.
+TEST_F(FallRender, OverRenderHidesFlakesInsideTheSnowOnARoof) {
+    const std::string snowed = path("snowed.scene"), scene = path("snowfall.scene");
+    ASSERT_EQ(run({"snow", town(), "--on", "House A", "--on", "Carport", "--shelter", "nothing", "-o",
+                   path("snowed.obj"), "--save", snowed})
+                  .exitCode,
+              0);
+    ASSERT_EQ(run({"fall", "add", snowed, "-o", scene, "--set", "count=100000", "--set", "size=6"}).exitCode, 0);
+    ASSERT_EQ(
+        run({"render", scene, "-o", path("bg.exr"), "--depth", path("depth.exr"), "--time", "5", "--size", "48x32"})
+            .exitCode,
+        0);
+    auto render = [&](std::vector<std::string> extra) {
+        std::vector<std::string> all = {"fall", "render", scene, "--frames", "5", "--size", "48x32"};
+        all.insert(all.end(), extra.begin(), extra.end());
+        return run(all).exitCode;
+    };
+    ASSERT_EQ(render({"--over-render", "-o", path("over_render.png")}), 0);
+    ASSERT_EQ(render({"--over", path("bg.exr"), "--depth", path("depth.exr"), "-o", path("with_depth.png")}), 0);
+    ASSERT_EQ(render({"--over", path("bg.exr"), "-o", path("picture_only.png")}), 0);
+    EXPECT_EQ(samplesApart(path("over_render.png"), path("with_depth.png"), 2), 0);
+    EXPECT_GT(samplesApart(path("picture_only.png"), path("with_depth.png"), 2), 10);
 }
 
 class FallRenderInterrupt : public FallRender {
