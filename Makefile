@@ -28,8 +28,13 @@ demo: build
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-fall.scene --set count=60000
 	@$(BUILD_DIR)/app/tweather fall particles out/town-fall.scene --frame 24 -o out/town-fall.ply
 	@$(BUILD_DIR)/app/tweather fall add out/town-snow.scene -o out/town-snowfall.scene \
-		--set count=40000 --set size=8 --set renderMode=1 >/dev/null
-	@$(BUILD_DIR)/app/tweather render out/town-snowfall.scene -o out/town-snowfall.png --size 1280x720 --time 24
+		--set count=40000 --set size=8 >/dev/null
+	@$(BUILD_DIR)/app/tweather fall render out/town-snowfall.scene --frames 24 --over-render \
+		-o out/town-snowfall.png --size 1280x720
+	@$(BUILD_DIR)/app/tweather fall add out/town.scene -o out/town-rain.scene \
+		--set type=1 --set count=200000 --set collide=1 >/dev/null
+	@$(BUILD_DIR)/app/tweather fall render out/town-rain.scene --frames 1-4 --over-render \
+		-o out/town-rain_####.png --size 960x540 --stats out/town-rain.json
 	@$(BUILD_DIR)/app/tweather weather out/town.scene --preset "Winter night" -o out/town-winter-night.scene \
 		-o out/town-winter-night.glb --report out/town-winter-night.json --preview out/town-winter-night.png >/dev/null
 	@$(BUILD_DIR)/app/tweather weather out/town-winter-night.scene --bake -o out/town-winter-baked.glb \
@@ -49,7 +54,8 @@ demo: build
 	@echo "  town-snow.json    each object's snow figures and status text"
 	@echo "  town-fall.scene   the snowed town with falling snow over it (tweather fall particles ...)"
 	@echo "  town-fall.ply     the falling snow's particles at frame 24, a point cloud (Blender, MeshLab)"
-	@echo "  town-snowfall.png the snowed town with snow falling, rendered as geometry (town-snowfall.scene)"
+	@echo "  town-snowfall.png the snowed town with snow falling, splats over its render (town-snowfall.scene)"
+	@echo "  town-rain_0001..4.png  four frames of rain over the town's render; town-rain.json what each took"
 	@echo "  town-winter-night.png/.glb/.scene/.json  the preset Winter night made on the town (tweather weather)"
 	@echo "  town-winter-baked.glb  the winter town with its snow baked into plain meshes (tweather weather --bake)"
 	@echo "  town-wet.png      the town after rain: Weather Maps of wetness and puddles on the ground and path (town-wet.scene)"

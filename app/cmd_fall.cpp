@@ -74,7 +74,7 @@ int runFallParticles(const FallParticlesCommand& c) {
 
 FallCli::FallCli(CLI::App& app) {
     cmd_ = app.add_subcommand(
-        "fall", "Falling weather: add it to a scene; write its particles, render mesh or run-off at a frame");
+        "fall", "Falling weather: add it to a scene; write its particles, render mesh or run-off at a frame; render it");
     cmd_->require_subcommand(1);
     FallAddCommand& a = addCommand_;
     add_ = cmd_->add_subcommand("add", "Put a fall over a scene's geometry and save the scene");
@@ -102,6 +102,7 @@ FallCli::FallCli(CLI::App& app) {
         ->allow_extra_args(false);
     mesh_.attach(*cmd_);
     runoff_ = addFallRunoff(*cmd_, runoffCommand_);
+    render_ = addFallRender(*cmd_, renderCommand_);
 }
 
 int FallCli::run() {
@@ -109,6 +110,7 @@ int FallCli::run() {
     if (*particles_) return runFallParticles(particlesCommand_);
     if (mesh_.chosen()) return mesh_.run();
     if (*runoff_) return runFallRunoff(runoffCommand_);
+    if (*render_) return runFallRender(renderCommand_);
     return kExitUsage;
 }
 

@@ -2,6 +2,7 @@
 //   fall add SCENE -o OUT.scene ...          (app/cmd_fall_add.h)
 //   fall mesh SCENE --frame F -o OUT.obj ...  (app/cmd_fall_mesh.h)
 //   fall runoff SCENE ...                     (app/cmd_fall_runoff.h)
+//   fall render SCENE -o OUT_####.png ...     (app/cmd_fall_render.h)
 //   fall particles SCENE [--node NAME] --frame F -o OUT.csv|.ply [--viewport] [--exact]
 // writes every particle's world state at frame F: the render count (or the viewport's
 // share), the batch path the viewport uses (or the scalar reference field), with the
@@ -13,6 +14,7 @@
 
 #include "app/cmd_fall_add.h"
 #include "app/cmd_fall_mesh.h"
+#include "app/cmd_fall_render.h"
 #include "app/cmd_fall_runoff.h"
 #include "app/subcommand.h"
 
@@ -44,6 +46,8 @@ private:
     FallMeshCli mesh_;
     CLI::App* runoff_;
     FallRunoffCommand runoffCommand_;
+    CLI::App* render_;
+    FallRenderCommand renderCommand_;
 };
 
 }  // namespace tweather

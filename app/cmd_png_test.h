@@ -15,6 +15,7 @@ class PngTestCli : public Subcommand {
 public:
     explicit PngTestCli(CLI::App& app);
     int run() override { return runPngTestCommand(output_, size_); }
+    bool runsHost() const override { return false; }
 
 private:
     std::string output_;

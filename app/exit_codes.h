@@ -9,6 +9,9 @@ enum ExitCode : int {
     kExitIo = 1,      // a file could not be read or written, or the plug-in is missing
     kExitUsage = 2,   // bad options: unknown, malformed or out of range
     kExitScript = 3,  // a script raised an uncaught error
+    // Stopped by SIGINT or SIGTERM once the step under way was finished (128 + SIGINT, as
+    // a shell reports a program that Ctrl-C ended).
+    kExitInterrupted = 130,
 };
 
 }  // namespace tweather

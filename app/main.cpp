@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -18,9 +20,13 @@
 #include "app/cmd_snow.h"
 #include "app/cmd_weather.h"
 #include "app/exit_codes.h"
+#include "app/interrupts.h"
 
 int main(int argc, char** argv) {
     using namespace tweather;
+    // The weather module picks the fall renderer's backend from this: a command renders on
+    // the GPU when there is one and on the CPU otherwise, unless the user chose.
+    ::setenv("WX_FALL_BACKEND", "auto", 0);
     CLI::App app{"tweather - weather for 3D scenes: settled snow, falling weather, wet maps"};
     app.require_subcommand(0, 1);
 
@@ -47,6 +53,8 @@ int main(int argc, char** argv) {
     // writers leave no partial file behind (their temporary files go as the stack unwinds).
     for (const auto& command : commands) {
         if (!command->chosen()) continue;
+        std::optional<InterruptGuard> interrupts;
+        if (command->runsHost()) interrupts.emplace();
         try {
             return command->run();
         } catch (const std::bad_alloc&) {

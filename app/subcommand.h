@@ -16,6 +16,9 @@ public:
 
     bool chosen() const { return cmd_->parsed(); }
     virtual int run() = 0;
+    // Whether the command starts the host: main then lets a first interrupt press the
+    // host's Escape key rather than end the program (app/interrupts.h).
+    virtual bool runsHost() const { return true; }
 
 protected:
     Subcommand() = default;

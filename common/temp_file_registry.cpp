@@ -51,9 +51,13 @@ void installHandlers() {
 
 }  // namespace
 
-int rememberTempFile(const char* name) {
+void installTempFileHandlers() {
     static std::once_flag installed;
     std::call_once(installed, installHandlers);
+}
+
+int rememberTempFile(const char* name) {
+    installTempFileHandlers();
     const size_t length = std::strlen(name);
     if (length >= size_t(kTempFileNameBytes)) return -1;
     for (int i = 0; i < kTempFileSlots; ++i) {

@@ -18,5 +18,9 @@ constexpr int kTempFileNameBytes = 4096;
 int rememberTempFile(const char* name);
 // Forgets a slot from rememberTempFile (-1 is fine).
 void forgetTempFile(int slot);
+// Installs the handlers now rather than at the first rememberTempFile, so that a program
+// can put its own handler in front of them (one that defers the first interrupt, say) and
+// hand a signal on to them when it ends the program.
+void installTempFileHandlers();
 
 }  // namespace wx

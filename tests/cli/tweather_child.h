@@ -87,6 +87,16 @@ inline ChildResult runTweather(const std::vector<std::string>& args, const std::
     return waitTweather(startTweather(args, logBase, limits), logBase);
 }
 
+// Sends `signal` twice to a command that runs the host: the first presses its Escape key,
+// the second ends it. Two signals sent back to back could merge into one pending signal,
+// so the second waits until the child's stderr shows it took the first (at most 2 s).
+inline void interruptTwice(pid_t pid, int signal, const std::string& logBase) {
+    ::kill(pid, signal);
+    for (int i = 0; i < 400 && readAll(logBase + ".err").find("interrupt again") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(pid, signal);
+}
+
 // The names in `dir` (not its sub-folders), sorted.
 inline std::vector<std::string> namesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
