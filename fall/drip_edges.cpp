@@ -8,6 +8,7 @@
 
 #include "common/parallel_for.h"
 #include "fall/drip_mesh.h"
+#include "shelter/mesh_corners.h"
 
 namespace wx {
 namespace {
@@ -42,6 +43,15 @@ std::vector<float> normalZs(std::span<const BVHTri> tris) {
     return z;
 }
 
+// The weld through the capture's mesh vertices where it has them and they are fewer than
+// the corners, else corner by corner; the two give the same vertices.
+WeldedCorners weldSceneCorners(const ShelterBVH& scene, float q) {
+    const std::vector<int32_t> cornerVertex = storedCornerVertices(scene);
+    const size_t vertices = scene.meshCorners ? scene.meshCorners->vertexCount : 0;
+    if (cornerVertex.empty() || vertices > cornerVertex.size()) return weldCorners(scene.tris, q);
+    return weldCorners(scene.tris, q, cornerVertex, vertices);
+}
+
 float lowestCorner(std::span<const BVHTri> tris) {
     const size_t block = 16384, blocks = (tris.size() + block - 1) / block;
     std::vector<float> lows(blocks, FLT_MAX);
@@ -67,7 +77,7 @@ struct Search {
           len(m),
           zMin(lowestCorner(tris)),
           normalZOf(normalZs(tris)),
-          weld(weldCorners(tris, len.weldGrid)),
+          weld(weldSceneCorners(scene, len.weldGrid)),
           uses(weld.vertex, weld.position.size(), keptUses()) {}
 
     std::span<const BVHTri> tris;
