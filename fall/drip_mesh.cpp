@@ -256,33 +256,37 @@ bool samePosition(V3 a, V3 b) {
 // Claims a cell for each vertex's first corner, then gives every corner its slot: the
 // vertex's when the corner lies where the first one does, else a claim of its own. Every
 // corner is then claimed or lies in the cell of an earlier claimed corner, so each slot
-// ends with its cell's first corner, as when every corner claims. False when the table
-// is too full.
-bool claimVertexCells(std::span<const BVHTri> tris, float q, std::span<const int32_t> cornerVertex,
+// ends with its cell's first corner, as when every corner claims. Walks the corners in
+// stored order throughout, so that the triangles are read in turn. vertex may be
+// cornerVertex itself: each corner's number is read before its slot replaces it. False
+// when the table is too full, with vertex partly overwritten.
+bool claimVertexCells(std::span<const BVHTri> tris, float q, const int32_t* cornerVertex,
                       std::span<const uint32_t> first, const Blocks& blocks, CellTable& table, int32_t* vertex,
                       uint8_t* state) {
     std::atomic<bool> full{false};
     std::vector<VertexCell> cellOfVertex(first.size());
-    const Blocks vertexBlocks(first.size());
-    parallelFor(vertexBlocks.blocks, [&](size_t b) {
+    parallelFor(blocks.blocks, [&](size_t b) {
         constexpr size_t kBatch = 16;
+        size_t firsts[kBatch];
         Cell cells[kBatch];
         uint64_t keys[kBatch];
-        for (size_t base = vertexBlocks.first(b); base < vertexBlocks.end(b) && !full.load(std::memory_order_relaxed);
+        for (size_t base = blocks.first(b); base < blocks.end(b) && !full.load(std::memory_order_relaxed);
              base += kBatch) {
-            const size_t n = std::min(kBatch, vertexBlocks.end(b) - base);
-            for (size_t i = 0; i < n; ++i) {
-                if (first[base + i] == kUnused) continue;
-                cellOfVertex[base + i].position = soupCorner(tris, first[base + i]);
-                cells[i] = cellOf(cellOfVertex[base + i].position, q);
-                keys[i] = weldKey(cells[i].x, cells[i].y, cells[i].z);
-                table.prefetch(keys[i]);
+            const size_t n = std::min(kBatch, blocks.end(b) - base);
+            size_t m = 0;
+            for (size_t k = base; k < base + n; ++k) {
+                const size_t v = size_t(cornerVertex[k]);
+                if (first[v] != k) continue;
+                cellOfVertex[v].position = soupCorner(tris, k);
+                cells[m] = cellOf(cellOfVertex[v].position, q);
+                keys[m] = weldKey(cells[m].x, cells[m].y, cells[m].z);
+                table.prefetch(keys[m]);
+                firsts[m++] = k;
             }
-            for (size_t i = 0; i < n; ++i) {
-                if (first[base + i] == kUnused) continue;
-                const uint32_t slot = table.claim(first[base + i], cells[i], keys[i], state);
+            for (size_t i = 0; i < m; ++i) {
+                const uint32_t slot = table.claim(firsts[i], cells[i], keys[i], state);
                 if (slot == CellTable::kFull) full.store(true, std::memory_order_relaxed);
-                cellOfVertex[base + i].slot = slot;
+                cellOfVertex[size_t(cornerVertex[firsts[i]])].slot = slot;
             }
         }
     });
@@ -305,23 +309,25 @@ bool claimVertexCells(std::span<const BVHTri> tris, float q, std::span<const int
 
 }  // namespace
 
-WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::span<const int32_t> cornerVertex,
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::vector<int32_t> cornerVertex,
                           size_t vertexCount) {
     const size_t corners = tris.size() * 3;
     WX_CHECK(corners < size_t(INT32_MAX) && cornerVertex.size() == corners);
-    WeldedCorners out;
-    out.vertex.resize(corners);
-    if (corners == 0) return out;
+    if (corners == 0) return {};
     const Blocks blocks(corners);
     const std::vector<uint32_t> first = firstCorners(cornerVertex, vertexCount, blocks);
     std::vector<uint8_t> state(corners);
-    std::unique_ptr<CellTable> cells;
-    for (size_t slots = std::bit_ceil(std::max<size_t>(16, vertexCount + vertexCount / 4));; slots *= 4) {
-        std::fill(state.begin(), state.end(), kLater);
-        cells = std::make_unique<CellTable>(tris, q, slots);
-        if (claimVertexCells(tris, q, cornerVertex, first, blocks, *cells, out.vertex.data(), state.data())) break;
-    }
-    numberVertices(tris, blocks, *cells, state.data(), out);
+    // Room for every vertex's cell and a few more, a quarter of the slots free. A table
+    // that fills (a numbering that puts far-apart corners on one vertex) leaves the weld
+    // to the corners themselves.
+    CellTable table(tris, q, std::bit_ceil(std::max<size_t>(16, vertexCount + vertexCount / 4)));
+    // The numbering's own storage becomes the vertices: each corner's number is read
+    // before its slot replaces it.
+    WeldedCorners out;
+    out.vertex = std::move(cornerVertex);
+    if (!claimVertexCells(tris, q, out.vertex.data(), first, blocks, table, out.vertex.data(), state.data()))
+        return weldCorners(tris, q);
+    numberVertices(tris, blocks, table, state.data(), out);
     return out;
 }
 
