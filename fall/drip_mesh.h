@@ -62,11 +62,10 @@ WeldedCorners weldCorners(std::span<const BVHTri> tris, float q);
 
 // The same weld, the same result, for corners that come with the mesh vertex each was made
 // from (cornerVertex[k] below vertexCount; any numbering gives the same result, a true
-// one gives it faster; its storage becomes the result's): each vertex's cell is found once, from its first corner, and shared
-// by its corners at that very position; a corner elsewhere (p0 + e1 rounds, or the
-// numbering is wrong) finds its own cell.
-WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::vector<int32_t> cornerVertex,
-                          size_t vertexCount);
+// one gives it faster): each vertex's cell is found once, from its first corner, and
+// shared by its corners at that very position; a corner elsewhere (p0 + e1 rounds, or the
+// numbering is wrong) finds its own cell. The numbering's storage becomes the result's.
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::vector<int32_t> cornerVertex, size_t vertexCount);
 
 // The uses of each welded edge: a use is triangle t's edge k (from its vertex k to the
 // next), numbered 3t + k. Only the uses marked in `kept` are recorded; an edge's uses must
