@@ -6,11 +6,16 @@
 #pragma once
 
 #include <cmath>
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/hash.h"
 #include "common/v3.h"
+#include "shelter/mesh_corners.h"
 
 namespace wx::example {
 
@@ -94,6 +99,40 @@ inline std::vector<V3> refine(const std::vector<V3>& soup, int levels) {
             next.insert(next.end(), {a, ab, ca, ab, b, bc, ca, bc, c, ab, bc, ca});
         }
         out.swap(next);
+    }
+    return out;
+}
+
+// The soup cut into meshes of `trianglesPerMesh` triangles, each numbering its own
+// distinct corner positions (exact bits) in order of first use, as a capture of modelled
+// meshes records them: a vertex on the seam between two meshes is one in each.
+inline MeshCorners meshCornersOf(const std::vector<V3>& soup, size_t trianglesPerMesh) {
+    MeshCorners out;
+    const size_t triangles = soup.size() / 3;
+    out.corner.reserve(3 * triangles);
+    std::unordered_map<uint64_t, std::vector<std::pair<V3, uint32_t>>> seen;
+    for (size_t first = 0; first < triangles; first += trianglesPerMesh) {
+        const size_t end = std::min(triangles, first + trianglesPerMesh);
+        seen.clear();
+        std::vector<uint32_t> local;
+        uint32_t vertices = 0;
+        for (size_t k = 3 * first; k < 3 * end; ++k) {
+            const V3 p = soup[k];
+            const uint64_t key = (uint64_t(std::bit_cast<uint32_t>(p.x)) * 0x9E3779B97F4A7C15ull) ^
+                                 (uint64_t(std::bit_cast<uint32_t>(p.y)) * 0xC2B2AE3D27D4EB4Full) ^
+                                 std::bit_cast<uint32_t>(p.z);
+            auto& bucket = seen[key];
+            uint32_t index = vertices;
+            for (const auto& [at, i] : bucket)
+                if (std::bit_cast<uint32_t>(at.x) == std::bit_cast<uint32_t>(p.x) &&
+                    std::bit_cast<uint32_t>(at.y) == std::bit_cast<uint32_t>(p.y) &&
+                    std::bit_cast<uint32_t>(at.z) == std::bit_cast<uint32_t>(p.z))
+                    index = i;
+            if (index == vertices) bucket.push_back({p, vertices++});
+            local.push_back(index);
+        }
+        out.beginMesh(vertices);
+        out.corner.insert(out.corner.end(), local.begin(), local.end());
     }
     return out;
 }

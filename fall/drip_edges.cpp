@@ -8,6 +8,7 @@
 
 #include "common/parallel_for.h"
 #include "fall/drip_mesh.h"
+#include "shelter/mesh_corners.h"
 
 namespace wx {
 namespace {
@@ -42,6 +43,15 @@ std::vector<float> normalZs(std::span<const BVHTri> tris) {
     return z;
 }
 
+// The weld through the capture's mesh vertices where it has them and they are fewer than
+// the corners, else corner by corner; the two give the same vertices.
+WeldedCorners weldSceneCorners(const ShelterBVH& scene, float q) {
+    std::vector<int32_t> cornerVertex = storedCornerVertices(scene);
+    const size_t vertices = scene.meshCorners ? scene.meshCorners->vertexCount : 0;
+    if (cornerVertex.empty() || vertices > cornerVertex.size()) return weldCorners(scene.tris, q);
+    return weldCorners(scene.tris, q, std::move(cornerVertex), vertices);
+}
+
 float lowestCorner(std::span<const BVHTri> tris) {
     const size_t block = 16384, blocks = (tris.size() + block - 1) / block;
     std::vector<float> lows(blocks, FLT_MAX);
@@ -67,7 +77,7 @@ struct Search {
           len(m),
           zMin(lowestCorner(tris)),
           normalZOf(normalZs(tris)),
-          weld(weldCorners(tris, len.weldGrid)),
+          weld(weldSceneCorners(scene, len.weldGrid)),
           uses(weld.vertex, weld.position.size(), keptUses()) {}
 
     std::span<const BVHTri> tris;
@@ -78,7 +88,14 @@ struct Search {
     WeldedCorners weld;
     EdgeUses uses;
 
-    V3 at(size_t t, int k) const { return weld.position[size_t(weld.vertex[3 * t + size_t(k % 3)])]; }
+    // Triangle t's welded corners, read once for its three edges.
+    struct Corners {
+        V3 p[3];
+    };
+    Corners corners(size_t t) const {
+        const int32_t* v = &weld.vertex[3 * t];
+        return {{weld.position[size_t(v[0])], weld.position[size_t(v[1])], weld.position[size_t(v[2])]}};
+    }
 
     // Only edges long enough and high enough can drip; every use of a welded edge sees the
     // same two ends, so the adjacency records the uses of these edges only.
@@ -114,10 +131,10 @@ struct Search {
         return castRay(view, origin, V3{0.0f, 0.0f, 1.0f}, FLT_MAX) < FLT_MAX;
     }
 
-    // Edge k (vertex k to k + 1) of triangle t, whose normal is n, if it drips. The cheap
-    // tests come first; all must hold.
-    bool edge(size_t t, int k, V3 n, DripEdge& out) const {
-        const V3 a = at(t, k), b = at(t, k + 1), c = at(t, k + 2);
+    // Edge k (vertex k to k + 1) of triangle t, whose normal is n and welded corners w, if
+    // it drips. The cheap tests come first; all must hold.
+    bool edge(size_t t, int k, const Corners& w, V3 n, DripEdge& out) const {
+        const V3 a = w.p[k], b = w.p[(k + 1) % 3], c = w.p[(k + 2) % 3];
         const float e = length(b - a);
         const float zm = (a.z + b.z) / 2.0f;
         if (e < len.shortest || zm < zMin + len.aboveLowest) return false;
@@ -167,8 +184,9 @@ std::vector<DripEdge> findDripEdges(const ShelterBVH& scene, float unitsPerMetre
             Found& f = found[i];
             f.count = 0;
             const V3 n = normalize(cross(tris[first + i].e1, tris[first + i].e2));
+            const Search::Corners w = s.corners(first + i);
             for (int k = 0; k < 3; ++k)
-                if (s.edge(first + i, k, n, f.edge[f.count])) ++f.count;
+                if (s.edge(first + i, k, w, n, f.edge[f.count])) ++f.count;
         });
         for (size_t i = 0; i < n && out.size() < maxEdges; ++i)
             out.insert(out.end(), found[i].edge, found[i].edge + found[i].count);

@@ -3,6 +3,8 @@
 // order (corners p0, p0 + e1, p0 + e2): corners are welded on a 2 mm grid, triangles meet
 // across shared welded edges, and an edge drips when it is the lower side of a wall above
 // open space or the open rim of a flat or sloped surface that nothing covers.
+// Where the capture recorded its meshes' vertices (ShelterBVH::meshCorners) the weld
+// works once per vertex rather than once per corner; the edges are the same either way.
 // The search is pure and runs on the thread pool; its result is the same for any thread
 // count. The module-wide cache (cachedDripEdges) is guarded by a mutex.
 #pragma once

@@ -161,26 +161,14 @@ bool claimCells(std::span<const BVHTri> tris, float q, const Blocks& blocks, Cel
 
 }  // namespace
 
-WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
-    const size_t corners = tris.size() * 3;
-    WX_CHECK(corners < size_t(INT32_MAX));
-    WeldedCorners out;
-    out.vertex.resize(corners);
-    if (corners == 0) return out;
-    int32_t* vertex = out.vertex.data();
-    std::vector<uint8_t> state(corners);
-    const Blocks blocks(corners);
-    // Scenes share most corners (six triangles to a vertex in a closed mesh): start with
-    // room for a third of the corners and grow only for a soup that shares few.
-    std::unique_ptr<CellTable> cells;
-    for (size_t slots = std::bit_ceil(std::max<size_t>(16, corners / 3));; slots *= 4) {
-        cells = std::make_unique<CellTable>(tris, q, slots);
-        if (claimCells(tris, q, blocks, *cells, vertex, state.data())) break;
-    }
-    CellTable& table = *cells;
+namespace {
 
-    // Vertices numbered in the order of their first corners: count the first corners per
-    // block, number them (each slot then holds its vertex), and resolve the rest.
+// Vertices numbered in the order of their first corners, once every corner holds its
+// cell's slot (as ~slot) and state marks each cell's first corner: count the first
+// corners per block, number them (each slot then holds its vertex), and resolve the rest.
+void numberVertices(std::span<const BVHTri> tris, const Blocks& blocks, CellTable& table, const uint8_t* state,
+                    WeldedCorners& out) {
+    int32_t* vertex = out.vertex.data();
     std::vector<int32_t> firsts(blocks.blocks);
     parallelFor(blocks.blocks, [&](size_t b) {
         int32_t n = 0;
@@ -210,11 +198,141 @@ WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
                 vertex[k] = int32_t(table[size_t(~vertex[k])]);
         }
     });
+}
+
+}  // namespace
+
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q) {
+    const size_t corners = tris.size() * 3;
+    WX_CHECK(corners < size_t(INT32_MAX));
+    WeldedCorners out;
+    out.vertex.resize(corners);
+    if (corners == 0) return out;
+    std::vector<uint8_t> state(corners);
+    const Blocks blocks(corners);
+    // Scenes share most corners (six triangles to a vertex in a closed mesh): start with
+    // room for a third of the corners and grow only for a soup that shares few.
+    std::unique_ptr<CellTable> cells;
+    for (size_t slots = std::bit_ceil(std::max<size_t>(16, corners / 3));; slots *= 4) {
+        cells = std::make_unique<CellTable>(tris, q, slots);
+        if (claimCells(tris, q, blocks, *cells, out.vertex.data(), state.data())) break;
+    }
+    numberVertices(tris, blocks, *cells, state.data(), out);
+    return out;
+}
+
+namespace {
+
+constexpr uint32_t kUnused = UINT32_MAX;
+
+// What the corners of one mesh vertex share: the position of its first corner and the
+// slot of that position's cell.
+struct VertexCell {
+    V3 position;
+    uint32_t slot;
+};
+static_assert(sizeof(VertexCell) == 16);
+
+// Each vertex's first corner (kUnused for a vertex no corner uses).
+std::vector<uint32_t> firstCorners(std::span<const int32_t> cornerVertex, size_t vertexCount, const Blocks& blocks) {
+    std::vector<uint32_t> first(vertexCount, kUnused);
+    parallelFor(blocks.blocks, [&](size_t b) {
+        for (size_t k = blocks.first(b); k < blocks.end(b); ++k) {
+            std::atomic_ref<uint32_t> f(first[size_t(cornerVertex[k])]);
+            uint32_t seen = f.load(std::memory_order_relaxed);
+            while (uint32_t(k) < seen && !f.compare_exchange_weak(seen, uint32_t(k), std::memory_order_relaxed)) {
+            }
+        }
+    });
+    return first;
+}
+
+bool samePosition(V3 a, V3 b) {
+    return std::bit_cast<uint32_t>(a.x) == std::bit_cast<uint32_t>(b.x) &&
+           std::bit_cast<uint32_t>(a.y) == std::bit_cast<uint32_t>(b.y) &&
+           std::bit_cast<uint32_t>(a.z) == std::bit_cast<uint32_t>(b.z);
+}
+
+// Claims a cell for each vertex's first corner, then gives every corner its slot: the
+// vertex's when the corner lies where the first one does, else a claim of its own. Every
+// corner is then claimed or lies in the cell of an earlier claimed corner, so each slot
+// ends with its cell's first corner, as when every corner claims. Walks the corners in
+// stored order throughout, so that the triangles are read in turn. vertex may be
+// cornerVertex itself: each corner's number is read before its slot replaces it. False
+// when the table is too full, with vertex partly overwritten.
+bool claimVertexCells(std::span<const BVHTri> tris, float q, const int32_t* cornerVertex,
+                      std::span<const uint32_t> first, const Blocks& blocks, CellTable& table, int32_t* vertex,
+                      uint8_t* state) {
+    std::atomic<bool> full{false};
+    std::vector<VertexCell> cellOfVertex(first.size());
+    parallelFor(blocks.blocks, [&](size_t b) {
+        constexpr size_t kBatch = 16;
+        size_t firsts[kBatch];
+        Cell cells[kBatch];
+        uint64_t keys[kBatch];
+        for (size_t base = blocks.first(b); base < blocks.end(b) && !full.load(std::memory_order_relaxed);
+             base += kBatch) {
+            const size_t n = std::min(kBatch, blocks.end(b) - base);
+            size_t m = 0;
+            for (size_t k = base; k < base + n; ++k) {
+                const size_t v = size_t(cornerVertex[k]);
+                if (first[v] != k) continue;
+                cellOfVertex[v].position = soupCorner(tris, k);
+                cells[m] = cellOf(cellOfVertex[v].position, q);
+                keys[m] = weldKey(cells[m].x, cells[m].y, cells[m].z);
+                table.prefetch(keys[m]);
+                firsts[m++] = k;
+            }
+            for (size_t i = 0; i < m; ++i) {
+                const uint32_t slot = table.claim(firsts[i], cells[i], keys[i], state);
+                if (slot == CellTable::kFull) full.store(true, std::memory_order_relaxed);
+                cellOfVertex[size_t(cornerVertex[firsts[i]])].slot = slot;
+            }
+        }
+    });
+    if (full.load()) return false;
+    parallelFor(blocks.blocks, [&](size_t b) {
+        for (size_t k = blocks.first(b); k < blocks.end(b) && !full.load(std::memory_order_relaxed); ++k) {
+            const V3 p = soupCorner(tris, k);
+            const VertexCell& v = cellOfVertex[size_t(cornerVertex[k])];
+            uint32_t slot = v.slot;
+            if (!samePosition(p, v.position)) {  // rounded away from its vertex: a cell of its own
+                const Cell cell = cellOf(p, q);
+                slot = table.claim(k, cell, weldKey(cell.x, cell.y, cell.z), state);
+                if (slot == CellTable::kFull) full.store(true, std::memory_order_relaxed);
+            }
+            vertex[k] = ~int32_t(slot);
+        }
+    });
+    return !full.load();
+}
+
+}  // namespace
+
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::vector<int32_t> cornerVertex,
+                          size_t vertexCount) {
+    const size_t corners = tris.size() * 3;
+    WX_CHECK(corners < size_t(INT32_MAX) && cornerVertex.size() == corners);
+    if (corners == 0) return {};
+    const Blocks blocks(corners);
+    const std::vector<uint32_t> first = firstCorners(cornerVertex, vertexCount, blocks);
+    std::vector<uint8_t> state(corners);
+    // Room for every vertex's cell and a few more, a quarter of the slots free. A table
+    // that fills (a numbering that puts far-apart corners on one vertex) leaves the weld
+    // to the corners themselves.
+    CellTable table(tris, q, std::bit_ceil(std::max<size_t>(16, vertexCount + vertexCount / 4)));
+    // The numbering's own storage becomes the vertices: each corner's number is read
+    // before its slot replaces it.
+    WeldedCorners out;
+    out.vertex = std::move(cornerVertex);
+    if (!claimVertexCells(tris, q, out.vertex.data(), first, blocks, table, out.vertex.data(), state.data()))
+        return weldCorners(tris, q);
+    numberVertices(tris, blocks, table, state.data(), out);
     return out;
 }
 
 EdgeUses::EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, std::span<const uint8_t> kept)
-    : vertex_(vertex), start_(vertexCount + 1, 0) {
+    : start_(vertexCount + 1, 0) {
     const size_t triangles = vertex.size() / 3;
     const Blocks blocks(triangles);
     // The lower vertex of each kept edge, or -1.
@@ -237,7 +355,8 @@ EdgeUses::EdgeUses(std::span<const int32_t> vertex, size_t vertexCount, std::spa
                 if (const int32_t lo = lowerOf(t, k); lo >= 0) {
                     const uint32_t at =
                         std::atomic_ref<uint32_t>(cursor[size_t(lo)]).fetch_add(1, std::memory_order_relaxed);
-                    uses_[at] = int32_t(3 * t + size_t(k));
+                    const int32_t higher = std::max(vertex[3 * t + size_t(k)], vertex[3 * t + size_t(k + 1) % 3]);
+                    uses_[at] = {int32_t(3 * t + size_t(k)), higher};
                 }
     });
 }
@@ -247,10 +366,8 @@ void EdgeUses::find(int32_t a, int32_t b, int32_t& first, int32_t& second) const
     const int32_t lo = std::min(a, b), hi = std::max(a, b);
     if (lo < 0 || lo == hi || size_t(hi) + 1 >= start_.size()) return;
     for (uint32_t i = start_[size_t(lo)]; i < start_[size_t(lo) + 1]; ++i) {
-        const int32_t u = uses_[i];
-        const size_t t = size_t(u) / 3, k = size_t(u) % 3;
-        const int32_t va = vertex_[3 * t + k], vb = vertex_[3 * t + (k + 1) % 3];
-        if ((va == lo ? vb : va) != hi) continue;
+        if (uses_[i].higher != hi) continue;
+        const int32_t u = uses_[i].use;
         if (first == kNone || u < first) {
             second = first;
             first = u;

@@ -60,6 +60,13 @@ struct WeldedCorners {
 
 WeldedCorners weldCorners(std::span<const BVHTri> tris, float q);
 
+// The same weld, the same result, for corners that come with the mesh vertex each was made
+// from (cornerVertex[k] below vertexCount; any numbering gives the same result, a true
+// one gives it faster): each vertex's cell is found once, from its first corner, and
+// shared by its corners at that very position; a corner elsewhere (p0 + e1 rounds, or the
+// numbering is wrong) finds its own cell. The numbering's storage becomes the result's.
+WeldedCorners weldCorners(std::span<const BVHTri> tris, float q, std::vector<int32_t> cornerVertex, size_t vertexCount);
+
 // The uses of each welded edge: a use is triangle t's edge k (from its vertex k to the
 // next), numbered 3t + k. Only the uses marked in `kept` are recorded; an edge's uses must
 // all be kept or none, and its two vertices must differ.
@@ -74,9 +81,14 @@ public:
     void find(int32_t a, int32_t b, int32_t& first, int32_t& second) const;
 
 private:
-    std::span<const int32_t> vertex_;
+    // A use and the edge's higher vertex, so that a look-up compares within its bucket
+    // rather than reading each use's triangle back. 8 bytes.
+    struct Use {
+        int32_t use;
+        int32_t higher;
+    };
     std::vector<uint32_t> start_;  // per vertex + 1: where its bucket begins in uses_
-    std::vector<int32_t> uses_;    // bucketed by the edge's lower vertex, any order within
+    std::vector<Use> uses_;        // bucketed by the edge's lower vertex, any order within
 };
 
 }  // namespace wx

@@ -14,6 +14,7 @@
 #include "max/units.h"
 #include "plugin/live_modifiers.h"
 #include "plugin/node_walk.h"
+#include "shelter/mesh_corners.h"
 
 namespace wx {
 namespace {
@@ -98,9 +99,10 @@ void appendLogLine(std::wstring& log, INode* node, int faces, bool wsm, const Bo
     log += line;
 }
 
-// Appends one node's triangles to the soup, following the walk's rules.
+// Appends one node's triangles to the soup, and their corners' places in the mesh to
+// corners, following the walk's rules.
 void captureNode(INode* node, TimeValue t, const Box3& interest, size_t cap, std::vector<V3>& soup,
-                 std::wstring& log) {
+                 MeshCorners& corners, std::wstring& log) {
     if (node->IsRootNode() || node->IsNodeHidden(TRUE) || !node->Renderable()) return;
     if (soup.size() >= cap) return;
     if (isWeatherFall(node)) return;
@@ -131,6 +133,7 @@ void captureNode(INode* node, TimeValue t, const Box3& interest, size_t cap, std
     }
     if (keep) {
         Box3 own;
+        corners.beginMesh(uint32_t(std::max(mesh.numVerts, 0)));
         for (int f = 0; f < mesh.numFaces && soup.size() < cap; ++f) {
             const DWORD* v = mesh.faces[f].v;
             if (v[0] >= DWORD(mesh.numVerts) || v[1] >= DWORD(mesh.numVerts) || v[2] >= DWORD(mesh.numVerts))
@@ -139,6 +142,7 @@ void captureNode(INode* node, TimeValue t, const Box3& interest, size_t cap, std
                 const Point3 p = mesh.verts[mesh.faces[f].v[c]] * tm;
                 own += p;
                 soup.push_back({p.x, p.y, p.z});
+                corners.corner.push_back(uint32_t(v[c]));
             }
         }
         appendLogLine(log, node, mesh.numFaces, wsm, own);
@@ -158,11 +162,14 @@ void captureScene(TimeValue t) {
     INode* root = GetCOREInterface()->GetRootNode();
     s.interest = makeInterestBox(root, t);
     std::vector<V3> soup;
-    visitNodesChildrenFirst(root, [&](INode* node) { captureNode(node, t, s.interest, s.pointCap, soup, s.log); });
+    auto corners = std::make_shared<MeshCorners>();
+    visitNodesChildrenFirst(root,
+                            [&](INode* node) { captureNode(node, t, s.interest, s.pointCap, soup, *corners, s.log); });
     s.inProgress = false;
 
     auto scene = std::make_shared<ShelterBVH>();
     buildBVH(soup, *scene);
+    scene->meshCorners = std::move(corners);
     soup = {};
     s.previous = s.current.exchange(std::shared_ptr<const ShelterBVH>(scene));
     s.triangles = int(scene->tris.size());

@@ -59,8 +59,13 @@ void buildNode(BuildInput& in, std::vector<BVHNode>& nodes, int32_t nodeIndex, i
     buildNode(in, nodes, left + 1, mid, end, depth + 1);
 }
 
-// The binary tree alone, as uploaded to the GPU.
-void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
+}  // namespace
+
+void buildBinaryBVH(std::span<const V3> soup, ShelterBVH& bvh) {
+    WX_CHECK(soup.size() / 3 <= size_t(INT32_MAX));  // nodes and leaves index triangles as int32
+    bvh.meshCorners = nullptr;
+    bvh.wide = nullptr;
+    bvh.collapsed = nullptr;
     bvh.nodes.clear();
     bvh.tris.clear();
     bvh.source.clear();
@@ -98,13 +103,10 @@ void buildBinary(std::span<const V3> soup, ShelterBVH& bvh) {
     }
 }
 
-}  // namespace
-
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh) {
-    WX_CHECK(soup.size() / 3 <= size_t(INT32_MAX));  // nodes and leaves index triangles as int32
     static std::atomic<uint64_t> serial{0};
     bvh.buildSerial = ++serial;
-    buildBinary(soup, bvh);
+    buildBinaryBVH(soup, bvh);
     auto wide = std::make_shared<WideBVH>();
     buildTraceTree(bvh, *wide);
     bvh.wide = std::move(wide);

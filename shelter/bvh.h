@@ -49,6 +49,7 @@ static_assert(std::is_trivially_copyable_v<BVHNode> && std::is_trivially_copyabl
               std::is_trivially_copyable_v<BVHView>);
 
 struct WideBVH;
+struct MeshCorners;
 
 struct ShelterBVH {
     std::vector<BVHNode> nodes;  // node 0 is the root
@@ -62,6 +63,9 @@ struct ShelterBVH {
     // callers that name the triangle hit (the preview renderer's camera rays), where
     // a tie between triangles at exactly the same distance must fall as before.
     std::shared_ptr<const WideBVH> collapsed;
+    // Where a capture's triangles came from in its meshes (mesh_corners.h), set by the
+    // capture after the build; null for a plain soup, and after every rebuild.
+    std::shared_ptr<const MeshCorners> meshCorners;
     // Unique to each buildBVH call in the process, so that caches keyed on the arrays'
     // address can tell a rebuild into the same storage from the hierarchy they hold.
     uint64_t buildSerial = 0;
@@ -73,8 +77,13 @@ struct ShelterBVH {
 
 // Empties and refills bvh from a triangle soup (three points per triangle), dropping
 // triangles whose doubled area is at most 1e-12, and makes its tracing tree. Reuses the
-// arrays' storage.
+// arrays' storage; forgets meshCorners, which described the soup before.
 void buildBVH(std::span<const V3> soup, ShelterBVH& bvh);
+
+// The binary tree alone (nodes, tris, source), without the tracing trees: what buildBVH
+// did before it made them, and the benchmarks' fixed yardstick for work over a scene.
+// Leaves wide, collapsed and meshCorners empty; keeps buildSerial.
+void buildBinaryBVH(std::span<const V3> soup, ShelterBVH& bvh);
 
 constexpr int kBVHStackSize = 64;
 constexpr int kBVHPushGuard = 62;  // an interior node's children are not pushed past this depth

@@ -14,6 +14,7 @@
 #include "max/units.h"
 #include "plugin/live_modifiers.h"
 #include "plugin/scene_capture.h"
+#include "shelter/mesh_corners.h"
 
 using namespace wx;
 
@@ -163,6 +164,42 @@ TEST_F(CaptureTest, ScenesLiveUntilTheCaptureAfterNextAndDiscardCounts) {
     EXPECT_TRUE(currentScene()->tris.empty());
 }
 
+// Each captured corner names its place in its own mesh's vertex list, after that mesh's
+// base: two boxes of eight vertices, a hidden one between them left out of the record.
+TEST_F(CaptureTest, CornersRecordTheirMeshVertices) {
+    ip->CreateObjectNode(host::createBox(10, 10, 10));
+    ip->CreateObjectNode(host::createBox(5, 5, 5))->Hide(TRUE);
+    INode* b = ip->CreateObjectNode(host::createBox(10, 20, 30));
+    b->SetPosition(0, Point3(100, 0, 0));
+    captureScene(0);
+    const auto scene = currentScene();
+    ASSERT_TRUE(scene && scene->meshCorners);
+    const MeshCorners& record = *scene->meshCorners;
+    ASSERT_EQ(record.meshes.size(), 2u);
+    EXPECT_EQ(record.meshes[1].firstTriangle, 12u);
+    EXPECT_EQ(record.meshes[1].vertexBase, 8u);
+    EXPECT_EQ(record.vertexCount, 16u);
+    const std::vector<int32_t> vertex = storedCornerVertices(*scene);
+    ASSERT_EQ(vertex.size(), 3 * 24u);
+    // A vertex is one world position wherever it is a corner, and each box's eight
+    // vertices are eight positions of that box.
+    std::vector<V3> at(16);
+    std::vector<int> uses(16, 0);
+    for (size_t k = 0; k < vertex.size(); ++k) {
+        const BVHTri& t = scene->tris[k / 3];
+        const V3 p = k % 3 == 0 ? t.p0 : k % 3 == 1 ? t.p0 + t.e1 : t.p0 + t.e2;
+        const size_t v = size_t(vertex[k]);
+        ASSERT_LT(v, 16u);
+        if (uses[v]++ == 0) at[v] = p;
+        EXPECT_NEAR(length(p - at[v]), 0.0f, 1e-4f) << "vertex " << v;
+        EXPECT_EQ(v < 8, p.x < 50.0f) << "a corner of the first box numbered in the second, or back";
+    }
+    for (size_t v = 0; v < 16; ++v) {
+        EXPECT_GT(uses[v], 0) << "vertex " << v << " unused";
+        for (size_t w = v + 1; w < 16; ++w) EXPECT_GT(length(at[v] - at[w]), 1.0f);
+    }
+}
+
 TEST_F(CaptureTest, ThePointCapDropsFacesButTheLogKeepsTheirCount) {
     INode* box = ip->CreateObjectNode(host::createBox(10, 10, 10));
     box->SetName(L"crate");
@@ -170,6 +207,9 @@ TEST_F(CaptureTest, ThePointCapDropsFacesButTheLogKeepsTheirCount) {
     captureScene(0);
     EXPECT_EQ(capturedTriangles(), 3);
     EXPECT_NE(sceneLog().find(L"crate: 12 tris"), std::wstring::npos);
+    ASSERT_TRUE(currentScene()->meshCorners);
+    EXPECT_EQ(currentScene()->meshCorners->corner.size(), 9u) << "the record stops where the soup does";
+    EXPECT_EQ(storedCornerVertices(*currentScene()).size(), 9u);
 }
 
 TEST_F(CaptureTest, ResetAndNewSceneDiscardTheScene) {
