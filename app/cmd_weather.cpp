@@ -337,9 +337,11 @@ int writeReport(const std::string& path, const json& r) {
 int removeFromPanel(const std::string& on, json& r) {
     const HWND panel = openWeatherPanel();
     if (!panel) return kExitIo;
-    const int applyTo = on == "selection" ? wx::kApplySelection : on == "scene" ? wx::kApplyScene : wx::kApplyInsideVolumes;
-    const bool pressed = host::ui::selectItem(panel, wx::kUtilApplyTo, applyTo) &&
-                         host::ui::pressButton(panel, wx::kUtilRemove);
+    const int applyTo = on == "selection" ? wx::kApplySelection
+                        : on == "scene"   ? wx::kApplyScene
+                                          : wx::kApplyInsideVolumes;
+    const bool pressed =
+        host::ui::selectItem(panel, wx::kUtilApplyTo, applyTo) && host::ui::pressButton(panel, wx::kUtilRemove);
     const std::string report = withLineFeeds(host::ui::controlText(panel, wx::kUtilStatus));
     host::closeUtility();
     if (!pressed) {
@@ -375,6 +377,25 @@ int bakeThroughScript(json& r) {
     return kExitOk;
 }
 
+// With the host started: checks that the weather plug-in answers, opens the scene (its
+// warnings on stderr) and selects the nodes named; 0, or the exit code after saying why.
+int openSceneWithWeather(const WeatherCommand& c) {
+    if (runText(L"TWeather.version()") != L"1.5.1") {
+        fail("the weather plug-in did not load, so there is no TWeather interface");
+        return kExitIo;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!loadAnyScene(c.scene, c.up == "y", error, warnings)) {
+        fail(error);
+        return kExitIo;
+    }
+    for (const std::string& w : warnings) fail("warning: " + w);
+    if (!c.select.empty())
+        if (int rc = selectNodes(c.select)) return rc;
+    return 0;
+}
+
 int runSceneCommand(const WeatherCommand& c) {
     if (c.bake && (!c.on.empty() || !c.select.empty())) {
         fail("--bake bakes every snowed object: it takes no --on or --select");
@@ -402,19 +423,7 @@ int runSceneCommand(const WeatherCommand& c) {
     }
     const WeatherHost session(c.plugins, fail);
     if (!session.started()) return kExitIo;
-    if (runText(L"TWeather.version()") != L"1.5.1") {
-        fail("the weather plug-in did not load, so there is no TWeather interface");
-        return kExitIo;
-    }
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(c.scene, c.up == "y", error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
-    if (!c.select.empty())
-        if (int rc = selectNodes(c.select)) return rc;
+    if (int rc = openSceneWithWeather(c)) return rc;
     json r;
     if (int rc = c.remove ? removeFromPanel(on, r) : bakeThroughScript(r)) return rc;
     if (int rc = writeOutputs(c, r["report"].get<std::string>())) return rc;
@@ -467,19 +476,7 @@ int runWeather(const WeatherCommand& c) {
 
     const WeatherHost session(c.plugins, fail);
     if (!session.started()) return kExitIo;
-    if (runText(L"TWeather.version()") != L"1.5.1") {
-        fail("the weather plug-in did not load, so there is no TWeather interface");
-        return kExitIo;
-    }
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!loadAnyScene(c.scene, c.up == "y", error, warnings)) {
-        fail(error);
-        return kExitIo;
-    }
-    for (const std::string& w : warnings) fail("warning: " + w);
-    if (!c.select.empty())
-        if (int rc = selectNodes(c.select)) return rc;
+    if (int rc = openSceneWithWeather(c)) return rc;
 
     const std::vector<INode*> before = host::currentScene().allNodes();
     std::vector<Mtl*> materialsBefore;
@@ -496,6 +493,7 @@ int runWeather(const WeatherCommand& c) {
     }
 
     if (c.renderDetail) host::beginRender(0);
+    std::string error;
     int rc = kExitOk;
     for (const std::string& out : c.outputs) {
         const std::string ext = host::extensionOf(out);
@@ -572,7 +570,8 @@ int runWeather(const WeatherCommand& c) {
 
 WeatherCli::WeatherCli(CLI::App& app) {
     WeatherCommand& c = command_;
-    cmd_ = app.add_subcommand("weather", "Make one of the seven weather presets on a scene (MAKE WEATHER), remove or bake it");
+    cmd_ = app.add_subcommand("weather",
+                              "Make one of the seven weather presets on a scene (MAKE WEATHER), remove or bake it");
     cmd_->add_option("scene", c.scene, "Scene to weather: .scene, .json, .gltf, .glb or .obj");
     cmd_->add_option("--preset", c.preset, "Preset by name (any case) or number 1-7; --list-presets lists them");
     cmd_->add_option("--on", c.on, "selection (with --select), scene (the default) or volume (inside fall volumes)");

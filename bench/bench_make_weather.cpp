@@ -20,32 +20,13 @@
 #include "utility/make_weather.h"
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
+#include "weather_scene.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A fresh scene with the weather classes and the materials library.
-struct Weather {
-    Weather() {
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        wx::discardScene();
-        host::classRegistry().add(wx::GetSnowModDesc());
-        host::classRegistry().add(wx::GetFallDesc());
-        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
-        wx::resetMaterialsScript();
-    }
-    ~Weather() {
-        wx::uninstallMaterialsLibrary();
-        wx::resetMaterialsScript();
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        host::classRegistry().remove(wx::GetFallDesc());
-        host::classRegistry().remove(wx::GetSnowModDesc());
-        wx::discardScene();
-    }
-};
+using Weather = wxbench::WeatherScene;
 
 // side x side small boxes 50 cm apart.
 void addBoxes(int side) {

@@ -24,6 +24,7 @@
 #include "utility/materials_library.h"
 #include "utility/scene_commands.h"
 #include "utility/script_bridge.h"
+#include "weather_scene.h"
 
 namespace {
 
@@ -33,27 +34,7 @@ double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// A fresh scene with the weather classes and the materials library.
-struct Weather {
-    Weather() {
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        wx::discardScene();
-        host::classRegistry().add(wx::GetSnowModDesc());
-        host::classRegistry().add(wx::GetFallDesc());
-        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
-        wx::resetMaterialsScript();
-    }
-    ~Weather() {
-        wx::uninstallMaterialsLibrary();
-        wx::resetMaterialsScript();
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        host::classRegistry().remove(wx::GetFallDesc());
-        host::classRegistry().remove(wx::GetSnowModDesc());
-        wx::discardScene();
-    }
-};
+using Weather = wxbench::WeatherScene;
 
 // The yardstick: each node evaluated at render detail (a fresh scene gathered, as a render
 // starts) and its mesh copied into a new object, which is then dropped.

@@ -21,6 +21,7 @@
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
 #include "utility/tweather_fp.h"
+#include "weather_scene_fixture.h"
 
 namespace {
 
@@ -28,33 +29,7 @@ std::string narrow(const std::wstring& s) {
     return std::string(s.begin(), s.end());
 }
 
-struct MakeWeatherTest : ::testing::Test {
-    Interface* ip = GetCOREInterface();
-
-    void SetUp() override {
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        host::clearUndo();
-        wx::discardScene();
-        host::classRegistry().add(wx::GetSnowModDesc());
-        host::classRegistry().add(wx::GetFallDesc());
-        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
-        wx::resetMaterialsScript();
-        wx::setLastWeatherReport(L"earlier report");
-        wx::installTWeatherInterface();
-    }
-    void TearDown() override {
-        wx::uninstallTWeatherInterface();
-        wx::uninstallMaterialsLibrary();
-        wx::resetMaterialsScript();
-        host::replaceScene(nullptr);
-        host::freeRetiredScenes();
-        host::clearUndo();
-        host::classRegistry().remove(wx::GetFallDesc());
-        host::classRegistry().remove(wx::GetSnowModDesc());
-        wx::discardScene();
-    }
-
+struct MakeWeatherTest : WeatherSceneTest {
     // A flat square of `size` centimetres with its centre at (x, y, z).
     INode* addPlane(const wchar_t* name, float size, Point3 at) {
         INode* node = ip->CreateObjectNode(host::createPlane(size, size, 1, 1));
