@@ -10,6 +10,7 @@
 #include "host/builtin_objects.h"
 #include "host/class_registry.h"
 #include "host/scene.h"
+#include "host/ui_model.h"
 #include "host/undo_history.h"
 #include "max/hold.h"
 #include "max/interface.h"
@@ -131,6 +132,35 @@ TEST_F(MakeWeatherTest, InsideVolumesTakesWhatOverlapsThemOnly) {
     EXPECT_EQ(names(narrowVolume), "Out;") << "a given volume alone";
     narrowVolume->Hide(TRUE);
     EXPECT_EQ(names(nullptr), "In;Turned in;") << "a hidden volume is ignored";
+}
+
+// The fall object's own rollout button weathers what lies inside that volume only, with
+// the preset its type names, and shows the report in the rollout's status box.
+TEST_F(MakeWeatherTest, TheFallRolloutsVolumeButtonWeathersInsideItWithItsTypesPreset) {
+    std::string error;
+    ASSERT_TRUE(host::ui::loadResources(WX_SOURCE_DIR "/resources/weather_fall.json", error)) << error;
+    INode* in = addPlane(L"In", 100, {0, 0, 50});
+    INode* out = addPlane(L"Out", 100, {900, 0, 50});
+    INode* volume = addVolume(300, 300, 400, {0, 0, 0});
+    addVolume(300, 300, 400, {900, 0, 0});  // another volume: the button takes its own only
+    auto* fall = static_cast<wx::WeatherFall*>(volume->GetObjectRef());
+    auto press = [&](int type) {
+        fall->GetParamBlock(0)->SetValue(wx::kFallType, 0, type);
+        fall->BeginEditParams(ip, 0, nullptr);
+        HWND rollout = host::ui::findRollout(7560);
+        EXPECT_NE(rollout, nullptr);
+        EXPECT_TRUE(host::ui::pressButton(rollout, 7573));
+        const std::wstring box = host::ui::controlText(rollout, 7564);
+        fall->EndEditParams(ip, END_EDIT_REMOVEUI, nullptr);
+        EXPECT_EQ(box, wx::lastWeatherReport());
+        return narrow(box);
+    };
+    EXPECT_EQ(press(wx::kFallSnow).rfind("Heavy snow on 1 object: 1 snowed,", 0), 0u) << narrow(wx::lastWeatherReport());
+    EXPECT_NE(snowOf(in), nullptr);
+    EXPECT_EQ(snowOf(out), nullptr);
+    EXPECT_EQ(press(wx::kFallRain).rfind("Storm on 1 object:", 0), 0u) << narrow(wx::lastWeatherReport());
+    EXPECT_EQ(out->GetMtl(), nullptr);
+    host::ui::resetUi();
 }
 
 TEST_F(MakeWeatherTest, DrizzleWithoutMaterialsMakesOnlyItsFall) {
