@@ -155,7 +155,8 @@ TEST_F(MakeWeatherTest, TheFallRolloutsVolumeButtonWeathersInsideItWithItsTypesP
         EXPECT_EQ(box, wx::lastWeatherReport());
         return narrow(box);
     };
-    EXPECT_EQ(press(wx::kFallSnow).rfind("Heavy snow on 1 object: 1 snowed,", 0), 0u) << narrow(wx::lastWeatherReport());
+    EXPECT_EQ(press(wx::kFallSnow).rfind("Heavy snow on 1 object: 1 snowed,", 0), 0u)
+        << narrow(wx::lastWeatherReport());
     EXPECT_NE(snowOf(in), nullptr);
     EXPECT_EQ(snowOf(out), nullptr);
     EXPECT_EQ(press(wx::kFallRain).rfind("Storm on 1 object:", 0), 0u) << narrow(wx::lastWeatherReport());
