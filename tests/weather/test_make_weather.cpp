@@ -160,6 +160,7 @@ TEST_F(MakeWeatherTest, TheFallRolloutsVolumeButtonWeathersInsideItWithItsTypesP
     EXPECT_NE(snowOf(in), nullptr);
     EXPECT_EQ(snowOf(out), nullptr);
     EXPECT_EQ(press(wx::kFallRain).rfind("Storm on 1 object:", 0), 0u) << narrow(wx::lastWeatherReport());
+    EXPECT_EQ(press(wx::kFallSand).rfind("Sandstorm on 1 object:", 0), 0u) << narrow(wx::lastWeatherReport());
     EXPECT_EQ(out->GetMtl(), nullptr);
     host::ui::resetUi();
 }
