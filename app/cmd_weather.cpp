@@ -377,6 +377,29 @@ int bakeThroughScript(json& r) {
     return kExitOk;
 }
 
+// The usage and output checks every scene mode shares: at least one -o, the --on/--select
+// rules (`on` gets the apply-to name), folders that exist, and no output that is the scene
+// or another output; 0, or the exit code after saying why.
+int checkUsageAndOutputs(const WeatherCommand& c, std::string& on) {
+    if (c.outputs.empty()) {
+        fail("name at least one output with -o");
+        return kExitUsage;
+    }
+    if (int rc = checkUsage(c, on)) return rc;
+    for (const std::string& out : c.outputs)
+        if (int rc = checkOutputFolder(out, fail)) return rc;
+    std::vector<NamedFile> outputs;
+    for (const std::string& out : c.outputs) outputs.push_back({"-o", out});
+    outputs.push_back({"--report", c.reportPath});
+    outputs.push_back({"--preview", c.previewPath});
+    std::string clash;
+    if (int rc = checkOutputs({{"the scene", c.scene}}, outputs, clash)) {
+        fail(clash);
+        return rc;
+    }
+    return 0;
+}
+
 // With the host started: checks that the weather plug-in answers, opens the scene (its
 // warnings on stderr) and selects the nodes named; 0, or the exit code after saying why.
 int openSceneWithWeather(const WeatherCommand& c) {
@@ -405,22 +428,8 @@ int runSceneCommand(const WeatherCommand& c) {
         fail("--no-surfaces, --no-falling, --no-materials, --render-detail and --preview go with --preset only");
         return kExitUsage;
     }
-    if (c.outputs.empty()) {
-        fail("name at least one output with -o");
-        return kExitUsage;
-    }
     std::string on;
-    if (int rc = checkUsage(c, on)) return rc;
-    for (const std::string& out : c.outputs)
-        if (int rc = checkOutputFolder(out, fail)) return rc;
-    std::vector<NamedFile> outputs;
-    for (const std::string& out : c.outputs) outputs.push_back({"-o", out});
-    outputs.push_back({"--report", c.reportPath});
-    std::string clash;
-    if (int rc = checkOutputs({{"the scene", c.scene}}, outputs, clash)) {
-        fail(clash);
-        return rc;
-    }
+    if (int rc = checkUsageAndOutputs(c, on)) return rc;
     const WeatherHost session(c.plugins, fail);
     if (!session.started()) return kExitIo;
     if (int rc = openSceneWithWeather(c)) return rc;
@@ -454,23 +463,8 @@ int runWeather(const WeatherCommand& c) {
         fail("--preset '" + c.preset + "' is none of the seven:" + presetList());
         return kExitUsage;
     }
-    if (c.outputs.empty()) {
-        fail("name at least one output with -o");
-        return kExitUsage;
-    }
     std::string on;
-    if (int rc = checkUsage(c, on)) return rc;
-    for (const std::string& out : c.outputs)
-        if (int rc = checkOutputFolder(out, fail)) return rc;
-    std::vector<NamedFile> outputs;
-    for (const std::string& out : c.outputs) outputs.push_back({"-o", out});
-    outputs.push_back({"--report", c.reportPath});
-    outputs.push_back({"--preview", c.previewPath});
-    std::string clash;
-    if (int rc = checkOutputs({{"the scene", c.scene}}, outputs, clash)) {
-        fail(clash);
-        return rc;
-    }
+    if (int rc = checkUsageAndOutputs(c, on)) return rc;
     const wx::WeatherPreset& preset = wx::weatherPresets()[*index];
     const int number = int(*index) + 1;
 
