@@ -2,7 +2,8 @@
 // - gathering what lies inside 10 fall volumes among 10,000 objects, against gathering the
 //   whole scene (vs_scene: the scene's time over ours; goal: at least 0.5, at most 2x);
 // - Make "Heavy snow" with materials and falling off on 2,000 small objects, against
-//   evaluating their snow once at viewport detail (make_over_snow: goal at most 0.1).
+//   evaluating their snow once at viewport detail (make_over_snow: goal at most 0.1), for
+//   12-triangle boxes and for 1,000-triangle spheres.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -28,12 +29,14 @@ using Clock = std::chrono::steady_clock;
 
 using Weather = wxbench::WeatherScene;
 
-// side x side small boxes 50 cm apart.
-void addBoxes(int side) {
+// side x side small objects 50 cm apart: 30 cm boxes (12 triangles), or 30 cm spheres of
+// 32 segments (about 1,000 triangles), the size of a real small prop.
+void addBoxes(int side, bool spheres = false) {
     Interface* ip = GetCOREInterface();
     for (int j = 0; j < side; ++j)
         for (int i = 0; i < side; ++i)
-            ip->CreateObjectNode(host::createBox(30, 30, 30))->SetPosition(0, Point3(50.0f * i, 50.0f * j, 0));
+            ip->CreateObjectNode(spheres ? host::createSphere(15, 32) : host::createBox(30, 30, 30))
+                ->SetPosition(0, Point3(50.0f * i, 50.0f * j, 0));
 }
 
 void addVolume(float x, float y) {
@@ -72,7 +75,7 @@ void BM_MakeHeavySnowWithoutMaterials(benchmark::State& state) {
     double make = 0.0, snow = 0.0;
     for (auto _ : state) {
         Weather weather;
-        addBoxes(45);  // 2,025 objects
+        addBoxes(45, state.range(0) == 1);  // 2,025 objects
         const auto start = Clock::now();
         wx::makeWeather(1, wx::kApplyScene, true, false, false);
         make = std::chrono::duration<double>(Clock::now() - start).count();
@@ -88,7 +91,14 @@ void BM_MakeHeavySnowWithoutMaterials(benchmark::State& state) {
     state.counters["snow_s"] = snow;
     state.counters["make_over_snow"] = make / snow;
 }
-BENCHMARK(BM_MakeHeavySnowWithoutMaterials)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+// Argument 0: boxes; 1: spheres.
+BENCHMARK(BM_MakeHeavySnowWithoutMaterials)
+    ->ArgName("spheres")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(2);
 
 }  // namespace
 
