@@ -61,14 +61,15 @@ Volume volumeOf(INode* fall, TimeValue t) {
     return v;
 }
 
-// The first, cheapest rejection, in world space, over all volumes side by side so that one
-// pass of a few instructions per volume leaves only the volumes near a node. For a volume
-// that is not rotated, the box the exact test builds around a node box's corners in the
-// volume's space is, back in world space, the node box itself (grown by rounding): when the
-// two world boxes are apart by more than a thousandth of slack, so are those. A rotated
-// volume is never rejected here (its half size is infinite); the exact test decides.
+// The first, cheapest rejection, in world space, a few instructions per volume and node. For
+// a volume that is not rotated, the box the exact test builds around a node box's corners in
+// the volume's space is, back in world space, the node box itself (grown by rounding): when
+// the two world boxes are apart by more than a thousandth of slack, so are those. A rotated
+// volume is never rejected here (its reach is infinite); the exact test decides.
 struct WorldBounds {
-    Point3 centre, half, grow, slack;
+    Point3 centre;
+    Point3 grow;   // a node's half size times this, plus `reach`, is as far as it may lie
+    Point3 reach;  // the volume's half size and the slack
 
     WorldBounds(INode* fall, const Volume& v, TimeValue t) {
         const Matrix3 worldFromObject = fall->GetObjectTM(t);
@@ -80,20 +81,19 @@ struct WorldBounds {
         Box3 world;
         for (int corner = 0; corner < 8; ++corner) world += local[corner] * worldFromObject;
         centre = world.Center();
-        half = world.Width() * 0.5f;
+        const Point3 half = world.Width() * 0.5f;
         for (int k = 0; k < 3; ++k) {
-            if (rotated) half[k] = std::numeric_limits<float>::infinity();
-            grow[k] = std::fabs(v.objectFromWorld[k][k]) * std::fabs(worldFromObject[k][k]);
-            slack[k] = 1e-3f * std::fabs(centre[k]) + 1e-6f;
+            grow[k] = std::fabs(v.objectFromWorld[k][k]) * std::fabs(worldFromObject[k][k]) * 1.001f;
+            reach[k] = rotated ? std::numeric_limits<float>::infinity()
+                               : half[k] * 1.001f + 1e-3f * std::fabs(centre[k]) + 1e-6f;
         }
     }
 
     // Whether a node box (centre c, half size h, slack 1e-3 x |c| per axis) is clearly apart.
     bool apart(const Point3& c, const Point3& h, const Point3& nodeSlack) const {
-        for (int k = 0; k < 3; ++k)
-            if (std::fabs(c[k] - centre[k]) > (grow[k] * h[k] + half[k]) * 1.001f + slack[k] + nodeSlack[k])
-                return true;
-        return false;
+        return std::fabs(c.x - centre.x) > grow.x * h.x + reach.x + nodeSlack.x ||
+               std::fabs(c.y - centre.y) > grow.y * h.y + reach.y + nodeSlack.y ||
+               std::fabs(c.z - centre.z) > grow.z * h.z + reach.z + nodeSlack.z;
     }
 };
 
