@@ -35,22 +35,10 @@ inline bool isWeatherTarget(INode* node, TimeValue t) {
 
 // The node's world-space deformed box at t: its points before world-space modifiers,
 // through the object matrix, leaving out points that are not finite; empty for an object
-// without (finite) points.
+// without (finite) points. The node remembers it while nothing it depends on changes, so
+// gathering inside volumes reads most boxes without touching a point.
 inline Box3 worldBox(INode* node, TimeValue t) {
-    Box3 box;
-    Object* obj = objectBeforeWorldModifiers(node, t);
-    if (!obj) return box;
-    Matrix3 tm = node->GetObjTMBeforeWSM(t);
-    const int points = obj->NumPoints();
-    if (points == 0) {
-        obj->GetDeformBBox(t, box, &tm);
-        return box;
-    }
-    for (int i = 0; i < points; ++i) {
-        const Point3 p = obj->GetPoint(i) * tm;
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box += p;
-    }
-    return box;
+    return node->GetWorldBoxBeforeWSM(t);
 }
 
 // Every target of the scene, depth first from root: a node before its children.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "fall/fall_params.h"
@@ -59,6 +60,42 @@ Volume volumeOf(INode* fall, TimeValue t) {
     }
     return v;
 }
+
+// The first, cheapest rejection, in world space, a few instructions per volume and node. For
+// a volume that is not rotated, the box the exact test builds around a node box's corners in
+// the volume's space is, back in world space, the node box itself (grown by rounding): when
+// the two world boxes are apart by more than a thousandth of slack, so are those. A rotated
+// volume is never rejected here (its reach is infinite); the exact test decides.
+struct WorldBounds {
+    Point3 centre;
+    Point3 grow;   // a node's half size times this, plus `reach`, is as far as it may lie
+    Point3 reach;  // the volume's half size and the slack
+
+    WorldBounds(INode* fall, const Volume& v, TimeValue t) {
+        const Matrix3 worldFromObject = fall->GetObjectTM(t);
+        bool rotated = false;
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                if (j != k && (worldFromObject[j][k] != 0 || v.objectFromWorld[j][k] != 0)) rotated = true;
+        const Box3 local(Point3(-v.width / 2, -v.length / 2, 0), Point3(v.width / 2, v.length / 2, v.height));
+        Box3 world;
+        for (int corner = 0; corner < 8; ++corner) world += local[corner] * worldFromObject;
+        centre = world.Center();
+        const Point3 half = world.Width() * 0.5f;
+        for (int k = 0; k < 3; ++k) {
+            grow[k] = std::fabs(v.objectFromWorld[k][k]) * std::fabs(worldFromObject[k][k]) * 1.001f;
+            reach[k] = rotated ? std::numeric_limits<float>::infinity()
+                               : half[k] * 1.001f + 1e-3f * std::fabs(centre[k]) + 1e-6f;
+        }
+    }
+
+    // Whether a node box (centre c, half size h, slack 1e-3 x |c| per axis) is clearly apart.
+    bool apart(const Point3& c, const Point3& h, const Point3& nodeSlack) const {
+        return std::fabs(c.x - centre.x) > grow.x * h.x + reach.x + nodeSlack.x ||
+               std::fabs(c.y - centre.y) > grow.y * h.y + reach.y + nodeSlack.y ||
+               std::fabs(c.z - centre.z) > grow.z * h.z + reach.z + nodeSlack.z;
+    }
+};
 
 // True when the box's corners, taken into the volume's space, cannot reach its box: the
 // ball around the world box reaches at most radius x axisStretch along each axis from its
@@ -130,21 +167,39 @@ std::vector<INode*> gatherTargets(int applyTo, TimeValue t, INode* volume) {
         return targets;
     }
     if (applyTo != kApplyInsideVolumes) return sceneTargets(ip->GetRootNode(), t);
-    // The volumes once per call, not once per node.
+    // One walk: the volumes (once per call, not once per node) and the targets with their
+    // boxes, which the node remembers; then each target against the volumes near it.
     std::vector<Volume> volumes;
-    if (volume)
-        volumes.push_back(volumeOf(volume, t));
-    else
-        visitNodesParentFirst(ip->GetRootNode(), [&](INode* node) {
-            if (isShownFall(node)) volumes.push_back(volumeOf(node, t));
-        });
+    std::vector<WorldBounds> bounds;
+    auto addVolume = [&](INode* fall) {
+        volumes.push_back(volumeOf(fall, t));
+        bounds.emplace_back(fall, volumes.back(), t);
+    };
+    if (volume) addVolume(volume);
+    struct Candidate {
+        INode* node;
+        Box3 box;
+    };
+    // Kept between calls so that its room is not grown again each time (main thread only).
+    static std::vector<Candidate> candidates;
+    candidates.clear();
     visitNodesParentFirst(ip->GetRootNode(), [&](INode* node) {
-        if (!isWeatherTarget(node, t)) return;
-        const Box3 box = worldBox(node, t);
-        if (box.IsEmpty()) return;
-        if (std::any_of(volumes.begin(), volumes.end(), [&](const Volume& v) { return overlaps(box, v); }))
-            targets.push_back(node);
+        if (isWeatherTarget(node, t)) {
+            const Box3 box = worldBox(node, t);
+            if (!box.IsEmpty()) candidates.push_back({node, box});
+        } else if (!volume && isShownFall(node)) {
+            addVolume(node);
+        }
     });
+    for (const Candidate& c : candidates) {
+        const Point3 centre = c.box.Center(), half = c.box.Width() * 0.5f;
+        const Point3 nodeSlack(1e-3f * std::fabs(centre.x), 1e-3f * std::fabs(centre.y), 1e-3f * std::fabs(centre.z));
+        for (size_t i = 0; i < volumes.size(); ++i)
+            if (!bounds[i].apart(centre, half, nodeSlack) && overlaps(c.box, volumes[i])) {
+                targets.push_back(c.node);
+                break;
+            }
+    }
     return targets;
 }
 

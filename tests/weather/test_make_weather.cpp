@@ -134,6 +134,30 @@ TEST_F(MakeWeatherTest, InsideVolumesTakesWhatOverlapsThemOnly) {
     EXPECT_EQ(names(nullptr), "In;Turned in;") << "a hidden volume is ignored";
 }
 
+// The quick rejections in world space never drop what the corner test takes: a sliver off
+// the corner of a turned volume, outside the volume's world box, still overlaps it in the
+// volume's own space; a stretched volume far from the origin keeps a 2 cm overlap.
+TEST_F(MakeWeatherTest, InsideVolumesKeepsWhatTheCornerTestTakes) {
+    INode* turned = addVolume(200, 200, 400, {0, 0, 0}, 45.0f);  // world box x, y within +-141.5
+    INode* sliver = ip->CreateObjectNode(host::createBox(180, 2, 10));
+    sliver->SetName(L"Sliver");
+    sliver->SetPosition(0, Point3(143, 0, 0));
+    INode* far = addVolume(100, 100, 400, {0, 0, 0});
+    far->SetNodeTM(0, ScaleMatrix(Point3(2, 1, 1)) * TransMatrix(Point3(100000, 0, 0)));  // x 99,900..100,100
+    addPlane(L"Overlapping", 100, {100148, 0, 50});
+    addPlane(L"Apart", 100, {100152, 0, 50});
+    auto names = [&](INode* only) {
+        std::wstring out;
+        for (INode* n : wx::gatherTargets(wx::kApplyInsideVolumes, 0, only)) out += std::wstring(n->GetName()) + L";";
+        return narrow(out);
+    };
+    EXPECT_EQ(names(nullptr), "Sliver;Overlapping;");
+    EXPECT_EQ(names(turned), "Sliver;");
+    // Moved clear of the turned volume's corner, the sliver's box is remembered anew.
+    sliver->SetPosition(0, Point3(300, 0, 0));
+    EXPECT_EQ(names(nullptr), "Overlapping;");
+}
+
 // The fall object's own rollout button weathers what lies inside that volume only, with
 // the preset its type names, and shows the report in the rollout's status box.
 TEST_F(MakeWeatherTest, TheFallRolloutsVolumeButtonWeathersInsideItWithItsTypesPreset) {

@@ -103,6 +103,12 @@ public:
                                BOOL propagate) override;
     // Drops the cached evaluation (the next EvalWorldState re-runs the pipeline).
     void InvalidateWS();
+    // Stand-in convenience, as the host keeps node bounds: the world box of the object as its
+    // own modifiers leave it (before world-space modifiers), its finite points through the
+    // object TM (an object without points: its deform box); empty without points. Remembered
+    // over the validity of the object and the transform at the time asked, and forgotten
+    // when the node's object, its stack or any transform changes.
+    Box3 GetWorldBoxBeforeWSM(TimeValue t);
 
 private:
     friend class host::Scene;
@@ -124,6 +130,12 @@ private:
         Interval valid;
     };
     RememberedWorld world_;
+    struct RememberedBox {
+        uint64_t generation = 0;  // of the transforms; 0: nothing remembered
+        Interval valid = NEVER;
+        Box3 box;
+    };
+    RememberedBox box_;
 
     ULONG handle_ = 0;
     std::wstring name_;

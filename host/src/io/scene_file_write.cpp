@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <map>
+#include <type_traits>
+#include <unordered_map>
 #include <sstream>
+#include <utility>
 
 #include "host/input_file.h"
 #include "host/missing_classes.h"
@@ -14,6 +16,7 @@
 #include "host/text.h"
 #include "max/interface.h"
 #include "max/notify.h"
+#include "json_out.h"
 #include "scene_json.h"
 
 namespace host {
@@ -46,170 +49,246 @@ public:
         return id;
     }
 
-    Json objectsJson() {
-        Json out = Json::array();
+    void writeObjects(JsonOut& out) {
+        out.beginArray();
         // objects_ grows while blocks are written only through idOf, which ran already.
-        for (size_t i = 0; i < objects_.size(); ++i) out.push_back(objectJson(objects_[i], int(i)));
-        return out;
+        for (size_t i = 0; i < objects_.size(); ++i) writeObject(out, objects_[i], int(i));
+        out.endArray();
     }
 
 private:
-    Json slotValue(const ParamDef& d, const PB2Slot& s, float f, int n) {
+    void writeSlotValue(JsonOut& out, const ParamDef& d, const PB2Slot& s) {
         switch (ValueKindOf(d.type)) {
             case PBValueKind::Float:
-                return f;
+                return out.value(s.f.value);
             case PBValueKind::Int:
-                return n;
+                return out.value(s.i.value);
             case PBValueKind::Point3:
-                return toJson(s.p.value);
+                return out.point(s.p.value);
             case PBValueKind::String:
-                return toUtf8(s.s);
+                return out.string(toUtf8(s.s));
             case PBValueKind::Ref:
-                if (!s.ref) return nullptr;
-                if (isNodeType(d.type)) return Json{{"node", static_cast<INode*>(s.ref)->GetHandle()}};
-                return Json{{"object", idOf(s.ref)}};
+                if (!s.ref) return out.value(nullptr);
+                out.beginObject();
+                if (isNodeType(d.type))
+                    out.key("node").value(static_cast<INode*>(s.ref)->GetHandle());
+                else
+                    out.key("object").value(idOf(s.ref));
+                return out.endObject();
             default:
-                return nullptr;
+                return out.value(nullptr);
         }
     }
 
-    Json blockJson(IParamBlock2* pb) {
-        Json params = Json::array();
+    template <class T>
+    static void writeKeys(JsonOut& out, const std::vector<T>& keys) {
+        out.key("keys").beginArray();
+        for (const auto& k : keys) {
+            out.beginArray();
+            out.value(k.t);
+            if constexpr (std::is_same_v<std::decay_t<decltype(k.v)>, Point3>)
+                out.point(k.v);
+            else
+                out.value(k.v);
+            out.endArray();
+        }
+        out.endArray();
+    }
+
+    void writeBlock(JsonOut& out, IParamBlock2* pb) {
+        out.beginObject();
+        out.key("id").value(pb->ID());
+        out.key("name").string(toUtf8(pb->GetDesc()->int_name));
+        out.key("params").beginArray();
         for (int i = 0; i < pb->NumParams(); ++i) {
             const ParamDef& d = pb->GetDesc()->paramdefs(i);
             if (d.flags & P_TRANSIENT) continue;
-            Json values = Json::array();
+            out.beginObject();
+            out.key("id").value(d.ID);
+            out.key("name").string(toUtf8(d.int_name));
+            out.key("type").value(d.type);
+            out.key("values").beginArray();
             for (const PB2Slot& s : pb->Slots(d.ID)) {
-                Json slot{{"v", slotValue(d, s, s.f.value, s.i.value)}};
-                Json keys = Json::array();
-                if (ValueKindOf(d.type) == PBValueKind::Int)
-                    for (const auto& k : s.i.keys) keys.push_back(Json::array({k.t, k.v}));
-                else if (ValueKindOf(d.type) == PBValueKind::Point3)
-                    for (const auto& k : s.p.keys) keys.push_back(Json::array({k.t, toJson(k.v)}));
-                else
-                    for (const auto& k : s.f.keys) keys.push_back(Json::array({k.t, k.v}));
-                if (!keys.empty()) slot["keys"] = std::move(keys);
-                values.push_back(std::move(slot));
+                out.beginObject();
+                out.key("v");
+                writeSlotValue(out, d, s);
+                // Keys only where the slot has some.
+                if (ValueKindOf(d.type) == PBValueKind::Int) {
+                    if (!s.i.keys.empty()) writeKeys(out, s.i.keys);
+                } else if (ValueKindOf(d.type) == PBValueKind::Point3) {
+                    if (!s.p.keys.empty()) writeKeys(out, s.p.keys);
+                } else if (!s.f.keys.empty()) {
+                    writeKeys(out, s.f.keys);
+                }
+                out.endObject();
             }
-            params.push_back(Json{{"id", d.ID}, {"name", toUtf8(d.int_name)}, {"type", d.type}, {"values", values}});
+            out.endArray();
+            out.endObject();
         }
-        return Json{{"id", pb->ID()}, {"name", toUtf8(pb->GetDesc()->int_name)}, {"params", params}};
+        out.endArray();
+        out.endObject();
     }
 
-    static Json meshJson(Mesh& m) {
-        Json verts = Json::array(), faces = Json::array();
+    static void writeMesh(JsonOut& out, Mesh& m) {
+        out.beginObject();
+        out.key("verts").beginArray();
         for (int i = 0; i < m.numVerts; ++i)
-            for (int k = 0; k < 3; ++k) verts.push_back(m.verts[i][k]);
+            for (int k = 0; k < 3; ++k) out.value(m.verts[i][k]);
+        out.endArray();
+        out.key("faces").beginArray();
         for (int f = 0; f < m.numFaces; ++f) {
             const Face& fc = m.faces[f];
-            for (DWORD v : fc.v) faces.push_back(v);
-            faces.push_back(fc.smGroup);
-            faces.push_back(fc.flags);
+            for (DWORD v : fc.v) out.value(v);
+            out.value(fc.smGroup);
+            out.value(fc.flags);
         }
-        Json maps = Json::array();
+        out.endArray();
+        out.key("maps").beginArray();
         for (int mp = -NUM_HIDDENMAPS; mp < m.getNumMaps(); ++mp) {
             if (!m.mapSupport(mp)) continue;
             MeshMap& map = m.Map(mp);
-            Json mv = Json::array(), mf = Json::array();
+            out.beginObject();
+            out.key("channel").value(mp);
+            out.key("flags").value(map.flags);
+            out.key("verts").beginArray();
             for (int i = 0; i < map.vnum; ++i)
-                for (int k = 0; k < 3; ++k) mv.push_back(map.tv[i][k]);
+                for (int k = 0; k < 3; ++k) out.value(map.tv[i][k]);
+            out.endArray();
+            out.key("faces").beginArray();
             for (int f = 0; f < map.fnum; ++f)
-                for (DWORD t : map.tf[f].t) mf.push_back(t);
-            maps.push_back(Json{{"channel", mp}, {"flags", map.flags}, {"verts", mv}, {"faces", mf}});
+                for (DWORD t : map.tf[f].t) out.value(t);
+            out.endArray();
+            out.endObject();
         }
-        Json out{{"verts", verts}, {"faces", faces}, {"maps", maps}};
+        out.endArray();
         if (MeshNormalSpec* ns = m.GetSpecifiedNormals()) {
-            Json normals = Json::array(), expl = Json::array(), ids = Json::array(), spec = Json::array();
-            for (int i = 0; i < ns->GetNumNormals(); ++i) {
-                for (int k = 0; k < 3; ++k) normals.push_back(ns->Normal(i)[k]);
-                expl.push_back(ns->GetNormalExplicit(i));
-            }
+            out.key("normals").beginObject();
+            out.key("normals").beginArray();
+            for (int i = 0; i < ns->GetNumNormals(); ++i)
+                for (int k = 0; k < 3; ++k) out.value(ns->Normal(i)[k]);
+            out.endArray();
+            out.key("explicit").beginArray();
+            for (int i = 0; i < ns->GetNumNormals(); ++i) out.value(ns->GetNormalExplicit(i));
+            out.endArray();
+            out.key("faceNormalIds").beginArray();
             for (int f = 0; f < ns->GetNumFaces(); ++f)
-                for (int c = 0; c < 3; ++c) {
-                    ids.push_back(ns->Face(f).GetNormalID(c));
-                    spec.push_back(ns->Face(f).GetSpecified(c));
-                }
-            out["normals"] =
-                Json{{"normals", normals}, {"explicit", expl}, {"faceNormalIds", ids}, {"specified", spec}};
+                for (int c = 0; c < 3; ++c) out.value(ns->Face(f).GetNormalID(c));
+            out.endArray();
+            out.key("specified").beginArray();
+            for (int f = 0; f < ns->GetNumFaces(); ++f)
+                for (int c = 0; c < 3; ++c) out.value(ns->Face(f).GetSpecified(c));
+            out.endArray();
+            out.endObject();
         }
-        return out;
+        out.endObject();
     }
 
-    Json objectJson(ReferenceTarget* t, int id) {
+    void writeObject(JsonOut& out, ReferenceTarget* t, int id) {
         if (const MissingClassData* missing = missingClassData(t)) {
             Json saved = Json::parse(missing->savedJson);
             saved["id"] = id;
-            return saved;
+            return out.raw(saved.dump());
         }
         MSTR name;
         t->GetClassName(name);
-        Json o{{"id", id},
-               {"superClassId", t->SuperClassID()},
-               {"classId", Json::array({t->ClassID().PartA(), t->ClassID().PartB()})},
-               {"className", toUtf8(name)}};
-        if (auto* mb = dynamic_cast<MtlBase*>(t)) o["name"] = toUtf8(mb->GetName());
-        Json blocks = Json::array();
+        out.beginObject();
+        out.key("id").value(id);
+        out.key("superClassId").value(t->SuperClassID());
+        out.key("classId").beginArray();
+        out.value(t->ClassID().PartA());
+        out.value(t->ClassID().PartB());
+        out.endArray();
+        out.key("className").string(toUtf8(name));
+        if (auto* mb = dynamic_cast<MtlBase*>(t)) out.key("name").string(toUtf8(mb->GetName()));
+        out.key("paramBlocks").beginArray();
         for (int b = 0; b < t->NumParamBlocks(); ++b)
-            if (IParamBlock2* pb = t->GetParamBlock(b)) blocks.push_back(blockJson(pb));
-        o["paramBlocks"] = std::move(blocks);
-        if (t->SuperClassID() == GEOMOBJECT_CLASS_ID && t->ClassID() == triObjectClassID)
-            o["mesh"] = meshJson(static_cast<TriObject*>(t)->GetMesh());
-        return o;
+            if (IParamBlock2* pb = t->GetParamBlock(b)) writeBlock(out, pb);
+        out.endArray();
+        if (t->SuperClassID() == GEOMOBJECT_CLASS_ID && t->ClassID() == triObjectClassID) {
+            out.key("mesh");
+            writeMesh(out, static_cast<TriObject*>(t)->GetMesh());
+        }
+        out.endObject();
     }
 
-    std::map<ReferenceTarget*, int> ids_;
+    std::unordered_map<ReferenceTarget*, int> ids_;
     std::vector<ReferenceTarget*> objects_;
 };
 
-Json trackJson(const PointTrack& track) {
-    Json keys = Json::array();
-    for (const auto& [t, v] : track.keys) keys.push_back(Json::array({t, v.x, v.y, v.z}));
-    return Json{{"value", toJson(track.value)}, {"keys", keys}};
+void writeTrack(JsonOut& out, const PointTrack& track) {
+    out.beginObject();
+    out.key("value").point(track.value);
+    out.key("keys").beginArray();
+    for (const auto& [t, v] : track.keys) {
+        out.beginArray();
+        out.value(t);
+        out.value(v.x);
+        out.value(v.y);
+        out.value(v.z);
+        out.endArray();
+    }
+    out.endArray();
+    out.endObject();
 }
 
 }  // namespace
 
 std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
     Writer w;
-    Json nodes = Json::array();
+    // The nodes first, since walking them numbers the objects that the document lists
+    // before them.
+    JsonOut nodes;
+    nodes.beginArray();
     for (INode* n : scene.allNodes()) {
-        Json node{{"handle", n->GetHandle()},
-                  {"name", toUtf8(n->GetName())},
-                  {"parent", n->GetParentNode()->IsRootNode() ? 0 : n->GetParentNode()->GetHandle()},
-                  {"position", trackJson(n->PositionTrack())},
-                  {"rotation", trackJson(n->RotationTrack())},
-                  {"scale", trackJson(n->ScaleTrack())},
-                  {"objectOffset", Json{{"position", toJson(n->GetObjOffsetPos())},
-                                        {"rotation", toJson(n->GetObjOffsetRot())},
-                                        {"scale", toJson(n->GetObjOffsetScale())}}},
-                  {"hidden", bool(n->IsNodeHidden(FALSE))},
-                  {"renderable", bool(n->Renderable())}};
-        node["object"] = w.idOf(n->GetObjectRef());
-        Json mods = Json::array();
+        nodes.beginObject();
+        nodes.key("handle").value(n->GetHandle());
+        nodes.key("name").string(toUtf8(n->GetName()));
+        nodes.key("parent").value(n->GetParentNode()->IsRootNode() ? 0 : n->GetParentNode()->GetHandle());
+        writeTrack(nodes.key("position"), std::as_const(*n).PositionTrack());
+        writeTrack(nodes.key("rotation"), std::as_const(*n).RotationTrack());
+        writeTrack(nodes.key("scale"), std::as_const(*n).ScaleTrack());
+        nodes.key("objectOffset").beginObject();
+        nodes.key("position").point(n->GetObjOffsetPos());
+        nodes.key("rotation").point(n->GetObjOffsetRot());
+        nodes.key("scale").point(n->GetObjOffsetScale());
+        nodes.endObject();
+        nodes.key("hidden").value(bool(n->IsNodeHidden(FALSE)));
+        nodes.key("renderable").value(bool(n->Renderable()));
+        nodes.key("object").value(w.idOf(n->GetObjectRef()));
+        nodes.key("modifiers").beginArray();
         if (IDerivedObject* d = n->GetWSMDerivedObject())
             for (int i = 0; i < d->NumModifiers(); ++i)
-                if (d->GetModifier(i)) mods.push_back(w.idOf(d->GetModifier(i)));
-        node["modifiers"] = std::move(mods);
-        node["material"] = w.idOf(n->GetMtl());
-        nodes.push_back(std::move(node));
+                if (d->GetModifier(i)) nodes.value(w.idOf(d->GetModifier(i)));
+        nodes.endArray();
+        nodes.key("material").value(w.idOf(n->GetMtl()));
+        nodes.endObject();
     }
-    Json selection = Json::array();
-    for (INode* n : scene.selection()) selection.push_back(n->GetHandle());
-    Json doc{{"format", kSceneFormat},
-             {"version", kSceneVersion},
-             {"settings", Json{{"unitType", settings.unitType},
-                               {"unitScale", settings.unitScale},
-                               {"ticksPerFrame", settings.ticksPerFrame},
-                               {"animRange", Json::array({settings.animRange.Start(), settings.animRange.End()})},
-                               {"time", settings.time},
-                               {"renderWidth", settings.renderWidth},
-                               {"renderHeight", settings.renderHeight}}},
-             {"nextHandle", scene.nextHandle()},
-             {"objects", Json::array()},
-             {"nodes", nodes},
-             {"selection", selection}};
-    doc["objects"] = w.objectsJson();
-    return doc.dump();
+    nodes.endArray();
+    JsonOut doc;
+    doc.beginObject();
+    doc.key("format").string(kSceneFormat);
+    doc.key("version").value(kSceneVersion);
+    doc.key("settings").beginObject();
+    doc.key("unitType").value(settings.unitType);
+    doc.key("unitScale").value(settings.unitScale);
+    doc.key("ticksPerFrame").value(settings.ticksPerFrame);
+    doc.key("animRange").beginArray();
+    doc.value(settings.animRange.Start());
+    doc.value(settings.animRange.End());
+    doc.endArray();
+    doc.key("time").value(settings.time);
+    doc.key("renderWidth").value(settings.renderWidth);
+    doc.key("renderHeight").value(settings.renderHeight);
+    doc.endObject();
+    doc.key("nextHandle").value(scene.nextHandle());
+    doc.key("objects");
+    w.writeObjects(doc);
+    doc.key("nodes").raw(nodes.text());
+    doc.key("selection").beginArray();
+    for (INode* n : scene.selection()) doc.value(n->GetHandle());
+    doc.endArray();
+    doc.endObject();
+    return doc.take();
 }
 
 bool readFile(const std::string& path, std::string& bytes, std::string& error) {

@@ -42,6 +42,31 @@ void INode::releaseWorldState() {
 
 void INode::InvalidateWS() {
     releaseWorldState();
+    box_ = {};
+}
+
+Box3 INode::GetWorldBoxBeforeWSM(TimeValue t) {
+    if (box_.generation == gTransformGeneration && box_.valid.InInterval(t)) return box_.box;
+    Box3 box;
+    Object* ref = GetObjectRef();
+    if (!ref) return box;
+    const ObjectState os = ref->Eval(t);
+    Object* obj = os.obj;
+    if (!obj) return box;
+    Interval valid = os.Validity(t);
+    const Matrix3 tm = GetObjTMBeforeWSM(t, &valid);
+    const int points = obj->NumPoints();
+    if (points == 0) {
+        Matrix3 m = tm;
+        obj->GetDeformBBox(t, box, &m);
+    } else {
+        for (int i = 0; i < points; ++i) {
+            const Point3 p = obj->GetPoint(i) * tm;
+            if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box += p;
+        }
+    }
+    box_ = {gTransformGeneration, valid, box};
+    return box;
 }
 
 void INode::AttachChild(INode* child, int keepTM) {

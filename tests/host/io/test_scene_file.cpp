@@ -215,6 +215,26 @@ TEST_F(SceneFileTest, WritesAtomically) {
     EXPECT_EQ(again, first);
 }
 
+// The file is written directly, without a JSON document; it must stay byte for byte what
+// the JSON library writes for the same values, escapes and number forms included.
+TEST_F(SceneFileTest, WrittenTextIsTheJsonLibrarysOwnForm) {
+    box->SetName(L"quote \" slash \\ line\n tab\t bell\x01 del\x7f é");
+    box->GetObjectRef()->GetParamBlock(0)->SetValue(host::kBoxWidth, 0, 0.1f);
+    mesh->SetPosition(0, Point3(-0.0f, 1e-7f, 3e20f));
+    const std::string text = currentJson();
+    EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(), text);
+    // A float is written as the double it widens to; control characters as four hex digits.
+    EXPECT_NE(text.find("0.10000000149011612"), std::string::npos);
+    EXPECT_NE(text.find("\\u0001"), std::string::npos);
+    EXPECT_NE(text.find("[-0.0,"), std::string::npos);
+    // What the file holds reads back to the same scene.
+    host::SceneSettings settings;
+    std::string error;
+    std::unique_ptr<host::Scene> scene = host::sceneFromJson(text, "written", settings, error);
+    ASSERT_TRUE(scene) << error;
+    EXPECT_EQ(host::sceneToJson(*scene, settings), text);
+}
+
 TEST_F(SceneFileTest, UnknownClassesAreKeptAndReported) {
     // Make the light's class one this host does not know.
     nlohmann::ordered_json doc = nlohmann::ordered_json::parse(currentJson());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "host/builtin_objects.h"
 #include "host/class_registry.h"
 #include "host/scene.h"
@@ -338,3 +340,86 @@ TEST_F(FreshScene, SimpleParticleUpdatesOncePerTime) {
 }
 
 }  // namespace
+
+namespace {
+
+void expectBox(const Box3& b, const Point3& lo, const Point3& hi) {
+    EXPECT_NEAR(b.pmin.x, lo.x, 1e-3f);
+    EXPECT_NEAR(b.pmin.y, lo.y, 1e-3f);
+    EXPECT_NEAR(b.pmin.z, lo.z, 1e-3f);
+    EXPECT_NEAR(b.pmax.x, hi.x, 1e-3f);
+    EXPECT_NEAR(b.pmax.y, hi.y, 1e-3f);
+    EXPECT_NEAR(b.pmax.z, hi.z, 1e-3f);
+}
+
+}  // namespace
+
+// The remembered world box is read again and again between edits; each kind of edit must
+// reach it.
+TEST_F(FreshScene, NodeWorldBoxFollowsMovesEditsStacksAndAnimation) {
+    Object* box = host::createBox(10, 20, 30);  // x -10..10, y -5..5, z 0..30
+    INode* n = ip->CreateObjectNode(box);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {-10, -5, 0}, {10, 5, 30});
+    n->SetPosition(0, Point3(100, 0, 0));
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, -5, 0}, {110, 5, 30});
+
+    // A parent's move carries the child's box along.
+    INode* parent = ip->CreateObjectNode(nullptr);
+    parent->AttachChild(n, 1);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, -5, 0}, {110, 5, 30});
+    parent->SetPosition(0, Point3(0, 50, 0));
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, 45, 0}, {110, 55, 30});
+    parent->SetScale(0, Point3(2, 2, 2));
+    expectBox(n->GetWorldBoxBeforeWSM(0), {180, 40, 0}, {220, 60, 60});
+    parent->SetScale(0, Point3(1, 1, 1));
+    n->SetObjOffsetPos(Point3(0, 0, 5));
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, 45, 5}, {110, 55, 35});
+    n->SetObjOffsetPos(Point3(0, 0, 0));
+
+    // Parameter edits, with and without a world-space stack between object and node; the
+    // stack's own lift is not part of the box.
+    box->GetParamBlock(0)->SetValue(host::kBoxHeight, 0, 50.0f);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, 45, 0}, {110, 55, 50});
+    auto* lift = new LiftWSM();
+    n->AddWSModifier(lift);
+    n->EvalWorldState(0);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {90, 45, 0}, {110, 55, 50});
+    box->GetParamBlock(0)->SetValue(host::kBoxWidth, 0, 40.0f);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {80, 45, 0}, {120, 55, 50});
+    n->GetWSMDerivedObject()->DeleteModifier(0);
+    box->GetParamBlock(0)->SetValue(host::kBoxLength, 0, 30.0f);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {80, 35, 0}, {120, 65, 50});
+    n->SetObjectRef(host::createBox(2, 2, 2));
+    expectBox(n->GetWorldBoxBeforeWSM(0), {99, 49, 0}, {101, 51, 2});
+
+    // Animated size and position: each time asked gets its own box, in any order.
+    Object* grows = host::createBox(10, 10, 10);
+    INode* a = ip->CreateObjectNode(grows);
+    AnimateOn();
+    grows->GetParamBlock(0)->SetValue(host::kBoxHeight, 4800, 90.0f);
+    a->SetPosition(4800, Point3(0, 0, 100));
+    AnimateOff();
+    for (int pass = 0; pass < 2; ++pass) {
+        expectBox(a->GetWorldBoxBeforeWSM(0), {-5, -5, 0}, {5, 5, 10});
+        expectBox(a->GetWorldBoxBeforeWSM(2400), {-5, -5, 50}, {5, 5, 100});
+        expectBox(a->GetWorldBoxBeforeWSM(4800), {-5, -5, 100}, {5, 5, 190});
+    }
+}
+
+// Points that are not finite stay out of the box; a mesh edit announced to the node's
+// dependents reaches it.
+TEST_F(FreshScene, NodeWorldBoxLeavesOutNonFinitePointsAndFollowsMeshEdits) {
+    TriObject* tri = CreateNewTriObject();
+    Mesh& m = tri->GetMesh();
+    m.setNumVerts(3);
+    m.setVert(0, 0, 0, 0);
+    m.setVert(1, 4, 0, 0);
+    m.setVert(2, std::numeric_limits<float>::quiet_NaN(), 1, 1);
+    INode* n = ip->CreateObjectNode(tri);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {0, 0, 0}, {4, 0, 0});
+    m.setVert(2, 0, 3, 2);
+    tri->NotifyDependents(FOREVER, PART_GEOM, REFMSG_CHANGE);
+    expectBox(n->GetWorldBoxBeforeWSM(0), {0, 0, 0}, {4, 3, 2});
+    // Without points the box is empty.
+    EXPECT_TRUE(ip->CreateObjectNode(CreateNewTriObject())->GetWorldBoxBeforeWSM(0).IsEmpty());
+}
