@@ -11,6 +11,8 @@
 
 #include "max/ifnpub.h"
 
+class Mtl;
+
 namespace wx {
 
 // "Snow" or "Sand": which material applySnow makes.
@@ -22,6 +24,8 @@ std::wstring applyWeatherMaterial(FPParams& p);
 // restore node: exactly "true" when the node's earlier material was put back (kept since
 // applySnow, or read from the weather material of a scene opened again), else "false".
 std::wstring restoreMaterial(FPParams& p);
+// The snow or sand material that applySnow makes (by its name).
+bool isSnowLayerMaterial(Mtl* mtl);
 // coverDialog(): the scene's objects that carry a weather material, one line each.
 std::wstring listWeatherMaterials();
 // Forgets the kept materials and goes back to snow (a new scene).

@@ -73,11 +73,28 @@ private:
         }
     }
 
+    // One unkeyed slot holding the declared default (numbers and points only).
+    static bool atDefault(const ParamDef& d, const std::vector<PB2Slot>& slots) {
+        if (slots.size() != 1) return false;
+        const PB2Slot& s = slots[0];
+        switch (ValueKindOf(d.type)) {
+            case PBValueKind::Float:
+                return s.f.keys.empty() && s.f.value == d.def_f;
+            case PBValueKind::Int:
+                return s.i.keys.empty() && s.i.value == d.def_i;
+            case PBValueKind::Point3:
+                return s.p.keys.empty() && s.p.value == d.def_p;
+            default:
+                return false;
+        }
+    }
+
     Json blockJson(IParamBlock2* pb) {
         Json params = Json::array();
         for (int i = 0; i < pb->NumParams(); ++i) {
             const ParamDef& d = pb->GetDesc()->paramdefs(i);
             if (d.flags & P_TRANSIENT) continue;
+            if ((d.flags & P_SAVE_WHEN_SET) && atDefault(d, pb->Slots(d.ID))) continue;
             Json values = Json::array();
             for (const PB2Slot& s : pb->Slots(d.ID)) {
                 Json slot{{"v", slotValue(d, s, s.f.value, s.i.value)}};
@@ -161,6 +178,29 @@ private:
     std::vector<ReferenceTarget*> objects_;
 };
 
+// A node's application data, its bytes in hexadecimal; null when it has none, so scenes
+// without any read as they always have.
+Json appDataJson(INode* n) {
+    if (n->NumAppDataChunks() == 0) return nullptr;
+    static const char kDigits[] = "0123456789abcdef";
+    Json chunks = Json::array();
+    for (int i = 0; i < n->NumAppDataChunks(); ++i) {
+        const AppDataChunk* c = n->AppDataChunkAt(i);
+        std::string hex;
+        hex.reserve(size_t(c->length) * 2);
+        for (DWORD k = 0; k < c->length; ++k) {
+            const unsigned char byte = static_cast<const unsigned char*>(c->data)[k];
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 15];
+        }
+        chunks.push_back(Json{{"classId", Json::array({c->classID.PartA(), c->classID.PartB()})},
+                              {"superClassId", c->superClassID},
+                              {"subId", c->subID},
+                              {"data", hex}});
+    }
+    return chunks;
+}
+
 Json trackJson(const PointTrack& track) {
     Json keys = Json::array();
     for (const auto& [t, v] : track.keys) keys.push_back(Json::array({t, v.x, v.y, v.z}));
@@ -191,6 +231,7 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
                 if (d->GetModifier(i)) mods.push_back(w.idOf(d->GetModifier(i)));
         node["modifiers"] = std::move(mods);
         node["material"] = w.idOf(n->GetMtl());
+        if (Json appData = appDataJson(n); !appData.is_null()) node["appData"] = std::move(appData);
         nodes.push_back(std::move(node));
     }
     Json selection = Json::array();
