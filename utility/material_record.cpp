@@ -125,8 +125,8 @@ public:
         if (!u32(n) || n > (bytes_.size() - at_) / 4) return false;
         s.resize(n);
         for (uint32_t i = 0; i < n; ++i) {
-            uint32_t c;
-            u32(c);
+            uint32_t c = 0;
+            u32(c);  // cannot run short: the length was checked against what is left
             s[i] = wchar_t(c);
         }
         return true;

@@ -118,7 +118,8 @@ std::wstring applyWeatherMaterial(FPParams& p) {
         throw RuntimeError(L"applySnow: the snow id must be above the object's highest material id");
     keepOriginalMaterial(node);
     Mtl* original = nullptr;
-    if (!originalMaterial(node, original)) throw RuntimeError(L"applySnow: the object's own material cannot be read back");
+    if (!originalMaterial(node, original))
+        throw RuntimeError(L"applySnow: the object's own material cannot be read back");
     Mtl* weather = weatherMaterial();
     node->SetMtl(snowOnly || !original ? weather : withWeatherAt(node, original, weather, snowId, highest));
     return std::wstring(weather->GetName()) + (snowOnly ? L" replaces the material of " : L" added at id ") +

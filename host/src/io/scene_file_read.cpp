@@ -209,7 +209,8 @@ private:
             if (id.size() != 2) refuse(p + ".classId", "expected [partA, partB]");
             const Class_ID cid(ULONG(integer(id[0], p + ".classId[0]", 0, 0xffffffffLL)),
                                ULONG(integer(id[1], p + ".classId[1]", 0, 0xffffffffLL)));
-            const auto sid = SClass_ID(integer(member(chunks[i], "superClassId", p), p + ".superClassId", 0, 0xffffffffLL));
+            const auto sid =
+                SClass_ID(integer(member(chunks[i], "superClassId", p), p + ".superClassId", 0, 0xffffffffLL));
             const auto sub = DWORD(integer(member(chunks[i], "subId", p), p + ".subId", 0, 0xffffffffLL));
             const Json& data = member(chunks[i], "data", p);
             if (!data.is_string() || data.get<std::string>().size() % 2 != 0)
