@@ -9,6 +9,7 @@
 #include "host/scene_file.h"
 #include "host/std_materials.h"
 #include "max/param_block2.h"
+#include "utility/scene_commands.h"
 #include "weather_scene_fixture.h"
 #include "weathermap/map_params.h"
 #include "weathermap/map_tools.h"

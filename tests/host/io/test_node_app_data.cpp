@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/builtin_objects.h"
+#include "host/host_app.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"
 #include "host/std_materials.h"
