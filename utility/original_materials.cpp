@@ -74,9 +74,8 @@ AppDataChunk* recordOf(INode* node) {
 
 }  // namespace
 
-void keepOriginalMaterial(INode* node) {
+void keepOriginalMaterial(INode* node, Mtl* mtl) {
     if (recordOf(node)) return;
-    Mtl* mtl = node->GetMtl();
     const std::string bytes = recordMaterial(mtl);
     void* data = MAX_malloc(bytes.size());
     std::memcpy(data, bytes.data(), bytes.size());

@@ -91,6 +91,13 @@ bool originalInside(Mtl* mtl, Mtl*& original) {
 
 }  // namespace
 
+Mtl* currentOriginal(INode* node) {
+    Mtl* original = nullptr;
+    if (originalMaterial(node, original)) return original;
+    if (originalInside(node->GetMtl(), original)) return original;
+    return node->GetMtl();
+}
+
 bool isSnowLayerMaterial(Mtl* m) {
     if (!m) return false;
     std::wstring name = m->GetName();
@@ -116,12 +123,13 @@ std::wstring applyWeatherMaterial(FPParams& p) {
         throw RuntimeError(L"applySnow: material ids must be 1 to 65535");
     if (!snowOnly && snowId <= highest)
         throw RuntimeError(L"applySnow: the snow id must be above the object's highest material id");
-    keepOriginalMaterial(node);
-    Mtl* original = nullptr;
-    if (!originalMaterial(node, original))
-        throw RuntimeError(L"applySnow: the object's own material cannot be read back");
+    Mtl* original = currentOriginal(node);
     Mtl* weather = weatherMaterial();
-    node->SetMtl(snowOnly || !original ? weather : withWeatherAt(node, original, weather, snowId, highest));
+    // Snow above the object's ids holds the original itself as its first sub-material, and
+    // restore finds it there; snow over the whole object hides it, so it is kept.
+    const bool wraps = !snowOnly && original;
+    if (original && !wraps) keepOriginalMaterial(node, original);
+    node->SetMtl(wraps ? withWeatherAt(node, original, weather, snowId, highest) : weather);
     return std::wstring(weather->GetName()) + (snowOnly ? L" replaces the material of " : L" added at id ") +
            (snowOnly ? std::wstring(node->GetName()) : std::to_wstring(snowId) + L" on " + node->GetName());
 }

@@ -160,10 +160,14 @@ Mtl* wetMaterial(Mtl* original, const WetLook& look, const wchar_t* fn) {
 
 // The original the functions build from; kept first, so that restore can put it back.
 Mtl* originalOf(INode* node, const wchar_t* fn) {
-    keepOriginalMaterial(node);
-    Mtl* original = nullptr;
-    if (!originalMaterial(node, original))
-        throw RuntimeError((std::wstring(fn) + L": the object's own material cannot be read back").c_str());
+    if (hasOriginalMaterial(node)) {
+        Mtl* original = nullptr;
+        if (!originalMaterial(node, original))
+            throw RuntimeError((std::wstring(fn) + L": the object's own material cannot be read back").c_str());
+        return original;
+    }
+    Mtl* original = currentOriginal(node);
+    keepOriginalMaterial(node, original);
     return original;
 }
 
@@ -208,7 +212,7 @@ std::wstring glossWetMaterial(FPParams& p) {
 std::wstring applyGlassMaterial(FPParams& p) {
     INode* node = nodeArg(p, 0, L"applyGlass");
     const std::wstring name = nodeName(node);
-    Mtl* original = hasOriginalMaterial(node) ? originalOf(node, L"applyGlass") : node->GetMtl();
+    Mtl* original = hasOriginalMaterial(node) ? originalOf(node, L"applyGlass") : currentOriginal(node);
     int slots = 1, glassSlots = isGlass(original) ? 1 : 0;
     if (isMulti(original)) {
         slots = original->NumSubMtls();
@@ -216,7 +220,7 @@ std::wstring applyGlassMaterial(FPParams& p) {
         for (int i = 0; i < slots; ++i) glassSlots += containsGlass(original->GetSubMtl(i)) ? 1 : 0;
     }
     if (glassSlots == 0) return L"No glass in " + name;
-    keepOriginalMaterial(node);
+    keepOriginalMaterial(node, original);
     auto change = [&](Mtl* m) -> Mtl* { return isGlass(m) ? withDrops(m, L"applyGlass") : m; };
     std::map<Mtl*, Mtl*> done;
     node->SetMtl(madeOver(original, change, done));

@@ -3,6 +3,7 @@
 // texts, that calling again replaces its own layer, and that restore gives back the very
 // material the node wore, also after the scene was saved and opened with nothing held in
 // memory, as in another run.
+#include <cstdio>
 #include <string>
 
 #include "host/class_registry.h"
