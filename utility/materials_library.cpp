@@ -4,6 +4,7 @@
 #include "utility/fall_library.h"
 #include "utility/snow_library.h"
 #include "utility/weather_materials.h"
+#include "utility/wet_materials.h"
 
 namespace wx {
 
@@ -23,6 +24,9 @@ enum : FunctionID {
     kRemoveFall,
     kGetLayerKind,
     kSetLayerKind,
+    kApplyWet,
+    kGlossWet,
+    kApplyGlass,
 };
 
 // TWeatherMtl, a core interface: scripts reach it as a global by its internal name. Every
@@ -43,6 +47,10 @@ public:
         AppendFunction(kMakeFall, L"makeFall", 0, TYPE_TSTR, 0,
                        {{L"boxMin", any}, {L"boxMax", any}, {L"pairs", any}, {L"rain", any}});
         AppendFunction(kRemoveFall, L"removeFall", 0, TYPE_TSTR, 0, {});
+        AppendFunction(kApplyWet, L"applyWet", 0, TYPE_TSTR, 0,
+                       {{L"node", any}, {L"wetness", any}, {L"puddles", any}, {L"rings", any}});
+        AppendFunction(kGlossWet, L"glossWet", 0, TYPE_TSTR, 0, {{L"node", any}});
+        AppendFunction(kApplyGlass, L"applyGlass", 0, TYPE_TSTR, 0, {{L"node", any}});
         AppendProperty(kGetLayerKind, kSetLayerKind, L"layerKind", 0, any);
     }
 
@@ -75,6 +83,15 @@ protected:
                 return FPS_OK;
             case kRemoveFall:
                 result.LoadTSTR(removeFallObjects());
+                return FPS_OK;
+            case kApplyWet:
+                result.LoadTSTR(applyWetMaterial(*p));
+                return FPS_OK;
+            case kGlossWet:
+                result.LoadTSTR(glossWetMaterial(*p));
+                return FPS_OK;
+            case kApplyGlass:
+                result.LoadTSTR(applyGlassMaterial(*p));
                 return FPS_OK;
             case kGetLayerKind:
                 result.LoadTSTR(layerKind());

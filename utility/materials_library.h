@@ -1,8 +1,8 @@
 // The materials library TWeatherMtl, published by the module as a core function-published
 // interface (FP_CORE), so scripts reach it as a global by that name: addSnow, removeSnow,
-// applySnow, restore, coverDialog, paint, bake and the read/write property layerKind. The
-// weather materials and the snow tools behind it live in weather_materials.h and
-// snow_library.h. Main thread only.
+// applySnow, applyWet, glossWet, applyGlass, restore, coverDialog, paint, bake and the
+// read/write property layerKind. The weather materials and the snow tools behind it live in
+// weather_materials.h, wet_materials.h and snow_library.h. Main thread only.
 #pragma once
 
 namespace wx {

@@ -121,6 +121,15 @@ int intArg(FPParams& p, int k, const wchar_t* fn) {
     return int(p.params[size_t(k)].i64);
 }
 
+float floatArg(FPParams& p, int k, const wchar_t* fn) {
+    const FPValue* v = k < p.Count() ? &p.params[size_t(k)] : nullptr;
+    const bool numeric = v && (v->type == TYPE_DOUBLE || v->type == TYPE_INT64);
+    const double d = !numeric ? 0.0 : v->type == TYPE_DOUBLE ? v->dbl : double(v->i64);
+    if (!numeric || !std::isfinite(d))
+        throw RuntimeError((std::wstring(fn) + L": argument " + argumentText(k) + L" must be a number").c_str());
+    return float(d);
+}
+
 bool boolArg(FPParams& p, int k, const wchar_t* fn) {
     if (k >= p.Count() || p.params[size_t(k)].type != TYPE_BOOL)
         throw RuntimeError((std::wstring(fn) + L": argument " + argumentText(k) + L" must be true or false").c_str());

@@ -22,6 +22,8 @@ INode* nodeOf(const FPValue& v, const wchar_t* fn);
 // "fn: argument N must be an integer" / "... must be true or false" (N counts from 1).
 int intArg(FPParams& p, int k, const wchar_t* fn);
 bool boolArg(FPParams& p, int k, const wchar_t* fn);
+// "fn: argument N must be a number" for anything but a finite integer or float.
+float floatArg(FPParams& p, int k, const wchar_t* fn);
 // True for an array argument (TYPE_FPVALUE_TAB_BV).
 bool isArray(const FPValue& v);
 

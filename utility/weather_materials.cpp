@@ -5,56 +5,12 @@
 #include "max/interface.h"
 #include "max/ms_exceptions.h"
 #include "max/stdmat.h"
+#include "utility/original_materials.h"
 #include "utility/published_args.h"
 
 namespace wx {
 
 namespace {
-
-// Materials nodes had before their first weather material, by node handle. A reference
-// keeps each one alive after the node lets go of it.
-class MaterialKeeper : public ReferenceMaker {
-public:
-    ~MaterialKeeper() override { DeleteAllRefsFromMe(); }
-    int NumRefs() override { return int(kept_.size()); }
-    RefTargetHandle GetReference(int i) override { return kept_[size_t(i)].mtl; }
-    void SetReference(int i, RefTargetHandle t) override { kept_[size_t(i)].mtl = static_cast<Mtl*>(t); }
-
-    bool has(ULONG handle) const { return find(handle) >= 0; }
-    Mtl* original(ULONG handle) const { return kept_[size_t(find(handle))].mtl; }
-    void keep(ULONG handle, Mtl* mtl) {
-        kept_.push_back({handle, nullptr});
-        ReplaceReference(NumRefs() - 1, mtl, FALSE);
-    }
-    void forget(ULONG handle) {
-        int i = find(handle);
-        if (i < 0) return;
-        ReplaceReference(i, nullptr);  // frees the material when nothing else holds it
-        kept_.erase(kept_.begin() + i);
-    }
-    void clear() {
-        DeleteAllRefsFromMe();
-        kept_.clear();
-    }
-
-private:
-    struct Kept {
-        ULONG handle;
-        Mtl* mtl;
-    };
-    int find(ULONG handle) const {
-        for (size_t i = 0; i < kept_.size(); ++i)
-            if (kept_[i].handle == handle) return int(i);
-        return -1;
-    }
-    std::vector<Kept> kept_;
-};
-
-// Never destroyed: at exit the host's reference bookkeeping may already be gone.
-MaterialKeeper& keeper() {
-    static MaterialKeeper* k = new MaterialKeeper;
-    return *k;
-}
 
 std::wstring gLayerKind = L"Snow";
 
@@ -87,9 +43,7 @@ Mtl* withWeatherAt(INode* node, Mtl* original, Mtl* weather, int snowId, int hig
 }
 
 bool isWeatherMaterial(Mtl* m) {
-    if (!m) return false;
-    std::wstring name = m->GetName();
-    return name == L"Tarnwick Snow" || name == L"Tarnwick Sand";
+    return isSnowLayerMaterial(m);
 }
 
 void listWeather(INode* node, std::wstring& out, int& count) {
@@ -137,6 +91,19 @@ bool originalInside(Mtl* mtl, Mtl*& original) {
 
 }  // namespace
 
+Mtl* currentOriginal(INode* node) {
+    Mtl* original = nullptr;
+    if (originalMaterial(node, original)) return original;
+    if (originalInside(node->GetMtl(), original)) return original;
+    return node->GetMtl();
+}
+
+bool isSnowLayerMaterial(Mtl* m) {
+    if (!m) return false;
+    std::wstring name = m->GetName();
+    return name == L"Tarnwick Snow" || name == L"Tarnwick Sand";
+}
+
 const std::wstring& layerKind() {
     return gLayerKind;
 }
@@ -156,25 +123,28 @@ std::wstring applyWeatherMaterial(FPParams& p) {
         throw RuntimeError(L"applySnow: material ids must be 1 to 65535");
     if (!snowOnly && snowId <= highest)
         throw RuntimeError(L"applySnow: the snow id must be above the object's highest material id");
-    const ULONG h = node->GetHandle();
-    if (!keeper().has(h)) keeper().keep(h, node->GetMtl());
-    Mtl* original = keeper().original(h);
+    Mtl* original = currentOriginal(node);
     Mtl* weather = weatherMaterial();
-    node->SetMtl(snowOnly || !original ? weather : withWeatherAt(node, original, weather, snowId, highest));
+    // Snow above the object's ids holds the original itself as its first sub-material, and
+    // restore finds it there; snow over the whole object hides it, so it is kept.
+    const bool wraps = !snowOnly && original;
+    if (original && !wraps) keepOriginalMaterial(node, original);
+    node->SetMtl(wraps ? withWeatherAt(node, original, weather, snowId, highest) : weather);
     return std::wstring(weather->GetName()) + (snowOnly ? L" replaces the material of " : L" added at id ") +
            (snowOnly ? std::wstring(node->GetName()) : std::to_wstring(snowId) + L" on " + node->GetName());
 }
 
 std::wstring restoreMaterial(FPParams& p) {
     INode* node = nodeArg(p, 0, L"restore");
-    const ULONG h = node->GetHandle();
-    if (keeper().has(h)) {
-        node->SetMtl(keeper().original(h));
-        keeper().forget(h);
+    Mtl* kept = nullptr;
+    if (originalMaterial(node, kept)) {
+        node->SetMtl(kept);
+        forgetOriginalMaterial(node);
         return L"true";
     }
-    // A scene saved with its weather and opened again: nothing is kept, but the material
-    // says what the node had.
+    if (hasOriginalMaterial(node)) return L"false";  // a record this host cannot make again
+    // A scene saved with its weather by an earlier version, without the record: the
+    // material says what the node had.
     Mtl* original = nullptr;
     if (!originalInside(node->GetMtl(), original)) return L"false";
     node->SetMtl(original);
@@ -190,7 +160,7 @@ std::wstring listWeatherMaterials() {
 }
 
 void resetWeatherMaterials() {
-    keeper().clear();
+    releaseHeldOriginals();
     gLayerKind = L"Snow";
 }
 

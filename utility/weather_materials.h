@@ -11,6 +11,9 @@
 
 #include "max/ifnpub.h"
 
+class INode;
+class Mtl;
+
 namespace wx {
 
 // "Snow" or "Sand": which material applySnow makes.
@@ -22,6 +25,12 @@ std::wstring applyWeatherMaterial(FPParams& p);
 // restore node: exactly "true" when the node's earlier material was put back (kept since
 // applySnow, or read from the weather material of a scene opened again), else "false".
 std::wstring restoreMaterial(FPParams& p);
+// What the node wore before its first weather material: the kept original, else the
+// object's own material inside a snow layer that applySnow put above its ids (none under a
+// snow material alone), else the node's material as it is.
+Mtl* currentOriginal(INode* node);
+// The snow or sand material that applySnow makes (by its name).
+bool isSnowLayerMaterial(Mtl* mtl);
 // coverDialog(): the scene's objects that carry a weather material, one line each.
 std::wstring listWeatherMaterials();
 // Forgets the kept materials and goes back to snow (a new scene).

@@ -17,9 +17,11 @@
 #include "host/scene.h"
 #include "host/scene_file.h"
 #include "host/scene_io.h"
+#include "host/std_materials.h"
 #include "host/text.h"
 #include "max/interface.h"
 #include "max/material.h"
+#include "max/stdmat.h"
 
 using namespace tweather;
 
@@ -82,6 +84,54 @@ TEST_F(WeatherSceneCommandTest, RemoveOnTheSavedSceneGivesBackTheMaterialsAndNoW
     ASSERT_EQ(run(c, &out), kExitOk) << out;
     EXPECT_EQ(out.rfind("Removed the weather from 1 objects (1 materials restored) and 1 falling object(s).", 0), 0u)
         << out;
+}
+
+TEST_F(WeatherSceneCommandTest, StormMaterialsComeOffInALaterRunOfTheSavedScene) {
+    // A street: asphalt, a pane of glass, and a shop front of brick and see-through glass.
+    std::string warning;
+    std::vector<std::string> errors;
+    host::startUp(tweather::modulesToLoad({}, warning), errors);
+    host::resetScene();
+    Interface* ip = GetCOREInterface();
+    ip->CreateObjectNode(host::createPlane(1000, 1000, 2, 2))->SetName(L"Road");
+    ip->GetINodeByName(L"Road")->SetMtl(host::createStdMaterial(L"Asphalt", Color(0.2f, 0.2f, 0.2f), 10));
+    INode* pane = ip->CreateObjectNode(host::createBox(100, 5, 100));
+    pane->SetName(L"Pane");
+    pane->SetMtl(host::createStdMaterial(L"Window glass", Color(0.8f, 0.9f, 1.0f), 90));
+    INode* shop = ip->CreateObjectNode(host::createBox(300, 300, 300));
+    shop->SetName(L"Shop");
+    Mtl* display = host::createStdMaterial(L"Display", Color(1, 1, 1), 90);
+    static_cast<StdMat2*>(display)->SetOpacity(0.4f, 0);
+    shop->SetMtl(host::createMultiMaterial(
+        L"Shop front", {host::createStdMaterial(L"Brick", Color(0.6f, 0.3f, 0.2f), 10), display}, {0, 1}));
+    std::string error;
+    ASSERT_TRUE(host::saveScene(path("street.scene"), error)) << error;
+    host::shutDown();
+    const std::map<std::string, std::string> dry = materialsOf(path("street.scene"), {});
+
+    WeatherCommand c;
+    c.scene = path("street.scene");
+    c.preset = "Storm";
+    c.falling = false;
+    c.outputs = {path("wet.scene")};
+    std::string out;
+    ASSERT_EQ(run(c, &out), kExitOk) << out;
+    EXPECT_EQ(out.rfind("Storm on 3 objects: 0 snowed, 2 wet, 2 glass with drops.\n", 0), 0u) << out;
+    const std::map<std::string, std::string> wet = materialsOf(path("wet.scene"), {});
+    EXPECT_EQ(wet.at("Road"), "Asphalt (wet)");
+    EXPECT_EQ(wet.at("Pane"), "Window glass (drops)");
+
+    // A later run, with nothing of the first in memory, puts every original back.
+    c = WeatherCommand();
+    c.scene = path("wet.scene");
+    c.remove = true;
+    c.outputs = {path("dry.scene")};
+    ASSERT_EQ(run(c, &out), kExitOk) << out;
+    EXPECT_EQ(out.rfind("Removed the weather from 3 objects (3 materials restored) and 0 falling object(s).\n", 0),
+              0u)
+        << out;
+    EXPECT_EQ(materialsOf(path("dry.scene"), {}), dry);
+    EXPECT_EQ(read(path("dry.scene")).find("appData"), std::string::npos) << "the records went with the restore";
 }
 
 TEST_F(WeatherSceneCommandTest, BakeWritesAPlainSceneThatOpensAndExportsTheSameWithoutTheModule) {

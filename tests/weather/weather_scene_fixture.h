@@ -27,6 +27,7 @@
 #include "utility/materials_library.h"
 #include "utility/script_bridge.h"
 #include "utility/tweather_fp.h"
+#include "weathermap/weather_map.h"
 
 struct WeatherSceneTest : ::testing::Test {
     Interface* ip = GetCOREInterface();
@@ -38,6 +39,7 @@ struct WeatherSceneTest : ::testing::Test {
         wx::discardScene();
         host::classRegistry().add(wx::GetSnowModDesc());
         host::classRegistry().add(wx::GetFallDesc());
+        host::classRegistry().add(wx::GetWeatherMapDesc());
         wx::setMaterialsInstaller(wx::installMaterialsLibrary);
         wx::resetMaterialsScript();
         wx::setLastWeatherReport(L"earlier report");
@@ -51,6 +53,7 @@ struct WeatherSceneTest : ::testing::Test {
         host::replaceScene(nullptr);
         host::freeRetiredScenes();
         host::clearUndo();
+        host::classRegistry().remove(wx::GetWeatherMapDesc());
         host::classRegistry().remove(wx::GetFallDesc());
         host::classRegistry().remove(wx::GetSnowModDesc());
         wx::discardScene();

@@ -1,7 +1,7 @@
 // Scene files: the whole scene as JSON (settings, node hierarchy with transforms and keys,
 // objects by super class and Class_ID with their parameter blocks by block and parameter id,
 // world-space-modifier stacks, meshes with map channels and specified normals, materials,
-// the selection and the handle counter). Files are written atomically (a temporary file in
+// nodes' application data, the selection and the handle counter). Files are written atomically (a temporary file in
 // the same folder, then rename). Loading builds the new scene beside the open one and swaps
 // only when the whole file was read, so a malformed or truncated file leaves the open scene
 // untouched; the message names the place (line and column, or the JSON path). Objects of

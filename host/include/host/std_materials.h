@@ -1,5 +1,5 @@
 // The host's own materials: the standard material (name, diffuse colour, glossiness in
-// percent, bump amount in percent and twelve texture-map slots) and the multi/sub-object
+// percent, bump amount in percent, opacity in percent and twelve texture-map slots) and the multi/sub-object
 // material (a list of sub-materials, each with the material index it serves), plus a
 // bitmap texture that maps an image file. All settings live in parameter blocks, so scene
 // files keep them. Main thread only.
@@ -9,31 +9,15 @@
 #include <vector>
 
 #include "max/material.h"
+#include "max/stdmat.h"
 
 inline constexpr Class_ID kStdMtlClassID{DMTL_CLASS_ID, 0};
 inline constexpr Class_ID kMultiMtlClassID{MULTI_CLASS_ID, 0};
 inline constexpr Class_ID kBitmapTexClassID{BMTEX_CLASS_ID, 0};
 
-// Standard-material map slots.
-enum {
-    ID_AM = 0,
-    ID_DI = 1,
-    ID_SP = 2,
-    ID_SH = 3,
-    ID_SS = 4,
-    ID_SI = 5,
-    ID_OP = 6,
-    ID_FI = 7,
-    ID_BU = 8,
-    ID_RL = 9,
-    ID_RR = 10,
-    ID_DP = 11,
-    STD_NUM_MAPS = 12
-};
-
 namespace host {
 
-enum { kStdDiffuse = 0, kStdGlossiness = 1, kStdBumpAmount = 2, kStdMaps = 3 };
+enum { kStdDiffuse = 0, kStdGlossiness = 1, kStdBumpAmount = 2, kStdMaps = 3, kStdOpacity = 4 };
 enum { kMultiMaterials = 0, kMultiIds = 1 };
 enum { kBitmapFile = 0 };
 
@@ -47,5 +31,6 @@ Mtl* materialForIndex(Mtl* mtl, MtlID index);
 // Standard-material values, or neutral ones for any other material.
 Color diffuseOf(Mtl* mtl);
 float glossinessOf(Mtl* mtl);  // percent, 0..100
+float opacityOf(Mtl* mtl);     // percent, 0..100; 100 for anything but a standard material
 
 }  // namespace host

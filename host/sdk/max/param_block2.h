@@ -64,6 +64,10 @@ constexpr int P_INVISIBLE = 0x10;
 constexpr int P_NO_REF = 0x100;
 constexpr int P_VARIABLE_SIZE = 0x1000;
 constexpr int P_READ_ONLY = 0x8000;
+// Stand-in: scene files leave the parameter out while it holds its default without keys,
+// so a parameter added to a class later leaves the files of scenes that never set it as
+// they were.
+constexpr int P_SAVE_WHEN_SET = 0x40000;
 
 // UI control kinds and spinner edit types.
 enum ControlType2 {

@@ -6,6 +6,7 @@
 // (scene nodes belong to the scene). Main thread only.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "max/interval.h"
@@ -13,6 +14,21 @@
 
 class ReferenceTarget;
 class IParamBlock2;
+
+// Application data: bytes that any plug-in attaches to any animatable under its own class
+// and super class ids and a sub id of its choosing. Nodes save theirs with the scene, so it
+// opens again without the plug-in that wrote it.
+struct AppDataChunk {
+    Class_ID classID;
+    SClass_ID superClassID = 0;
+    DWORD subID = 0;
+    DWORD length = 0;
+    void* data = nullptr;  // MAX_malloc'ed; owned by the animatable carrying the chunk
+};
+
+// The memory that application data hands over: AddAppDataChunk takes ownership of it.
+void* MAX_malloc(size_t size);
+void MAX_free(void* memory);
 class RemapDir;
 using RefTargetHandle = ReferenceTarget*;
 
@@ -38,6 +54,24 @@ public:
     // The interface with this id (a function-publishing mixin, say), or null.
     virtual BaseInterface* GetInterface(Interface_ID) { return nullptr; }
     BOOL IsSubClassOf(Class_ID id) { return ClassID() == id; }
+
+    // Attaches `data` (len bytes from MAX_malloc, now owned here) under the three ids,
+    // replacing a chunk already under them.
+    void AddAppDataChunk(const Class_ID& cid, SClass_ID sid, DWORD sbid, DWORD len, void* data);
+    // The chunk under the three ids, or null.
+    AppDataChunk* GetAppDataChunk(const Class_ID& cid, SClass_ID sid, DWORD sbid);
+    // FALSE when there was none.
+    BOOL RemoveAppDataChunk(const Class_ID& cid, SClass_ID sid, DWORD sbid);
+    void ClearAllAppData();
+    // Stand-in: every chunk, in the order added (scene files and undo).
+    int NumAppDataChunks() const { return int(appData_.size()); }
+    AppDataChunk* AppDataChunkAt(int i) { return appData_[size_t(i)].get(); }
+
+private:
+    struct FreeChunk {
+        void operator()(AppDataChunk* chunk) const;
+    };
+    std::vector<std::unique_ptr<AppDataChunk, FreeChunk>> appData_;
 };
 
 class ReferenceMaker : public Animatable {

@@ -6,12 +6,32 @@
 
 #include "max/material.h"
 
+// Standard-material map slots.
+enum {
+    ID_AM = 0,
+    ID_DI = 1,
+    ID_SP = 2,
+    ID_SH = 3,
+    ID_SS = 4,
+    ID_SI = 5,
+    ID_OP = 6,
+    ID_FI = 7,
+    ID_BU = 8,
+    ID_RL = 9,
+    ID_RR = 10,
+    ID_DP = 11,
+    STD_NUM_MAPS = 12
+};
+
 // The standard material.
 class StdMat : public Mtl {
 public:
     virtual void SetDiffuse(Color c, TimeValue t) = 0;
     // Glossiness as a fraction, 0..1 (the material editor shows it in percent).
     virtual void SetShininess(float v, TimeValue t) = 0;
+    // Opacity as a fraction, 0..1 (the editor shows it in percent; 1 is fully opaque).
+    virtual void SetOpacity(float v, TimeValue t) = 0;
+    virtual float GetOpacity(TimeValue t) = 0;
 };
 
 class StdMat2 : public StdMat {};

@@ -34,6 +34,20 @@ Point3 fromGltf(double x, double y, double z) {
     return Point3(float(x), float(-z), float(y));
 }
 
+// What light a glTF material lets through, as the standard material's opacity in percent:
+// a blended base colour's alpha, and the share that KHR_materials_transmission does not
+// transmit (glass). Opaque and masked materials are 100.
+float opacityPercent(const tinygltf::Material& g) {
+    double opacity = 1.0;
+    const auto& f = g.pbrMetallicRoughness.baseColorFactor;
+    if (g.alphaMode == "BLEND" && f.size() >= 4) opacity *= std::clamp(f[3], 0.0, 1.0);
+    if (auto it = g.extensions.find("KHR_materials_transmission"); it != g.extensions.end()) {
+        const tinygltf::Value& factor = it->second.Get("transmissionFactor");
+        if (factor.IsNumber()) opacity *= 1.0 - std::clamp(factor.GetNumberAsDouble(), 0.0, 1.0);
+    }
+    return float(opacity * 100.0);
+}
+
 class Importer {
 public:
     Importer(const tinygltf::Model& m, ImportReport& r) : m_(m), r_(r), scene_(std::make_unique<Scene>()) {}
@@ -44,6 +58,8 @@ public:
             Color c = f.size() >= 3 ? Color(float(f[0]), float(f[1]), float(f[2])) : Color(1, 1, 1);
             float gloss = float((1.0 - std::clamp(g.pbrMetallicRoughness.roughnessFactor, 0.0, 1.0)) * 100.0);
             Mtl* mtl = createStdMaterial(fromUtf8(g.name), c, gloss);
+            if (const float opacity = opacityPercent(g); opacity < 100.0f)
+                mtl->GetParamBlock(0)->SetValue(kStdOpacity, 0, opacity);
             mtl->AddDependent(&keeper_);
             mtls_.push_back(mtl);
         }

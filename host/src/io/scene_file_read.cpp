@@ -2,6 +2,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -197,6 +198,37 @@ private:
         ReferenceTarget* mtl = objectRef(member(j, "material", path), path + ".material");
         if (mtl && !dynamic_cast<Mtl*>(mtl)) refuse(path + ".material", "is not a material");
         if (mtl) n->SetMtl(static_cast<Mtl*>(mtl));
+        if (auto it = j.find("appData"); it != j.end()) readAppData(n, *it, path + ".appData");
+    }
+
+    static void readAppData(INode* n, const Json& j, const std::string& path) {
+        const Json& chunks = array(j, path);
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            std::string p = path + "[" + std::to_string(i) + "]";
+            const Json& id = array(member(chunks[i], "classId", p), p + ".classId");
+            if (id.size() != 2) refuse(p + ".classId", "expected [partA, partB]");
+            const Class_ID cid(ULONG(integer(id[0], p + ".classId[0]", 0, 0xffffffffLL)),
+                               ULONG(integer(id[1], p + ".classId[1]", 0, 0xffffffffLL)));
+            const auto sid =
+                SClass_ID(integer(member(chunks[i], "superClassId", p), p + ".superClassId", 0, 0xffffffffLL));
+            const auto sub = DWORD(integer(member(chunks[i], "subId", p), p + ".subId", 0, 0xffffffffLL));
+            const Json& data = member(chunks[i], "data", p);
+            if (!data.is_string() || data.get<std::string>().size() % 2 != 0)
+                refuse(p + ".data", "expected an even number of hexadecimal digits");
+            const std::string& hex = data.get_ref<const std::string&>();
+            auto digit = [&](char c) -> unsigned {
+                if (c >= '0' && c <= '9') return unsigned(c - '0');
+                if (c >= 'a' && c <= 'f') return unsigned(c - 'a' + 10);
+                if (c >= 'A' && c <= 'F') return unsigned(c - 'A' + 10);
+                refuse(p + ".data", "expected hexadecimal digits");
+            };
+            std::string decoded(hex.size() / 2, '\0');
+            for (size_t k = 0; k < decoded.size(); ++k)
+                decoded[k] = char(digit(hex[2 * k]) << 4 | digit(hex[2 * k + 1]));
+            void* bytes = MAX_malloc(decoded.size());
+            std::memcpy(bytes, decoded.data(), decoded.size());
+            n->AddAppDataChunk(cid, sid, sub, DWORD(decoded.size()), bytes);
+        }
     }
 
     PB2Slot readSlot(ReferenceTarget* owner, const Json& j, int type, const std::string& path) {

@@ -80,6 +80,22 @@ private:
         }
     }
 
+    // One unkeyed slot holding the declared default (numbers and points only).
+    static bool atDefault(const ParamDef& d, const std::vector<PB2Slot>& slots) {
+        if (slots.size() != 1) return false;
+        const PB2Slot& s = slots[0];
+        switch (ValueKindOf(d.type)) {
+            case PBValueKind::Float:
+                return s.f.keys.empty() && s.f.value == d.def_f;
+            case PBValueKind::Int:
+                return s.i.keys.empty() && s.i.value == d.def_i;
+            case PBValueKind::Point3:
+                return s.p.keys.empty() && s.p.value == d.def_p;
+            default:
+                return false;
+        }
+    }
+
     template <class T>
     static void writeKeys(JsonOut& out, const std::vector<T>& keys) {
         out.key("keys").beginArray();
@@ -103,6 +119,7 @@ private:
         for (int i = 0; i < pb->NumParams(); ++i) {
             const ParamDef& d = pb->GetDesc()->paramdefs(i);
             if (d.flags & P_TRANSIENT) continue;
+            if ((d.flags & P_SAVE_WHEN_SET) && atDefault(d, pb->Slots(d.ID))) continue;
             out.beginObject();
             out.key("id").value(d.ID);
             out.key("name").string(toUtf8(d.int_name));
@@ -231,6 +248,34 @@ void writeTrack(JsonOut& out, const PointTrack& track) {
     out.endObject();
 }
 
+// A node's application data, its bytes in hexadecimal; nothing when it has none, so scenes
+// without any read as they always have.
+void writeAppData(JsonOut& out, INode* n) {
+    if (n->NumAppDataChunks() == 0) return;
+    static const char kDigits[] = "0123456789abcdef";
+    out.key("appData").beginArray();
+    for (int i = 0; i < n->NumAppDataChunks(); ++i) {
+        const AppDataChunk* c = n->AppDataChunkAt(i);
+        std::string hex;
+        hex.reserve(size_t(c->length) * 2);
+        for (DWORD k = 0; k < c->length; ++k) {
+            const unsigned char byte = static_cast<const unsigned char*>(c->data)[k];
+            hex += kDigits[byte >> 4];
+            hex += kDigits[byte & 15];
+        }
+        out.beginObject();
+        out.key("classId").beginArray();
+        out.value(c->classID.PartA());
+        out.value(c->classID.PartB());
+        out.endArray();
+        out.key("superClassId").value(c->superClassID);
+        out.key("subId").value(c->subID);
+        out.key("data").string(hex);
+        out.endObject();
+    }
+    out.endArray();
+}
+
 }  // namespace
 
 std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
@@ -261,6 +306,7 @@ std::string sceneToJson(Scene& scene, const SceneSettings& settings) {
                 if (d->GetModifier(i)) nodes.value(w.idOf(d->GetModifier(i)));
         nodes.endArray();
         nodes.key("material").value(w.idOf(n->GetMtl()));
+        writeAppData(nodes, n);
         nodes.endObject();
     }
     nodes.endArray();

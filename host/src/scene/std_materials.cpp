@@ -28,6 +28,8 @@ public:
     float GetShininess(int, BOOL) override { return pblock->GetFloat(kStdGlossiness) / 100.0f; }
     void SetDiffuse(Color c, TimeValue t) override { pblock->SetValue(kStdDiffuse, t, c); }
     void SetShininess(float v, TimeValue t) override { pblock->SetValue(kStdGlossiness, t, v * 100.0f); }
+    void SetOpacity(float v, TimeValue t) override { pblock->SetValue(kStdOpacity, t, v * 100.0f); }
+    float GetOpacity(TimeValue t) override { return pblock->GetFloat(kStdOpacity, t) / 100.0f; }
     int NumSubTexmaps() override { return STD_NUM_MAPS; }
     Texmap* GetSubTexmap(int i) override { return pblock->GetTexmap(kStdMaps, 0, i); }
     void SetSubTexmap(int i, Texmap* m) override { pblock->SetValue(kStdMaps, 0, m, i); }
@@ -176,6 +178,9 @@ ClassDesc2* stdDesc() {
         d.AddParam(kStdGlossiness, L"glossiness", TYPE_FLOAT, P_ANIMATABLE, 0).Default(10.0f).Range(0.0f, 100.0f);
         d.AddParam(kStdBumpAmount, L"bumpMapAmount", TYPE_FLOAT, P_ANIMATABLE, 0).Default(30.0f).Range(-999.0f, 999.0f);
         d.AddParam(kStdMaps, L"maps", TYPE_TEXMAP_TAB, 0, 0).TableSize(STD_NUM_MAPS);
+        d.AddParam(kStdOpacity, L"opacity", TYPE_FLOAT, P_ANIMATABLE | P_SAVE_WHEN_SET, 0)
+            .Default(100.0f)
+            .Range(0.0f, 100.0f);
         return true;
     }();
     (void)built;
@@ -255,6 +260,11 @@ Color diffuseOf(Mtl* mtl) {
 float glossinessOf(Mtl* mtl) {
     if (mtl && mtl->ClassID() == kStdMtlClassID) return mtl->GetParamBlock(0)->GetFloat(kStdGlossiness);
     return mtl ? mtl->GetShininess(0, FALSE) * 100.0f : 0.0f;
+}
+
+float opacityOf(Mtl* mtl) {
+    if (mtl && mtl->ClassID() == kStdMtlClassID) return mtl->GetParamBlock(0)->GetFloat(kStdOpacity);
+    return 100.0f;
 }
 
 }  // namespace host
