@@ -105,7 +105,7 @@ WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample)
     if (ripples) {
         const float flat = rippleFlatness(n);
         if (flat != 0.0f) {
-            if (!rippleRingsNear(m, p, points, 4, sample.s, heights)) {
+            if (!rippleRingsNear(m, points, 4, sample.s, heights)) {
                 for (int i = 0; i < 4; ++i) heights[i] = rippleRings(m, points[i], sample.s);
             }
             for (int i = 0; i < 4; ++i) heights[i] = heights[i] * flat;
