@@ -8,6 +8,7 @@
 
 #include "map_test_util.h"
 #include "weathermap/glass.h"
+#include "weathermap/glass_bump.h"
 #include "weathermap/map_eval.h"
 #include "weathermap/ripple_bump.h"
 #include "weathermap/ripples.h"
@@ -124,6 +125,32 @@ TEST(MapGlass, DensityZeroLeavesThePaneBareAndFullDensityBeadsEveryCell) {
             }
         }
     }
+}
+
+// The glass bump's samples share their beads and runners and still get glassHeight's
+// values: on panes of every slope, across bead cells and runner columns (points up to
+// three cells apart), at every density, before and after frame 0, for one to four
+// points. Points spread over more cells, or past 2^23 cells, are declined.
+TEST(MapGlass, SharedDropsGiveTheSameHeights) {
+    MapState m = plainState(MapMode::glass);
+    m.dropScale = 1.0f;
+    int count = 0;
+    for (const MapSample& s : seededSamples(4000, 19)) {
+        m.dropDensity = float(count % 3) * 0.9f;  // none, some, nearly full
+        const V3 n = normalize(s.normal), c = s.position * 0.05f;
+        const V3 side = normalize(cross(n, V3{0.3f, 0.5f, 0.8f})), up = cross(n, side);
+        const V3 points[4] = {c + side * 0.05f, c - side * 0.05f, c + up * 2.0f, c - side * 2.5f - up * 2.0f};
+        count = count % 4 + 1;
+        float heights[4];
+        ASSERT_TRUE(glassHeightsNear(m, points, count, n, s.s, heights));
+        for (int i = 0; i < count; ++i) ASSERT_EQ(heights[i], glassHeight(m, points[i], n, s.s)) << "point " << i;
+    }
+    m.dropDensity = 1.0f;
+    float heights[2];
+    const V3 pane{0.0f, -1.0f, 0.0f};
+    const V3 spread[2] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 13.0f}}, far[1] = {{0.0f, 0.0f, 3e7f}};
+    EXPECT_FALSE(glassHeightsNear(m, spread, 2, pane, 0.0f, heights));
+    EXPECT_FALSE(glassHeightsNear(m, far, 1, pane, 0.0f, heights));
 }
 
 TEST(MapGlass, RunnerHeadsMoveDown) {
