@@ -26,10 +26,7 @@ WX_HOSTDEV inline bool isFiniteV3(V3 v) {
 // held at +-4.6e18 so that the 64-bit conversion is defined; NaN and infinities give 0.
 WX_HOSTDEV inline uint32_t wrapToU32(float v) {
     if (!isFiniteBits(v)) return 0u;
-    // Comparisons rather than fmin/fmax: v is finite here, and the library calls cost a
-    // noise lattice cell more than the rest of its index.
-    const double d = double(v);
-    const double held = d < -4.6e18 ? -4.6e18 : (d > 4.6e18 ? 4.6e18 : d);
+    const double held = fmax(-4.6e18, fmin(4.6e18, double(v)));
     return uint32_t(uint64_t(int64_t(held)));
 }
 

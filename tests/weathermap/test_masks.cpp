@@ -144,8 +144,12 @@ TEST(MapWetness, WideAndBinaryProbesAgree) {
 // reference tracer casts escapes. Points around a roof, a wall and a far-reaching ground,
 // at heights from below the roof to above it; both answers occur.
 TEST(MapWetness, ClearConeMeansEveryRayEscapes) {
-    std::vector<V3> soup = {{-20, -20, 5}, {20, -20, 5}, {20, 20, 5}, {-20, -20, 5}, {20, 20, 5}, {-20, 20, 5},
-                            {30, -10, 0},  {30, 10, 0},  {30, 10, 12}, {-500, -500, 0}, {500, -500, 0}, {0, 500, 0}};
+    const std::vector<V3> soup = {
+        {-20, -20, 5},   {20, -20, 5},   {20, 20, 5},   // the roof
+        {-20, -20, 5},   {20, 20, 5},    {-20, 20, 5},  //
+        {30, -10, 0},    {30, 10, 0},    {30, 10, 12},  // a wall
+        {-500, -500, 0}, {500, -500, 0}, {0, 500, 0},   // the ground
+    };
     ShelterBVH scene;
     buildBVH(soup, scene);
     const BinaryTracer binary{scene.view()};
