@@ -53,6 +53,8 @@ struct WideTracer {
     float cast(V3 origin, V3 dir, float maxDist) const { return castRayWide(wide, origin, dir, maxDist); }
 };
 
+}  // namespace
+
 // skyVisibilityWith's steps with the cone rays traced together as fans of up to
 // kFanRays (they share the origin and mostly the same boxes); each ray's answer is the
 // one it gets alone, so the result is the same.
@@ -82,8 +84,6 @@ SkyResult skyVisibilityFans(const WideBVH& wide, V3 position, V3 normal, uint32_
     return {cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f,
             leeMeasure(WideTracer{wide}, origin, params)};
 }
-
-}  // namespace
 
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,
                    const SkyParams& params, std::span<SkyResult> results) {

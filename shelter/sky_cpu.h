@@ -12,8 +12,14 @@
 
 #include "shelter/bvh.h"
 #include "shelter/sky_visibility.h"
+#include "shelter/wide_bvh.h"
 
 namespace wx {
+
+// skyVisibility(bvh, position, normal, index, params) for one point on the tracing tree, its
+// cone rays traced together as fans: the same answers, for callers that measure one point
+// at a time (the Weather Map's probe).
+SkyResult skyVisibilityFans(const WideBVH& wide, V3 position, V3 normal, uint32_t index, const SkyParams& params);
 
 // Indices of the points sorted along a Morton curve over their bounding box.
 std::vector<uint32_t> mortonOrder(std::span<const V3> positions);

@@ -13,6 +13,7 @@
 #include "common/v3.h"
 #include "shelter/sky_visibility.h"
 #include "weathermap/glass.h"
+#include "weathermap/glass_bump.h"
 #include "weathermap/map_hash.h"
 #include "weathermap/map_state.h"
 #include "weathermap/ripple_bump.h"
@@ -87,8 +88,8 @@ WX_HOSTDEV inline float mapBumpHeight(const MapState& m, V3 p, V3 n, float s) {
 }
 
 // The normal perturbation in world space: minus the strength times the height's gradient
-// in the surface's tangent plane, by central differences (the ripples' four samples
-// sharing their drops); negated by invert. Zero in the mask modes, and for a non-finite
+// in the surface's tangent plane, by central differences (the four samples sharing their
+// drops); negated by invert. Zero in the mask modes, and for a non-finite
 // sample or result.
 WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample) {
     if (!mapModeIsBump(m.mode)) return V3{};
@@ -105,12 +106,12 @@ WX_HOSTDEV inline V3 mapPerturbWorld(const MapState& m, const MapSample& sample)
     if (ripples) {
         const float flat = rippleFlatness(n);
         if (flat != 0.0f) {
-            if (!rippleRingsNear(m, p, points, 4, sample.s, heights)) {
+            if (!rippleRingsNear(m, points, 4, sample.s, heights)) {
                 for (int i = 0; i < 4; ++i) heights[i] = rippleRings(m, points[i], sample.s);
             }
             for (int i = 0; i < 4; ++i) heights[i] = heights[i] * flat;
         }
-    } else {
+    } else if (!glassHeightsNear(m, points, 4, n, sample.s, heights)) {
         for (int i = 0; i < 4; ++i) heights[i] = glassHeight(m, points[i], n, sample.s);
     }
     const float d1 = (heights[0] - heights[1]) / (2.0f * step);

@@ -8,6 +8,7 @@
 
 #include "common/float_bits.h"
 #include "common/hostdev.h"
+#include "weathermap/map_math.h"
 
 namespace wx {
 
@@ -51,7 +52,7 @@ WX_HOSTDEV inline MapCell mapCellOf(float v) {
 // Floored modulo for m > 0: the result lies in [0, m] for every finite x (m only when a
 // tiny negative remainder rounds up), so negative times run the same cycle as positive.
 WX_HOSTDEV inline float flooredMod(float x, float m) {
-    const float r = fmodf(x, m);
+    const float r = mapFmod(x, m);
     return r < 0.0f ? r + m : r;
 }
 

@@ -9,6 +9,7 @@
 #include "common/hostdev.h"
 #include "common/v3.h"
 #include "weathermap/map_hash.h"
+#include "weathermap/map_math.h"
 #include "weathermap/map_state.h"
 
 namespace wx {
@@ -36,12 +37,25 @@ WX_HOSTDEV inline float dropAge(uint32_t r, float speed, float s) {
 // adds nothing at any age.
 constexpr float kReachCells = 1.25f;
 
+// A ring shows only within this signed distance of its crest, in cells.
+WX_HOSTDEV inline bool ringReaches(float ring) {
+    return fabsf(ring) <= 0.32999998f;
+}
+
+// The ring's wave `ring` cells from its crest at the drop's age in [0, 1], for a ring
+// that reaches (ringReaches): the exponent then lies in [-44, 0] and the sine's argument
+// within +-19, inside the ranges where the branch-free forms answer.
+WX_HOSTDEV inline float ringWave(float ring, float age) {
+    const float fadeOut = (1.0f - age) * (1.0f - age);
+    return mapExpInRange(-(ring * ring) / (0.02f * (age * age) + 0.0025f)) * fadeOut *
+           mapSinInRange(ring * kTwoPi / 0.11f);
+}
+
 // One drop's ring at a point `distance` cells from its centre.
 WX_HOSTDEV inline float ringTerm(float distance, float age) {
     const float ring = distance - 0.9f * age;  // signed distance from the ring, 0.9 cell per period
-    if (!(fabsf(ring) <= 0.32999998f)) return 0.0f;
-    const float fadeOut = (1.0f - age) * (1.0f - age);
-    return expf(-(ring * ring) / (0.02f * (age * age) + 0.0025f)) * fadeOut * sinf(ring * kTwoPi / 0.11f);
+    if (!ringReaches(ring)) return 0.0f;
+    return ringWave(ring, age);
 }
 
 WX_HOSTDEV inline float rippleSpeed(const MapState& m) {

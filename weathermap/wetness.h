@@ -29,6 +29,14 @@ WX_HOSTDEV inline uint32_t wetProbeIndex(V3 p, int32_t faceNumber) {
     return wrapToU32(p.y * 17.0f) ^ wrapToU32(p.x * 13.0f) ^ (uint32_t(faceNumber) * 7919u);
 }
 
+// The open fraction of the wetness probe's sky at p through the tracer. The wide
+// tracer (map_cpu.h) has its own overload, found by the tracer's type, that traces the
+// eight rays as one fan with the same answers.
+template <class Tracer>
+WX_HOSTDEV inline float wetProbeOpen(const Tracer& tracer, V3 p, V3 n, uint32_t index) {
+    return skyVisibilityWith(tracer, p, n, index, wetProbeParams()).open;
+}
+
 // Puddle cover at p with unit normal n, in [0, 1].
 WX_HOSTDEV inline float puddles(const MapState& m, V3 p, V3 n) {
     if (m.puddleAmount <= 0.0f) return 0.0f;
@@ -70,7 +78,7 @@ WX_HOSTDEV inline float wetnessWith(const MapState& m, V3 p, V3 n, int32_t faceN
     // The probe only darkens g, so it cannot change the result where the puddle already
     // wins: those samples cast no ray.
     if (m.sheltered && d > 0.05f && probe != nullptr && clamp01(g) > puddle) {
-        g *= skyVisibilityWith(*probe, p, n, wetProbeIndex(p, faceNumber), wetProbeParams()).open;
+        g *= wetProbeOpen(*probe, p, n, wetProbeIndex(p, faceNumber));
     }
     return maxf(puddle, clamp01(g));
 }

@@ -8,6 +8,7 @@
 
 #include "map_test_util.h"
 #include "weathermap/glass.h"
+#include "weathermap/glass_bump.h"
 #include "weathermap/map_eval.h"
 #include "weathermap/ripple_bump.h"
 #include "weathermap/ripples.h"
@@ -69,22 +70,25 @@ TEST(MapRipples, ZeroSpeedNearlyFreezes) {
     EXPECT_LT(stillChange, 0.1f * normalChange) << "a period of 600 s or more hardly moves in one second";
 }
 
-// The bump's samples share their drops and still get rippleRings' values, also across
-// cell borders; a point outside the block, or cells past 2^23, are declined.
+// The bump's samples share their drops and still get rippleRings' values, also when they
+// straddle cell borders (up to three cells apart) and for fewer than four points; points
+// spread over more cells, or cells past 2^23, are declined.
 TEST(MapRipples, SharedDropsGiveTheSameRings) {
     MapState m = plainState(MapMode::ripples);
     m.rippleScale = 0.5f;
+    int count = 0;
     for (const MapSample& s : seededSamples(3000, 18)) {
         const V3 c = s.position * 0.01f;
         const V3 points[4] = {c + V3{0.005f, 0, 0}, c - V3{0.005f, 0, 0}, c + V3{0, 0.45f, 0}, c - V3{0.3f, 0.44f, 0}};
+        count = count % 4 + 1;
         float rings[4];
-        ASSERT_TRUE(rippleRingsNear(m, c, points, 4, s.s, rings));
-        for (int i = 0; i < 4; ++i) ASSERT_EQ(rings[i], rippleRings(m, points[i], s.s)) << "point " << i;
+        ASSERT_TRUE(rippleRingsNear(m, points, count, s.s, rings));
+        for (int i = 0; i < count; ++i) ASSERT_EQ(rings[i], rippleRings(m, points[i], s.s)) << "point " << i;
     }
-    float ring = 0.0f;
-    const V3 centre{3.1f, -2.0f, 0.0f}, away = centre + V3{1.1f, 0.0f, 0.0f}, far{1e7f, 0.0f, 0.0f};
-    EXPECT_FALSE(rippleRingsNear(m, centre, &away, 1, 0.0f, &ring));
-    EXPECT_FALSE(rippleRingsNear(m, far, &far, 1, 0.0f, &ring));
+    float rings[2];
+    const V3 spread[2] = {{3.1f, -2.0f, 0.0f}, {4.7f, -2.0f, 0.0f}}, far[2] = {{1e7f, 0.0f, 0.0f}, {1e7f, 0.0f, 0.0f}};
+    EXPECT_FALSE(rippleRingsNear(m, spread, 2, 0.0f, rings));
+    EXPECT_FALSE(rippleRingsNear(m, far, 1, 0.0f, rings));
 }
 
 // Before frame 0 the rings run the same cycle: as strong as after it, not up to 1.9x.
@@ -121,6 +125,32 @@ TEST(MapGlass, DensityZeroLeavesThePaneBareAndFullDensityBeadsEveryCell) {
             }
         }
     }
+}
+
+// The glass bump's samples share their beads and runners and still get glassHeight's
+// values: on panes of every slope, across bead cells and runner columns (points up to
+// three cells apart), at every density, before and after frame 0, for one to four
+// points. Points spread over more cells, or past 2^23 cells, are declined.
+TEST(MapGlass, SharedDropsGiveTheSameHeights) {
+    MapState m = plainState(MapMode::glass);
+    m.dropScale = 1.0f;
+    int count = 0;
+    for (const MapSample& s : seededSamples(4000, 19)) {
+        m.dropDensity = float(count % 3) * 0.9f;  // none, some, nearly full
+        const V3 n = normalize(s.normal), c = s.position * 0.05f;
+        const V3 side = normalize(cross(n, V3{0.3f, 0.5f, 0.8f})), up = cross(n, side);
+        const V3 points[4] = {c + side * 0.05f, c - side * 0.05f, c + up * 2.0f, c - side * 2.5f - up * 2.0f};
+        count = count % 4 + 1;
+        float heights[4];
+        ASSERT_TRUE(glassHeightsNear(m, points, count, n, s.s, heights));
+        for (int i = 0; i < count; ++i) ASSERT_EQ(heights[i], glassHeight(m, points[i], n, s.s)) << "point " << i;
+    }
+    m.dropDensity = 1.0f;
+    float heights[2];
+    const V3 pane{0.0f, -1.0f, 0.0f};
+    const V3 spread[2] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 13.0f}}, far[1] = {{0.0f, 0.0f, 3e7f}};
+    EXPECT_FALSE(glassHeightsNear(m, spread, 2, pane, 0.0f, heights));
+    EXPECT_FALSE(glassHeightsNear(m, far, 1, pane, 0.0f, heights));
 }
 
 TEST(MapGlass, RunnerHeadsMoveDown) {

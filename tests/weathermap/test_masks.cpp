@@ -140,6 +140,41 @@ TEST(MapWetness, WideAndBinaryProbesAgree) {
     }
 }
 
+// The probe skips tracing only where its cone meets nothing: there every ray the
+// reference tracer casts escapes. Points around a roof, a wall and a far-reaching ground,
+// at heights from below the roof to above it; both answers occur.
+TEST(MapWetness, ClearConeMeansEveryRayEscapes) {
+    const std::vector<V3> soup = {
+        {-20, -20, 5},   {20, -20, 5},   {20, 20, 5},   // the roof
+        {-20, -20, 5},   {20, 20, 5},    {-20, 20, 5},  //
+        {30, -10, 0},    {30, 10, 0},    {30, 10, 12},  // a wall
+        {-500, -500, 0}, {500, -500, 0}, {0, 500, 0},   // the ground
+    };
+    ShelterBVH scene;
+    buildBVH(soup, scene);
+    const BinaryTracer binary{scene.view()};
+    int clear = 0, blocked = 0;
+    for (const MapSample& s : seededSamples(3000, 23)) {
+        const V3 p{s.position.x * 0.08f, s.position.y * 0.08f, s.position.z * 0.15f + 1.0f};
+        const V3 n = normalize(V3{s.normal.x * 0.5f, s.normal.y * 0.5f, std::fabs(s.normal.z) + 0.6f});
+        const uint32_t index = wetProbeIndex(p, s.faceNumber);
+        const bool isClear = probeConeClear(*scene.wide, skyRayOrigin(wetProbeParams(), p, n));
+        if (isClear) {
+            EXPECT_EQ(skyVisibilityWith(binary, p, n, index, wetProbeParams()).open, 1.0f) << p.x << " " << p.y;
+        }
+        EXPECT_EQ(wetProbeOpen(WideTracer{scene.wide.get()}, p, n, index),
+                  skyVisibilityWith(binary, p, n, index, wetProbeParams()).open);
+        clear += isClear;
+        blocked += !isClear;
+    }
+    EXPECT_GT(clear, 300);
+    EXPECT_GT(blocked, 300);
+    const V3 underRoof{0.0f, 0.0f, 1.0f}, besideRoof{60.0f, 60.0f, 1.0f}, aboveAll{0.0f, 0.0f, 13.0f};
+    EXPECT_FALSE(probeConeClear(*scene.wide, underRoof));
+    EXPECT_TRUE(probeConeClear(*scene.wide, besideRoof));
+    EXPECT_TRUE(probeConeClear(*scene.wide, aboveAll));
+}
+
 TEST(MapWetness, ProbeIndexWrapsFarAwayAndBigFaces) {
     // int(y * 17) past 2^31 and face x 7919 past 2^31 wrap as the lattice does; NaN is 0.
     EXPECT_EQ(wetProbeIndex({0.0f, 0.0f, 0.0f}, 271182), 271182u * 7919u);
