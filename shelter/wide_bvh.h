@@ -80,9 +80,17 @@ RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 constexpr size_t kFanRays = 32;
 uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist);
 
-// Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
-// it off to check the SSE form; it is process-wide.
-bool wideTraversalUsesAvx2();
-void setWideTraversalAvx2(bool allowed);
+// Closest hit for up to kFanRays rays that share an origin (a point's lee rays):
+// nearest[r] gets ray r's nearest hit at 0 < t < maxDist, or maxDist, castRay's
+// distance. Each node and block is fetched once for all the rays that reach it. More
+// than kFanRays rays, or nearest not the size of dirs, is std::logic_error.
+void castFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist, std::span<float> nearest);
+
+// The instruction sets the queries are compiled for, narrowest first. They run with the
+// widest one the CPU has, up to a limit that tests lower to check the narrower forms
+// (every form gives the same answers); the limit is process-wide.
+enum class WideIsa { Sse, Avx2, Avx512 };
+WideIsa wideTraversalIsa();
+void setWideTraversalLimit(WideIsa widest);
 
 }  // namespace wx
