@@ -7,6 +7,8 @@
 //                     any-hit is compared with rtcOccluded1, closest-hit with rtcIntersect1
 //   vs_packet8/16     the same against Embree's 8- and 16-wide packets (one point's cone
 //                     rays per packet, the rest of the lanes masked off)
+//   avx512_gain       where the CPU has AVX-512: our time with the AVX2 form over ours
+//                     with AVX-512 on the same job (above 1: AVX-512 wins)
 //   two_over_one      at two threads: our wall time on one thread over ours on two, best
 //                     of three each (the goal is 1.8 or more; needs two idle cores)
 // ConeAnyHit is any-hit ray by ray on the tracing tree, ConeAnyHitFan a point's cone rays
@@ -253,6 +255,21 @@ void reportScaling(benchmark::State& state, unsigned threads, Job&& job) {
     state.counters["two_over_one"] = one / wallSeconds();
 }
 
+// With AVX-512 in use: the job's time with the AVX2 form over its time with AVX-512, the
+// two run in turn three times (best of each), as avx512_gain.
+template <class Job>
+void reportIsaGain(benchmark::State& state, Job&& job) {
+    if (wx::wideTraversalIsa() != wx::WideIsa::Avx512) return;
+    double best[2] = {1e30, 1e30};
+    for (int r = 0; r < 3; ++r) {
+        for (int form = 0; form < 2; ++form) {
+            wx::setWideTraversalLimit(form == 0 ? wx::WideIsa::Avx2 : wx::WideIsa::Avx512);
+            best[form] = std::min(best[form], bestSeconds(job, 1));
+        }
+    }
+    state.counters["avx512_gain"] = best[0] / best[1];
+}
+
 // Embree's single rays and packets on the same job, best of three each.
 struct EmbreeSeconds {
     double single, packet8, packet16;
@@ -325,6 +342,7 @@ void BM_ConeFan(benchmark::State& state) {
     const double ours = bestSeconds(job);
     for (auto _ : state) job();
     reportScaling(state, threads, job);
+    reportIsaGain(state, job);
     ratio(state, "vs_embree", embree.single, ours);
     ratio(state, "vs_packet8", embree.packet8, ours);
     ratio(state, "vs_packet16", embree.packet16, ours);
