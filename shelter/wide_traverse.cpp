@@ -57,8 +57,6 @@ namespace sse {
 #undef WX_WIDE_BOX_LANES
 }  // namespace sse
 
-}  // namespace
-
 WideIsa widestCpuIsa() {
 #if defined(__x86_64__)
     static const WideIsa widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
@@ -71,6 +69,8 @@ WideIsa widestCpuIsa() {
     return WideIsa::Sse;
 #endif
 }
+
+}  // namespace
 
 WideIsa wideTraversalIsa() {
     return WideIsa(std::min(int(widestCpuIsa()), gWidestAllowed.load(std::memory_order_relaxed)));
