@@ -1,8 +1,8 @@
 // WideBVH: the CPU's traversal form of a ShelterBVH's triangles. A binary hierarchy (the
 // ShelterBVH's own, or the surface-area one of trace_tree.h) is collapsed so that each
-// node holds up to eight child boxes, tested together (AVX2 where the CPU has it, else
-// SSE four at a time), and each leaf's triangles are repacked four to a block so that
-// one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar
+// node holds up to eight child boxes, tested together (AVX2 or AVX-512 where the CPU
+// has it, else SSE four at a time), and each leaf's triangles are repacked four to a
+// block so that one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar
 // test's floating-point operations in the same order, so hit distances equal castRay's.
 // The ShelterBVH stays the stored and uploaded form; read-only once built.
 #pragma once
