@@ -7,20 +7,33 @@
 //                     any-hit is compared with rtcOccluded1, closest-hit with rtcIntersect1
 //   vs_packet8/16     the same against Embree's 8- and 16-wide packets (one point's cone
 //                     rays per packet, the rest of the lanes masked off)
+//   avx512_gain       where the CPU has AVX-512: our time with the AVX2 form over ours
+//                     with AVX-512 on the same job (above 1: AVX-512 wins)
+//   two_over_one      at two threads: our wall time on one thread over ours on two, best
+//                     of three each (the goal is 1.8 or more; needs two idle cores)
 // ConeAnyHit is any-hit ray by ray on the tracing tree, ConeAnyHitFan a point's cone rays
-// traced together (what measureSkyCpu runs), ConeClosestHit closest-hit as the lee rays
-// run it; ConeClosestHitBinary is the reference castRay on the median-split tree
-// (the GPU's traversal); SkyMeasure is measureSkyCpu itself.
+// traced together (what measureSkyCpu runs), ConeClosestHit closest-hit ray by ray,
+// ConeClosestHitFan a point's rays closest-hit together (as measureSkyCpu runs the lee
+// rays); ConeClosestHitBinary is the reference castRay on the median-split tree (the
+// GPU's traversal); SkyMeasure is measureSkyCpu itself. The queries run with the widest
+// instruction set the CPU has; WX_WIDE_ISA=sse, avx2 or avx512 caps it.
+// The lee-ray goal (one thread, random order, both towns) and the two-thread scaling:
+//   bench_sky_visibility --benchmark_filter='ClosestHit(Fan)?/./1/'
+//   bench_sky_visibility --benchmark_filter='/./1/2$|SkyMeasure/./2'
+// Args of the cone benchmarks: town (0: 125k triangles, 1: 2M), point order (0 Morton,
+// 1 shuffled), threads.
 #include <benchmark/benchmark.h>
 #include <embree3/rtcore.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "bench/example_town.h"
@@ -222,6 +235,41 @@ void finish(benchmark::State& state, const Town& t) {
     wx::setParallelThreadLimit(0);
 }
 
+// At two threads and more: the job's best wall time on one thread over its best on
+// state's thread count, as two_over_one.
+template <class Job>
+void reportScaling(benchmark::State& state, unsigned threads, Job&& job) {
+    if (threads < 2) return;
+    auto wallSeconds = [&] {
+        double best = 1e30;
+        for (int r = 0; r < 3; ++r) {
+            const auto start = std::chrono::steady_clock::now();
+            job();
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        return best;
+    };
+    wx::setParallelThreadLimit(1);
+    const double one = wallSeconds();
+    wx::setParallelThreadLimit(threads);
+    state.counters["two_over_one"] = one / wallSeconds();
+}
+
+// With AVX-512 in use: the job's time with the AVX2 form over its time with AVX-512, the
+// two run in turn three times (best of each), as avx512_gain.
+template <class Job>
+void reportIsaGain(benchmark::State& state, Job&& job) {
+    if (wx::wideTraversalIsa() != wx::WideIsa::Avx512) return;
+    double best[2] = {1e30, 1e30};
+    for (int r = 0; r < 3; ++r) {
+        for (int form = 0; form < 2; ++form) {
+            wx::setWideTraversalLimit(form == 0 ? wx::WideIsa::Avx2 : wx::WideIsa::Avx512);
+            best[form] = std::min(best[form], bestSeconds(job, 1));
+        }
+    }
+    state.counters["avx512_gain"] = best[0] / best[1];
+}
+
 // Embree's single rays and packets on the same job, best of three each.
 struct EmbreeSeconds {
     double single, packet8, packet16;
@@ -260,20 +308,48 @@ void oursFanJob(const Town& t, const std::vector<uint32_t>& order, std::vector<i
     });
 }
 
-// Args: town, point order (0 Morton, 1 shuffled), threads.
-void BM_ConeAnyHitFan(benchmark::State& state) {
+// A point's cone rays as one closest-hit fan (castFanWide); open when nothing is hit.
+void oursClosestFanJob(const Town& t, const std::vector<uint32_t>& order, std::vector<int>& open) {
+    const wx::WideBVH& tree = *t.bvh.wide;
+    const float maxDist = t.params.maxDist;
+    wx::parallelFor(order.size(), [&](size_t k) {
+        V3 fan[wx::kFanRays], origin{};
+        float nearest[wx::kFanRays];
+        size_t n = 0;
+        forEachConeRay(t, order[k], [&](V3 o, V3 d) {
+            origin = o;
+            if (n < wx::kFanRays) fan[n++] = d;
+            return true;
+        });
+        wx::castFanWide(tree, origin, {fan, n}, maxDist, {nearest, n});
+        open[order[k]] = int(std::count(nearest, nearest + n, maxDist));
+    });
+}
+
+// Args: town, point order, threads.
+template <bool closestHit>
+void BM_ConeFan(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
     const std::vector<uint32_t>& order = pointOrder(t, int(state.range(1)));
-    wx::setParallelThreadLimit(unsigned(state.range(2)));
-    const EmbreeSeconds embree = embreeSeconds(t, order, false);
+    const unsigned threads = unsigned(state.range(2));
+    wx::setParallelThreadLimit(threads);
+    const EmbreeSeconds embree = embreeSeconds(t, order, closestHit);
     std::vector<int> open(t.positions.size());
-    const double ours = bestSeconds([&] { oursFanJob(t, order, open); });
-    for (auto _ : state) oursFanJob(t, order, open);
+    auto job = [&] {
+        if constexpr (closestHit) oursClosestFanJob(t, order, open);
+        else oursFanJob(t, order, open);
+    };
+    const double ours = bestSeconds(job);
+    for (auto _ : state) job();
+    reportScaling(state, threads, job);
+    reportIsaGain(state, job);
     ratio(state, "vs_embree", embree.single, ours);
     ratio(state, "vs_packet8", embree.packet8, ours);
     ratio(state, "vs_packet16", embree.packet16, ours);
     finish(state, t);
 }
+void BM_ConeAnyHitFan(benchmark::State& state) { BM_ConeFan<false>(state); }
+void BM_ConeClosestHitFan(benchmark::State& state) { BM_ConeFan<true>(state); }
 
 // Args: town, point order (0 Morton, 1 shuffled), threads.
 template <bool closestHit>
@@ -315,11 +391,14 @@ void BM_ConeClosestHitBinary(benchmark::State& state) {
 // What the snow builder runs (Morton order inside). Args: town, threads.
 void BM_SkyMeasure(benchmark::State& state) {
     const Town& t = town(int(state.range(0)));
-    wx::setParallelThreadLimit(unsigned(state.range(1)));
+    const unsigned threads = unsigned(state.range(1));
+    wx::setParallelThreadLimit(threads);
     const double embree = bestSeconds([&] { embreeJob(t, t.order, false); });
     std::vector<wx::SkyResult> results(t.positions.size());
-    const double ours = bestSeconds([&] { wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results); });
-    for (auto _ : state) wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results);
+    auto job = [&] { wx::measureSkyCpu(t.bvh, t.positions, t.normals, t.params, results); };
+    const double ours = bestSeconds(job);
+    for (auto _ : state) job();
+    reportScaling(state, threads, job);
     ratio(state, "vs_embree", embree, ours);
     finish(state, t);
 }
@@ -351,9 +430,24 @@ void BM_BuildTraceTree(benchmark::State& state) {
 // town: 0 about 125k triangles, 1 the same refined to about 2M.
 BENCHMARK(BM_ConeAnyHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConeAnyHitFan)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ConeClosestHitFan)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConeClosestHit)->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConeClosestHitBinary)->Args({0})->Args({1})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SkyMeasure)->ArgsProduct({{0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BuildTraceTree)->ArgsProduct({{0, 1}, {1, 2}})->Unit(benchmark::kMillisecond)->Iterations(2);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (const char* isa = std::getenv("WX_WIDE_ISA")) {
+        const std::string name = isa;
+        wx::setWideTraversalLimit(name == "sse" ? wx::WideIsa::Sse
+                                  : name == "avx2" ? wx::WideIsa::Avx2
+                                                   : wx::WideIsa::Avx512);
+    }
+    const char* names[] = {"sse", "avx2", "avx512"};
+    std::printf("wide traversal: %s\n", names[int(wx::wideTraversalIsa())]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

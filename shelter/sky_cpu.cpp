@@ -47,10 +47,21 @@ std::vector<uint32_t> mortonOrder(std::span<const V3> positions) {
 
 namespace {
 
-// The tracing tree's closest hit for the lee rays.
-struct WideTracer {
-    const WideBVH& wide;
-    float cast(V3 origin, V3 dir, float maxDist) const { return castRayWide(wide, origin, dir, maxDist); }
+// The lee rays' distances, found together as one closest-hit fan and handed back to
+// leeMeasure ray by ray, so that its sums are the reference's own.
+struct LeeFanTracer {
+    V3 dirs[3];
+    float nearest[3];
+    LeeFanTracer(const WideBVH& wide, V3 origin, const SkyParams& params) {
+        for (int a = 0; a < 3; ++a) dirs[a] = leeRay(params, a);
+        castFanWide(wide, origin, dirs, params.leeReach, nearest);
+    }
+    float cast(V3, V3 dir, float) const {
+        for (int a = 0; a < 2; ++a) {
+            if (dir.x == dirs[a].x && dir.y == dirs[a].y && dir.z == dirs[a].z) return nearest[a];
+        }
+        return nearest[2];
+    }
 };
 
 }  // namespace
@@ -82,7 +93,7 @@ SkyResult skyVisibilityFans(const WideBVH& wide, V3 position, V3 normal, uint32_
     }
     if (inFan > 0) traceFan();
     return {cast > 0 ? static_cast<float>(open) / static_cast<float>(cast) : 0.0f,
-            leeMeasure(WideTracer{wide}, origin, params)};
+            params.leeReach > 0.0f ? leeMeasure(LeeFanTracer(wide, origin, params), origin, params) : 0.0f};
 }
 
 void measureSkyCpu(const ShelterBVH& bvh, std::span<const V3> positions, std::span<const V3> normals,

@@ -1,8 +1,8 @@
 // WideBVH: the CPU's traversal form of a ShelterBVH's triangles. A binary hierarchy (the
 // ShelterBVH's own, or the surface-area one of trace_tree.h) is collapsed so that each
-// node holds up to eight child boxes, tested together (AVX2 where the CPU has it, else
-// SSE four at a time), and each leaf's triangles are repacked four to a block so that
-// one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar
+// node holds up to eight child boxes, tested together (AVX2 or AVX-512 where the CPU
+// has it, else SSE four at a time), and each leaf's triangles are repacked four to a
+// block so that one Moller-Trumbore test runs on four at once. Every lane performs exactly the scalar
 // test's floating-point operations in the same order, so hit distances equal castRay's.
 // The ShelterBVH stays the stored and uploaded form; read-only once built.
 #pragma once
@@ -80,9 +80,17 @@ RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist);
 constexpr size_t kFanRays = 32;
 uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist);
 
-// Whether the box tests run eight at a time with AVX2 (when the CPU has it). Tests turn
-// it off to check the SSE form; it is process-wide.
-bool wideTraversalUsesAvx2();
-void setWideTraversalAvx2(bool allowed);
+// Closest hit for up to kFanRays rays that share an origin (a point's lee rays):
+// nearest[r] gets ray r's nearest hit at 0 < t < maxDist, or maxDist, castRay's
+// distance. Each node and block is fetched once for all the rays that reach it. More
+// than kFanRays rays, or nearest not the size of dirs, is std::logic_error.
+void castFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist, std::span<float> nearest);
+
+// The instruction sets the queries are compiled for, narrowest first. They run with the
+// widest one the CPU has, up to a limit that tests lower to check the narrower forms
+// (every form gives the same answers); the limit is process-wide.
+enum class WideIsa { Sse, Avx2, Avx512 };
+WideIsa wideTraversalIsa();
+void setWideTraversalLimit(WideIsa widest);
 
 }  // namespace wx

@@ -1,7 +1,9 @@
-// The wide tree's queries, compiled twice: for AVX2 (eight box tests at once) and for
-// SSE, and chosen per call by what the CPU has.
+// The wide tree's queries, compiled three times: for AVX-512 (fans test two rays' boxes
+// and four rays' triangles at once), AVX2 (eight box tests at once) and SSE, and chosen
+// per call by what the CPU has, up to a process-wide limit.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <new>
@@ -22,9 +24,23 @@ constexpr int kWideStack = 512;
 // box; the answers come from the triangle tests alone.
 constexpr float kLooseBest = 1.000001f;
 
-std::atomic<bool> gAvx2Allowed{true};
+std::atomic<int> gWidestAllowed{int(WideIsa::Avx512)};
 
 #if defined(__x86_64__)
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512vl,avx512dq,avx512bw")
+// GCC 12 takes the undefined upper lanes inside its own broadcast, insert and min/max
+// intrinsics for uninitialized reads.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+namespace avx512 {
+#define WX_WIDE_BOX_LANES 16
+#include "shelter/wide_traverse_lanes.inc"
+#undef WX_WIDE_BOX_LANES
+}  // namespace avx512
+#pragma GCC diagnostic pop
+#pragma GCC pop_options
+
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace avx2 {
@@ -41,53 +57,78 @@ namespace sse {
 #undef WX_WIDE_BOX_LANES
 }  // namespace sse
 
-}  // namespace
-
-bool wideTraversalUsesAvx2() {
+WideIsa widestCpuIsa() {
 #if defined(__x86_64__)
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return hasAvx2 && gAvx2Allowed.load(std::memory_order_relaxed);
+    static const WideIsa widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                                          __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")
+                                      ? WideIsa::Avx512
+                                  : __builtin_cpu_supports("avx2") ? WideIsa::Avx2
+                                                                   : WideIsa::Sse;
+    return widest;
 #else
-    return false;
+    return WideIsa::Sse;
 #endif
 }
 
-void setWideTraversalAvx2(bool allowed) {
-    gAvx2Allowed.store(allowed, std::memory_order_relaxed);
+}  // namespace
+
+WideIsa wideTraversalIsa() {
+    return WideIsa(std::min(int(widestCpuIsa()), gWidestAllowed.load(std::memory_order_relaxed)));
 }
+
+void setWideTraversalLimit(WideIsa widest) {
+    gWidestAllowed.store(int(widest), std::memory_order_relaxed);
+}
+
+// Runs the query compiled for the instruction set in use.
+#if defined(__x86_64__)
+#define WX_WIDE_DISPATCH(call)    \
+    switch (wideTraversalIsa()) { \
+        case WideIsa::Avx512:     \
+            return avx512::call;  \
+        case WideIsa::Avx2:       \
+            return avx2::call;    \
+        case WideIsa::Sse:        \
+            break;                \
+    }                             \
+    return sse::call
+#else
+#define WX_WIDE_DISPATCH(call) return sse::call
+#endif
 
 bool occludedWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return false;
-#if defined(__x86_64__)
-    if (wideTraversalUsesAvx2()) return avx2::occluded(wide, origin, dir, maxDist);
-#endif
-    return sse::occluded(wide, origin, dir, maxDist);
+    WX_WIDE_DISPATCH(occluded(wide, origin, dir, maxDist));
 }
 
 float castRayWide(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return maxDist;
-#if defined(__x86_64__)
-    if (wideTraversalUsesAvx2()) return avx2::cast(wide, origin, dir, maxDist);
-#endif
-    return sse::cast(wide, origin, dir, maxDist);
+    WX_WIDE_DISPATCH(cast(wide, origin, dir, maxDist));
 }
 
 RayHit castRayWideHit(const WideBVH& wide, V3 origin, V3 dir, float maxDist) {
     if (wide.empty()) return {maxDist, -1};
-#if defined(__x86_64__)
-    if (wideTraversalUsesAvx2()) return avx2::castHit(wide, origin, dir, maxDist);
-#endif
-    return sse::castHit(wide, origin, dir, maxDist);
+    WX_WIDE_DISPATCH(castHit(wide, origin, dir, maxDist));
 }
 
 uint32_t occludedFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist) {
     WX_CHECK(dirs.size() <= kFanRays);
     if (wide.empty() || dirs.empty()) return 0;
     const int n = static_cast<int>(dirs.size());
-#if defined(__x86_64__)
-    if (wideTraversalUsesAvx2()) return avx2::occludedFan(wide, origin, dirs.data(), n, maxDist);
-#endif
-    return sse::occludedFan(wide, origin, dirs.data(), n, maxDist);
+    WX_WIDE_DISPATCH(occludedFan(wide, origin, dirs.data(), n, maxDist));
 }
+
+void castFanWide(const WideBVH& wide, V3 origin, std::span<const V3> dirs, float maxDist, std::span<float> nearest) {
+    WX_CHECK(dirs.size() <= kFanRays);
+    WX_CHECK(nearest.size() == dirs.size());
+    if (wide.empty() || dirs.empty()) {
+        for (float& t : nearest) t = maxDist;
+        return;
+    }
+    const int n = static_cast<int>(dirs.size());
+    WX_WIDE_DISPATCH(castFan(wide, origin, dirs.data(), n, maxDist, nearest.data()));
+}
+
+#undef WX_WIDE_DISPATCH
 
 }  // namespace wx

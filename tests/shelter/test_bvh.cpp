@@ -126,7 +126,7 @@ TEST(BVH, WideTraversalGivesTheBinaryTraversalsAnswers) {
         WideBVH wide;
         buildWideBVH(bvh, wide);
         for (int r = 0; r < 3000; ++r) {
-            setWideTraversalAvx2(r % 2 == 0);  // both the AVX2 and the SSE box tests
+            setWideTraversalLimit(WideIsa(r % 3));  // the AVX-512, AVX2 and SSE forms
             V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
             V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
             if (r % 7 == 0) dir = V3{r % 2 ? 1.0f : -1.0f, 0, 0};
@@ -136,7 +136,7 @@ TEST(BVH, WideTraversalGivesTheBinaryTraversalsAnswers) {
             ASSERT_EQ(occludedWide(wide, origin, dir, maxDist), reference < maxDist) << "soup " << soupIndex << " ray " << r;
         }
     }
-    setWideTraversalAvx2(true);
+    setWideTraversalLimit(WideIsa::Avx512);
     WideBVH none;
     buildWideBVH(ShelterBVH{}, none);
     EXPECT_EQ(castRayWide(none, {0, 0, 0}, {0, 0, 1}, 5.0f), 5.0f);

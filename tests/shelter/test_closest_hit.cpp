@@ -22,7 +22,7 @@ TEST(ClosestHit, NamesTheTriangleAtTheNearestDistanceInBothTraversals) {
         ASSERT_EQ(bvh.source.size(), bvh.tris.size());
         int hits = 0;
         for (int r = 0; r < 2000; ++r) {
-            setWideTraversalAvx2(r % 2 == 0);
+            setWideTraversalLimit(WideIsa(r % 3));
             V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
             V3 dir = normalize({unit(rng), unit(rng), unit(rng)});
             float maxDist = r % 3 == 0 ? 1e30f : 3.0f + 9.0f * std::fabs(unit(rng));
@@ -46,7 +46,7 @@ TEST(ClosestHit, NamesTheTriangleAtTheNearestDistanceInBothTraversals) {
             EXPECT_GT(hits, 100) << size;  // the check above ran on real hits
         }
     }
-    setWideTraversalAvx2(true);
+    setWideTraversalLimit(WideIsa::Avx512);
     ShelterBVH empty;
     buildBVH({}, empty);
     EXPECT_EQ(castRayHit(empty.view(), {0, 0, 0}, {0, 0, 1}, 5.0f).tri, -1);

@@ -138,7 +138,7 @@ TEST(TraceTree, HitsEqualBruteForceAndTheBinaryTreeOnAwkwardSoups) {
         WideBVH tree;
         buildTraceTree(bvh, tree);
         for (int r = 0; r < 3000; ++r, ++rays) {
-            setWideTraversalAvx2(r % 2 == 0);
+            setWideTraversalLimit(WideIsa(r % 3));
             const RayCase ray = makeRay(rng, bvh, r);
             const float brute = bruteForce(bvh, ray.origin, ray.dir, ray.maxDist);
             const float got = castRayWide(tree, ray.origin, ray.dir, ray.maxDist);
@@ -165,7 +165,7 @@ TEST(TraceTree, HitsEqualBruteForceAndTheBinaryTreeOnAwkwardSoups) {
             }
         }
     }
-    setWideTraversalAvx2(true);
+    setWideTraversalLimit(WideIsa::Avx512);
     RecordProperty("noiseRays", noiseRays);
     RecordProperty("referenceMisses", referenceMisses);
     EXPECT_GT(hits, 3000);  // the checks above ran on real hits
@@ -182,7 +182,7 @@ TEST(TraceTree, FansAnswerRayByRay) {
     buildBVH(awkwardSoup(rng, 3000), bvh);
     int blockedRays = 0, openRays = 0;
     for (int f = 0; f < 600; ++f) {
-        setWideTraversalAvx2(f % 2 == 0);
+        setWideTraversalLimit(WideIsa(f % 3));
         const V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
         const size_t n = 1 + size_t(f) % kFanRays;
         const float maxDist = f % 3 == 0 ? 1e30f : 1.0f + 8.0f * std::fabs(unit(rng));
@@ -197,12 +197,118 @@ TEST(TraceTree, FansAnswerRayByRay) {
         }
         ASSERT_EQ(uint64_t(blocked) >> n, 0u);  // no bit past the fan
     }
-    setWideTraversalAvx2(true);
+    setWideTraversalLimit(WideIsa::Avx512);
     EXPECT_GT(blockedRays, 500);
     EXPECT_GT(openRays, 500);
     std::vector<V3> tooMany(kFanRays + 1, V3{0, 0, 1});
     EXPECT_THROW(occludedFanWide(*bvh.wide, {0, 0, 0}, tooMany, 1.0f), std::logic_error);
     EXPECT_EQ(occludedFanWide(WideBVH{}, {0, 0, 0}, {tooMany.data(), 3}, 1.0f), 0u);
+}
+
+// Rays from one origin for a fan: a narrow bundle about a random axis (a point's cone
+// or lee rays) or, every fourth fan, rays in all directions, which enter the boxes by
+// different sides.
+std::vector<V3> fanDirs(std::mt19937& rng, size_t n, bool scattered) {
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const V3 axis = normalize({unit(rng), unit(rng), unit(rng)});
+    std::vector<V3> dirs(n);
+    for (V3& d : dirs) d = normalize(axis + V3{unit(rng), unit(rng), unit(rng)} * (scattered ? 2.0f : 0.3f));
+    return dirs;
+}
+
+// A closest-hit fan gives each ray its own nearest hit: brute force's distance and the
+// ray's alone (noise hits of a ray in a triangle's plane aside, as for a ray alone), for
+// fans of every size, from open space and from points on triangles, in every form.
+TEST(TraceTree, ClosestFansGiveEachRayItsNearestHit) {
+    std::mt19937 rng(57);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    ShelterBVH bvh;
+    buildBVH(awkwardSoup(rng, 3000), bvh);
+    int hitRays = 0, missRays = 0, oddRays = 0, rays = 0;
+    for (int f = 0; f < 600; ++f) {
+        setWideTraversalLimit(WideIsa(f % 3));
+        V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
+        if (f % 5 == 0) {  // on a triangle
+            const BVHTri& tri = bvh.tris[size_t(rng() % bvh.tris.size())];
+            origin = tri.p0 + tri.e1 * 0.3f + tri.e2 * 0.3f;
+        }
+        const size_t n = 1 + size_t(f) % kFanRays;
+        const float maxDist = f % 3 == 0 ? 1e30f : 1.0f + 8.0f * std::fabs(unit(rng));
+        const std::vector<V3> dirs = fanDirs(rng, n, f % 4 == 0);
+        std::vector<float> nearest(n, -5.0f);
+        castFanWide(*bvh.wide, origin, dirs, maxDist, nearest);
+        for (size_t r = 0; r < n; ++r, ++rays) {
+            const float brute = bruteForce(bvh, origin, dirs[r], maxDist);
+            const float alone = castRayWide(*bvh.wide, origin, dirs[r], maxDist);
+            ASSERT_GE(nearest[r], brute) << "fan " << f << " ray " << r;
+            ASSERT_LE(nearest[r], maxDist) << "fan " << f << " ray " << r;
+            if (nearest[r] != brute || nearest[r] != alone) {
+                ASSERT_TRUE(onlyOddHitsCloser(bvh, origin, dirs[r], std::max(nearest[r], alone), false))
+                    << "fan " << f << " ray " << r;
+                ++oddRays;
+            }
+            ++(nearest[r] < maxDist ? hitRays : missRays);
+        }
+    }
+    setWideTraversalLimit(WideIsa::Avx512);
+    EXPECT_GT(hitRays, 500);
+    EXPECT_GT(missRays, 300);
+    EXPECT_LT(oddRays * 200, rays) << oddRays << " of " << rays;
+
+    std::vector<V3> tooMany(kFanRays + 1, V3{0, 0, 1});
+    std::vector<float> out(kFanRays + 1), two(2, -1.0f);
+    EXPECT_THROW(castFanWide(*bvh.wide, {0, 0, 0}, tooMany, 1.0f, out), std::logic_error);
+    EXPECT_THROW(castFanWide(*bvh.wide, {0, 0, 0}, {tooMany.data(), 3}, 1.0f, two), std::logic_error);
+    castFanWide(WideBVH{}, {0, 0, 0}, {tooMany.data(), 2}, 4.0f, two);
+    EXPECT_EQ(two, std::vector<float>(2, 4.0f));
+}
+
+// The AVX-512, AVX2 and SSE forms give the same bits for rays alone (distance and named
+// triangle), for any-hit fans and for closest-hit fans, whether or not a fan's rays
+// enter the boxes by the same sides.
+TEST(TraceTree, EveryInstructionSetGivesTheSameAnswers) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    ShelterBVH bvh;
+    buildBVH(awkwardSoup(rng, 4000), bvh);
+    struct Answers {
+        uint32_t blocked = 0;
+        std::vector<float> nearest;
+        std::vector<int32_t> tri;
+        std::vector<float> t;
+        std::vector<int> occluded;
+        bool operator==(const Answers&) const = default;
+    };
+    int hits = 0;
+    for (int f = 0; f < 400; ++f) {
+        const V3 origin{unit(rng) * 12, unit(rng) * 12, unit(rng) * 12};
+        const size_t n = 1 + size_t(f * 7) % kFanRays;
+        const float maxDist = f % 3 == 0 ? 1e30f : 1.0f + 10.0f * std::fabs(unit(rng));
+        const std::vector<V3> dirs = fanDirs(rng, n, f % 4 == 0);
+        Answers first;
+        for (int isa = 0; isa < 3; ++isa) {
+            setWideTraversalLimit(WideIsa(isa));
+            Answers got;
+            got.blocked = occludedFanWide(*bvh.wide, origin, dirs, maxDist);
+            got.nearest.resize(n);
+            castFanWide(*bvh.wide, origin, dirs, maxDist, got.nearest);
+            for (const V3& d : dirs) {
+                const RayHit hit = castRayWideHit(*bvh.wide, origin, d, maxDist);
+                got.t.push_back(hit.t);
+                got.tri.push_back(hit.tri);
+                got.occluded.push_back(occludedWide(*bvh.wide, origin, d, maxDist));
+            }
+            if (isa == 0) {
+                first = got;
+                hits += __builtin_popcount(got.blocked);
+            } else {
+                ASSERT_TRUE(got == first) << "fan " << f << " form " << isa;
+            }
+        }
+    }
+    setWideTraversalLimit(WideIsa::Avx512);
+    EXPECT_GT(hits, 1000);
+    if (wideTraversalIsa() != WideIsa::Avx512) GTEST_LOG_(INFO) << "this CPU runs no AVX-512: two forms compared";
 }
 
 // Every kept triangle sits in exactly one lane, bit for bit as the ShelterBVH holds it,
