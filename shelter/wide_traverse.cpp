@@ -25,14 +25,23 @@ constexpr float kLooseBest = 1.000001f;
 std::atomic<bool> gAvx2Allowed{true};
 
 #if defined(__x86_64__)
+// Clang ignores GCC's target pragma and needs the attribute on every function instead.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace avx2 {
 #define WX_WIDE_BOX_LANES 8
 #include "shelter/wide_traverse_lanes.inc"
 #undef WX_WIDE_BOX_LANES
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
 
 namespace sse {
