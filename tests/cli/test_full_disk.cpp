@@ -59,8 +59,8 @@ const FullDiskCase kCases[] = {
     {"snow_glb",
      {"out.glb"},
      [](const std::string& d, const std::string& town) {
-         return std::vector<std::string>{"snow",    town, "-o", in(d, "out.glb"), "--stats", in(d, "stats.json"),
-                                         "--save", in(d, "saved.scene")};
+         return std::vector<std::string>{
+             "snow", town, "-o", in(d, "out.glb"), "--stats", in(d, "stats.json"), "--save", in(d, "saved.scene")};
      },
      8 << 10},
     {"fall_scene",
