@@ -86,18 +86,26 @@ sanitize: bootstrap
 # The fuzz targets as libFuzzer programs under AddressSanitizer and UndefinedBehaviorSanitizer
 # (clang), each run for FUZZ_SECONDS over its seeds. New inputs collect in build-fuzz/corpus;
 # a crash leaves its input in build-fuzz/crashes: copy it into fuzz/<target>/corpus with the fix.
+# Inputs are capped at FUZZ_MAX_LEN_<target> bytes: room for every seed and a few kilobytes of
+# structure, no time spent on megabytes of the same lines.
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS := scene_file gltf_import obj_import script exclude_ids wind_file
+FUZZ_MAX_LEN_scene_file := 8192
+FUZZ_MAX_LEN_gltf_import := 8192
+FUZZ_MAX_LEN_obj_import := 4096
+FUZZ_MAX_LEN_script := 4096
+FUZZ_MAX_LEN_exclude_ids := 1024
+FUZZ_MAX_LEN_wind_file := 4096
 fuzz:
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 		-DWX_FUZZ=ON -DWX_SANITIZE=ON -DWX_CUDA=OFF -DWX_BUILD_TESTS=OFF -DWX_BUILD_BENCH=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 	@mkdir -p build-fuzz/crashes
-	@for t in $(FUZZ_TARGETS); do mkdir -p build-fuzz/corpus/$$t; echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
-		build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
-			-artifact_prefix=build-fuzz/crashes/$$t- -print_final_stats=1 \
-			build-fuzz/corpus/$$t fuzz/$$t/corpus 2>&1 | grep -E "^(stat::number_of_executed_units|==.*ERROR|SUMMARY)" \
-			|| true; done
+	@$(foreach t,$(FUZZ_TARGETS),mkdir -p build-fuzz/corpus/$(t); echo "== fuzz_$(t) for $(FUZZ_SECONDS) s"; \
+		build-fuzz/fuzz/fuzz_$(t) -max_total_time=$(FUZZ_SECONDS) -max_len=$(FUZZ_MAX_LEN_$(t)) -timeout=10 \
+			-rss_limit_mb=4096 -artifact_prefix=build-fuzz/crashes/$(t)- -print_final_stats=1 \
+			build-fuzz/corpus/$(t) fuzz/$(t)/corpus 2>&1 | grep -E "^(stat::number_of_executed_units|==.*ERROR|SUMMARY)" \
+			|| true;)
 
 # The parallel code (snow builder, shelter, preview renderer) under ThreadSanitizer.
 TSAN_PROGRAMS := test_common test_shelter test_snow test_host_render

@@ -359,8 +359,9 @@ int runSnowCommand(const SnowCommand& c) {
     stats["nodes"] = nodes;
     if (c.renderDetail) host::endRender();
 
-    if (!c.statsPath.empty() && !writeText(c.statsPath, stats.dump(2) + "\n")) rc = kExitIo;
-    if (!c.savePath.empty() && !host::saveScene(c.savePath, error)) {
+    // Once one output has failed nothing more is written, and the figures come last: a
+    // stats file is there only when the whole command succeeded.
+    if (rc == 0 && !c.savePath.empty() && !host::saveScene(c.savePath, error)) {
         fail(error);
         rc = kExitIo;
     }
@@ -375,6 +376,7 @@ int runSnowCommand(const SnowCommand& c) {
         preview.samplesPerPixel = c.previewSamples;
         rc = renderOpenScene(preview, "tweather snow --preview");
     }
+    if (rc == 0 && !c.statsPath.empty() && !writeText(c.statsPath, stats.dump(2) + "\n")) rc = kExitIo;
     return rc;
 }
 

@@ -13,9 +13,11 @@
 namespace wx::fuzz {
 
 // The bytes in a file of this process's own (rewritten on every input), named with the
-// extension the reader dispatches on.
+// extension the reader dispatches on. In memory (/dev/shm) where there is one: rewriting a
+// file on disk on every run costs more than some of the readers.
 inline std::string asFile(const uint8_t* data, size_t size, const char* extension) {
-    const std::string path = "/tmp/wx-fuzz-" + std::to_string(::getpid()) + extension;
+    static const std::string folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    const std::string path = folder + "/wx-fuzz-" + std::to_string(::getpid()) + extension;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd >= 0) {
         size_t done = 0;

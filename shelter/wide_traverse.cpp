@@ -27,6 +27,10 @@ constexpr float kLooseBest = 1.000001f;
 std::atomic<int> gWidestAllowed{int(WideIsa::Avx512)};
 
 #if defined(__x86_64__)
+// Clang ignores GCC's target pragma and needs the attribute on every function instead.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512vl,avx512dq,avx512bw")
 // GCC 12 takes the undefined upper lanes inside its own broadcast, insert and min/max
@@ -43,12 +47,17 @@ namespace avx512 {
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace avx2 {
 #define WX_WIDE_BOX_LANES 8
 #include "shelter/wide_traverse_lanes.inc"
 #undef WX_WIDE_BOX_LANES
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
 
 namespace sse {

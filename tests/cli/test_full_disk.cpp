@@ -54,10 +54,13 @@ const FullDiskCase kCases[] = {
          return std::vector<std::string>{"scene", "convert", town, in(d, "out.scene")};
      },
      4 << 10},
+    // The stats file would fit under the limit, but after a failed output neither it nor
+    // the saved scene may appear.
     {"snow_glb",
      {"out.glb"},
      [](const std::string& d, const std::string& town) {
-         return std::vector<std::string>{"snow", town, "-o", in(d, "out.glb")};
+         return std::vector<std::string>{
+             "snow", town, "-o", in(d, "out.glb"), "--stats", in(d, "stats.json"), "--save", in(d, "saved.scene")};
      },
      8 << 10},
     {"fall_scene",
