@@ -29,7 +29,8 @@ std::atomic<int> gWidestAllowed{int(WideIsa::Avx512)};
 #if defined(__x86_64__)
 // Clang ignores GCC's target pragma and needs the attribute on every function instead.
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512vl,avx512dq,avx512bw"))), \
+                             apply_to = function)
 #else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512vl,avx512dq,avx512bw")
@@ -37,14 +38,18 @@ std::atomic<int> gWidestAllowed{int(WideIsa::Avx512)};
 // intrinsics for uninitialized reads.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 namespace avx512 {
 #define WX_WIDE_BOX_LANES 16
 #include "shelter/wide_traverse_lanes.inc"
 #undef WX_WIDE_BOX_LANES
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
-
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #endif
