@@ -41,6 +41,44 @@ WX_HOSTDEV inline float beadHeight(const MapState& m, float u, float v) {
     return best;
 }
 
+// Running drop column k (its left edge at kCorner, in 6-unit columns): whether a drop runs
+// there at this density threshold, and if so how far its head has travelled down the
+// 60-unit repeat, its centre line and its wobble's phase.
+struct RunnerColumn {
+    float travel, x0, wobble;
+};
+WX_HOSTDEV inline bool runnerColumn(const MapState& m, uint32_t k, float kCorner, float s, float l, float threshold,
+                                    RunnerColumn& column) {
+    uint32_t t = (uint32_t(m.seedKey) * 7919u) ^ (k * 0x61C88647u);
+    t ^= (t ^ 0x77u) >> 16;
+    if (!(mapU24(mapMix(t ^ 0x77u)) <= threshold)) return false;
+    const float phase = 10.0f * mapU24(mapMix(t ^ 5u)) + s;
+    // Travel down the pane, surging a little; a floored modulo keeps it in [0, 60) for
+    // times before 0 too.
+    column.travel = flooredMod(
+        (phase + 0.35f * sinf(2.1f * phase)) * (0.6f + 0.8f * mapU24(mapMix(t ^ 0x99u))) * (m.dropSpeed / l), 60.0f);
+    column.x0 = 6.0f * (kCorner + 0.2f + 0.6f * mapU24(mapMix(t)));
+    column.wobble = 6.0f * mapU24(mapMix(t ^ 3u));
+    return true;
+}
+
+// A running drop's height at vWrapped (v in [0, 60)) and c across from its wobbling centre
+// line, raised onto best: its head, and the trail it leaves above it.
+WX_HOSTDEV inline float runnerShape(float vWrapped, float travel, float c, float best) {
+    // Height above the head, taken into [-30, 30) so a head straddling the repeat line
+    // shows whole.
+    float b = vWrapped - 60.0f + travel;
+    if (b < -30.0f) b += 60.0f;
+    if (b >= 30.0f) b -= 60.0f;
+    const float head = (b * b) / 1.694f + (c * c) / 1.21f;
+    if (head < 1.0f) best = maxf(best, 1.1f * sqrtf(1.0f - (b * b) / 1.694f - (c * c) / 1.21f));
+    if (b > 0.0f && b < 24.0f) {
+        const float halfWidth = 0.35f * (1.0f - b / 24.0f);
+        if (fabsf(c) < halfWidth) best = maxf(best, 0.25f * sqrtf(1.0f - (c * c) / (halfWidth * halfWidth)));
+    }
+    return best;
+}
+
 // The tallest running drop or trail over (u, v) at scaled time s, or 0. The pattern
 // repeats every 60 units down the pane; l is the drop scale the speed is divided by.
 WX_HOSTDEV inline float runnerHeight(const MapState& m, float u, float v, float s, float l) {
@@ -50,30 +88,10 @@ WX_HOSTDEV inline float runnerHeight(const MapState& m, float u, float v, float 
     const float vWrapped = flooredMod(v, 60.0f);
     float best = 0.0f;
     for (int dc = -1; dc <= 1; ++dc) {
-        const uint32_t k = col0.index + uint32_t(dc);
-        const float kCorner = col0.corner + float(dc);
-        uint32_t t = (uint32_t(m.seedKey) * 7919u) ^ (k * 0x61C88647u);
-        t ^= (t ^ 0x77u) >> 16;
-        if (!(mapU24(mapMix(t ^ 0x77u)) <= threshold)) continue;
-        const float phase = 10.0f * mapU24(mapMix(t ^ 5u)) + s;
-        // Travel down the pane, surging a little; a floored modulo keeps it in [0, 60)
-        // for times before 0 too.
-        const float travel = flooredMod(
-            (phase + 0.35f * sinf(2.1f * phase)) * (0.6f + 0.8f * mapU24(mapMix(t ^ 0x99u))) * (m.dropSpeed / l),
-            60.0f);
-        // Height above the head, taken into [-30, 30) so a head straddling the repeat
-        // line shows whole.
-        float b = vWrapped - 60.0f + travel;
-        if (b < -30.0f) b += 60.0f;
-        if (b >= 30.0f) b -= 60.0f;
-        const float x0 = 6.0f * (kCorner + 0.2f + 0.6f * mapU24(mapMix(t)));
-        const float c = u - (x0 + 0.6f * sinf(6.0f * mapU24(mapMix(t ^ 3u)) + 0.35f * v));
-        const float head = (b * b) / 1.694f + (c * c) / 1.21f;
-        if (head < 1.0f) best = maxf(best, 1.1f * sqrtf(1.0f - (b * b) / 1.694f - (c * c) / 1.21f));
-        if (b > 0.0f && b < 24.0f) {
-            const float halfWidth = 0.35f * (1.0f - b / 24.0f);
-            if (fabsf(c) < halfWidth) best = maxf(best, 0.25f * sqrtf(1.0f - (c * c) / (halfWidth * halfWidth)));
-        }
+        RunnerColumn column;
+        if (!runnerColumn(m, col0.index + uint32_t(dc), col0.corner + float(dc), s, l, threshold, column)) continue;
+        const float c = u - (column.x0 + 0.6f * sinf(column.wobble + 0.35f * v));
+        best = runnerShape(vWrapped, column.travel, c, best);
     }
     return best;
 }

@@ -91,34 +91,16 @@ WX_HOSTDEV inline bool runnerHeightsNear(const MapState& m, const float* u, cons
     const int cols = int(hi - lo) + 3;
     const uint32_t base = wrapToU32(lo);
     for (int col = 0; col < cols; ++col) {
-        const uint32_t k = base + uint32_t(col - 1);
         const float kCorner = lo + float(col - 1);
-        uint32_t t = (uint32_t(m.seedKey) * 7919u) ^ (k * 0x61C88647u);
-        t ^= (t ^ 0x77u) >> 16;
-        if (!(mapU24(mapMix(t ^ 0x77u)) <= threshold)) continue;
-        const float phase = 10.0f * mapU24(mapMix(t ^ 5u)) + s;
-        const float travel = flooredMod(
-            (phase + 0.35f * sinf(2.1f * phase)) * (0.6f + 0.8f * mapU24(mapMix(t ^ 0x99u))) * (m.dropSpeed / l),
-            60.0f);
-        const float x0 = 6.0f * (kCorner + 0.2f + 0.6f * mapU24(mapMix(t)));
-        const float wobble = 6.0f * mapU24(mapMix(t ^ 3u));
+        RunnerColumn column;
+        if (!runnerColumn(m, base + uint32_t(col - 1), kCorner, s, l, threshold, column)) continue;
         float wobbleSine[kNearPoints];
         bool haveSine[kNearPoints] = {false, false, false, false};
         for (int i = 0; i < count; ++i) {
             if (fabsf(kCorner - colFloor[i]) > 1.0f) continue;  // only the point's own three columns
             const int j = sameV[i];
-            if (!haveSine[j]) wobbleSine[j] = sinf(wobble + 0.35f * v[j]), haveSine[j] = true;
-            float b = vWrapped[i] - 60.0f + travel;
-            if (b < -30.0f) b += 60.0f;
-            if (b >= 30.0f) b -= 60.0f;
-            const float c = u[i] - (x0 + 0.6f * wobbleSine[j]);
-            const float head = (b * b) / 1.694f + (c * c) / 1.21f;
-            if (head < 1.0f) best[i] = maxf(best[i], 1.1f * sqrtf(1.0f - (b * b) / 1.694f - (c * c) / 1.21f));
-            if (b > 0.0f && b < 24.0f) {
-                const float halfWidth = 0.35f * (1.0f - b / 24.0f);
-                if (fabsf(c) < halfWidth)
-                    best[i] = maxf(best[i], 0.25f * sqrtf(1.0f - (c * c) / (halfWidth * halfWidth)));
-            }
+            if (!haveSine[j]) wobbleSine[j] = sinf(column.wobble + 0.35f * v[j]), haveSine[j] = true;
+            best[i] = runnerShape(vWrapped[i], column.travel, u[i] - (column.x0 + 0.6f * wobbleSine[j]), best[i]);
         }
     }
     return true;
