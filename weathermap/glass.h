@@ -15,6 +15,30 @@ namespace wx {
 
 namespace glassdetail {
 
+// Bead cell (k, o) with its corner at (kCorner, oCorner), in 3-unit cells, h0 its row's
+// hash: whether a bead sits there at this density threshold, and if so its radius and
+// centre (cu, cv).
+struct BeadCell {
+    float radius, cu, cv;
+};
+WX_HOSTDEV inline bool beadCell(uint32_t h0, uint32_t k, float kCorner, float oCorner, float threshold,
+                                BeadCell& bead) {
+    const uint32_t h = h0 ^ (k * 0x9E3779B1u);
+    const uint32_t w = h ^ (h >> 16);
+    if (!(mapU24(mapMix(w)) <= threshold)) return false;
+    bead.radius = 0.25f + 0.75f * mapU24(mapMix(w ^ 0xABCu));
+    bead.cu = 3.0f * (kCorner + mapU24(mapMix(w ^ 0x11u)));
+    bead.cv = 3.0f * (oCorner + mapU24(mapMix(w ^ 0x22u)));
+    return true;
+}
+
+// The bead's height over (u, v) raised onto best.
+WX_HOSTDEV inline float beadShape(const BeadCell& bead, float u, float v, float best) {
+    const float du = (u - bead.cu) / bead.radius,
+                dv = (v - bead.cv) / (1.15f * bead.radius);  // a little taller than wide
+    return du * du + dv * dv < 1.0f ? maxf(best, sqrtf(1.0f - du * du - dv * dv) * bead.radius) : best;
+}
+
 // The tallest static bead over (u, v), or 0.
 WX_HOSTDEV inline float beadHeight(const MapState& m, float u, float v) {
     const float threshold = 0.55f * m.dropDensity;  // at 1/0.55 every cell has a bead
@@ -26,16 +50,9 @@ WX_HOSTDEV inline float beadHeight(const MapState& m, float u, float v) {
         const float oCorner = row0.corner + float(dr);
         const uint32_t h0 = (uint32_t(m.seedKey) * 97u) ^ (o * 40503u);
         for (int dc = -1; dc <= 1; ++dc) {
-            const uint32_t k = col0.index + uint32_t(dc);
-            const float kCorner = col0.corner + float(dc);
-            const uint32_t h = h0 ^ (k * 0x9E3779B1u);
-            const uint32_t w = h ^ (h >> 16);
-            if (!(mapU24(mapMix(w)) <= threshold)) continue;
-            const float radius = 0.25f + 0.75f * mapU24(mapMix(w ^ 0xABCu));
-            const float cu = 3.0f * (kCorner + mapU24(mapMix(w ^ 0x11u)));
-            const float cv = 3.0f * (oCorner + mapU24(mapMix(w ^ 0x22u)));
-            const float du = (u - cu) / radius, dv = (v - cv) / (1.15f * radius);  // a little taller than wide
-            if (du * du + dv * dv < 1.0f) best = maxf(best, sqrtf(1.0f - du * du - dv * dv) * radius);
+            BeadCell bead;
+            if (beadCell(h0, col0.index + uint32_t(dc), col0.corner + float(dc), oCorner, threshold, bead))
+                best = beadShape(bead, u, v, best);
         }
     }
     return best;

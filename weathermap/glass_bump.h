@@ -52,19 +52,13 @@ WX_HOSTDEV inline bool beadHeightsNear(const MapState& m, const float* u, const 
         const float oCorner = loRow + float(row - 1);
         const uint32_t h0 = (uint32_t(m.seedKey) * 97u) ^ (o * 40503u);
         for (int col = 0; col < cols; ++col) {
-            const uint32_t k = baseCol + uint32_t(col - 1);
             const float kCorner = loCol + float(col - 1);
-            const uint32_t h = h0 ^ (k * 0x9E3779B1u);
-            const uint32_t w = h ^ (h >> 16);
-            if (!(mapU24(mapMix(w)) <= threshold)) continue;
-            const float radius = 0.25f + 0.75f * mapU24(mapMix(w ^ 0xABCu));
-            const float cu = 3.0f * (kCorner + mapU24(mapMix(w ^ 0x11u)));
-            const float cv = 3.0f * (oCorner + mapU24(mapMix(w ^ 0x22u)));
+            BeadCell bead;
+            if (!beadCell(h0, baseCol + uint32_t(col - 1), kCorner, oCorner, threshold, bead)) continue;
             for (int i = 0; i < count; ++i) {
                 // Only the point's own 3 x 3 cells, as beadHeight visits.
                 if (fabsf(oCorner - rowFloor[i]) > 1.0f || fabsf(kCorner - colFloor[i]) > 1.0f) continue;
-                const float du = (u[i] - cu) / radius, dv = (v[i] - cv) / (1.15f * radius);
-                if (du * du + dv * dv < 1.0f) best[i] = maxf(best[i], sqrtf(1.0f - du * du - dv * dv) * radius);
+                best[i] = beadShape(bead, u[i], v[i], best[i]);
             }
         }
     }

@@ -9,11 +9,14 @@
 #include <vector>
 
 #include "host/builtin_objects.h"
+#include "host/class_registry.h"
 #include "host/scene.h"
 #include "host/script/interpreter.h"
 #include "host/script_engine.h"
 #include "max/interface.h"
 #include "max/maxscript.h"
+#include "utility/materials_library.h"
+#include "utility/script_bridge.h"
 
 namespace scripttest {
 
@@ -64,6 +67,33 @@ struct ScriptTest : ::testing::Test {
         } catch (const host::script::ScriptError& e) {
             return L"ERROR " + e.message;
         }
+    }
+};
+
+// The real TWeatherMtl library instead of the recorder, with the class its materials need
+// (extraDesc) registered for the test.
+struct MaterialsLibraryTest : ScriptTest {
+    virtual ClassDesc* extraDesc() = 0;
+    void SetUp() override {
+        ScriptTest::SetUp();
+        host::scriptEngine().removeGlobal(L"TWeatherMtl");
+        host::classRegistry().add(extraDesc());
+        wx::resetMaterialsScript();
+        wx::resetMaterialsLibrary();
+        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
+    }
+    void TearDown() override {
+        wx::setMaterialsInstaller(nullptr);
+        wx::resetMaterialsScript();
+        wx::resetMaterialsLibrary();
+        host::classRegistry().remove(extraDesc());
+        ScriptTest::TearDown();
+    }
+    // Runs through the weather module's script bridge; the answer, or the error text.
+    std::wstring call(const std::wstring& expression, bool expectOk = true) {
+        std::wstring result;
+        EXPECT_EQ(wx::runScript(expression, &result), expectOk) << expression << L" -> " << result;
+        return result;
     }
 };
 

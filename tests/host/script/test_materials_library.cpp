@@ -52,27 +52,8 @@ void* SnowDesc::Create(BOOL) {
     return new TestSnow;
 }
 
-struct LibraryTest : ScriptTest {
-    void SetUp() override {
-        ScriptTest::SetUp();
-        host::scriptEngine().removeGlobal(L"TWeatherMtl");  // the real library, not the recorder
-        host::classRegistry().add(&gSnowDesc);
-        wx::resetMaterialsScript();
-        wx::resetMaterialsLibrary();
-        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
-    }
-    void TearDown() override {
-        wx::setMaterialsInstaller(nullptr);
-        wx::resetMaterialsScript();
-        wx::resetMaterialsLibrary();
-        host::classRegistry().remove(&gSnowDesc);
-        ScriptTest::TearDown();
-    }
-    std::wstring call(const std::wstring& expression, bool expectOk = true) {
-        std::wstring result;
-        EXPECT_EQ(wx::runScript(expression, &result), expectOk) << expression << L" -> " << result;
-        return result;
-    }
+struct LibraryTest : MaterialsLibraryTest {
+    ClassDesc* extraDesc() override { return &gSnowDesc; }
     int snowCount() {
         IDerivedObject* wsm = box->GetWSMDerivedObject();
         return wsm ? wsm->NumModifiers() : 0;

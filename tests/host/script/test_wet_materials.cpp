@@ -19,27 +19,8 @@
 namespace scripttest {
 namespace {
 
-struct WetTest : ScriptTest {
-    void SetUp() override {
-        ScriptTest::SetUp();
-        host::scriptEngine().removeGlobal(L"TWeatherMtl");
-        host::classRegistry().add(wx::GetWeatherMapDesc());
-        wx::resetMaterialsScript();
-        wx::resetMaterialsLibrary();
-        wx::setMaterialsInstaller(wx::installMaterialsLibrary);
-    }
-    void TearDown() override {
-        wx::setMaterialsInstaller(nullptr);
-        wx::resetMaterialsScript();
-        wx::resetMaterialsLibrary();
-        host::classRegistry().remove(wx::GetWeatherMapDesc());
-        ScriptTest::TearDown();
-    }
-    std::wstring call(const std::wstring& expression, bool expectOk = true) {
-        std::wstring result;
-        EXPECT_EQ(wx::runScript(expression, &result), expectOk) << expression << L" -> " << result;
-        return result;
-    }
+struct WetTest : MaterialsLibraryTest {
+    ClassDesc* extraDesc() override { return wx::GetWeatherMapDesc(); }
     std::wstring on(const std::wstring& fn, const std::wstring& args = L"") {
         return L"TWeatherMtl." + fn + L" " + wx::nodeRef(box) + args;
     }
