@@ -37,4 +37,8 @@ float wetProbeOpen(const WideTracer& tracer, V3 p, V3 n, uint32_t index);
 // EvalMono's value for one sample, probing shelter when the map's mode and settings ask.
 float mapMonoCpu(const MapState& state, const MapSample& sample, const ShelterBVH* shelter);
 
+// EvalNormalPerturb's world-space perturbation for one sample: mapPerturbWorld's bits,
+// compiled for the widest vector instructions the CPU has.
+V3 mapPerturbCpu(const MapState& state, const MapSample& sample);
+
 }  // namespace wx

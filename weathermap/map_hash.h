@@ -56,4 +56,10 @@ WX_HOSTDEV inline float flooredMod(float x, float m) {
     return r < 0.0f ? r + m : r;
 }
 
+// flooredMod for |x / m| < kFmodNearQuotient, without a branch.
+WX_HOSTDEV inline float flooredModNear(float x, float m) {
+    const float r = mapFmodNear(x, m);
+    return r < 0.0f ? r + m : r;
+}
+
 }  // namespace wx

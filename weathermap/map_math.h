@@ -12,23 +12,27 @@
 
 namespace wx {
 
-// fmodf(x, m) to the bit for finite x and finite m > 0: the quotient's integer part from
-// a double division, corrected where the division rounds across an integer; the product
-// and the difference are exact in double while the quotient stays below 2^29, and larger
-// quotients (never met by the map's times) go to the library.
-WX_HOSTDEV inline float mapFmod(float x, float m) {
-    const double q = double(x) / double(m);
-    if (!(fabs(q) < 536870912.0)) return fmodf(x, m);
+// The largest quotient |x / m| for which mapFmodNear answers: the product and the
+// difference stay exact in double below it.
+constexpr double kFmodNearQuotient = 536870912.0;  // 2^29
+
+// fmodf(x, m) to the bit for finite x and finite m > 0 with |x / m| < kFmodNearQuotient:
+// the quotient's integer part from a double division, corrected where the division rounds
+// across an integer. Selects rather than branches, so that loops over many values vectorise.
+WX_HOSTDEV inline float mapFmodNear(float x, float m) {
     const double md = double(m);
-    double r = double(x) - double(int32_t(q)) * md;
-    if (x >= 0.0f) {
-        if (r < 0.0) r += md;
-        if (r >= md) r -= md;
-    } else {
-        if (r > 0.0) r -= md;
-        if (r <= -md) r += md;
-    }
+    double r = double(x) - double(int32_t(double(x) / md)) * md;
+    const bool up = x >= 0.0f;
+    r = (up ? r < 0.0 : r <= -md) ? r + md : r;
+    r = (up ? r >= md : r > 0.0) ? r - md : r;
     return float(copysign(r, double(x)));  // a zero remainder keeps x's sign, as fmodf's does
+}
+
+// fmodf(x, m) to the bit for finite x and finite m > 0; quotients past kFmodNearQuotient
+// (never met by the map's times) go to the library.
+WX_HOSTDEV inline float mapFmod(float x, float m) {
+    if (!(fabs(double(x) / double(m)) < kFmodNearQuotient)) return fmodf(x, m);
+    return mapFmodNear(x, m);
 }
 
 namespace mathdetail {

@@ -5,7 +5,7 @@
 // arrays without branches, so the compiler can vectorise them. Every point still adds its
 // own 3 x 3 cells' rings in rippleRings' order with rippleRings' operations, so the
 // values are rippleRings' to the bit. Inline and WX_HOSTDEV; the arrays live on the
-// caller's stack (about 5 KB).
+// caller's stack (about 7 KB).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,10 @@ constexpr int kNearDrops = 2 * kNearSide * kNearSide;
 // Float cell coordinates stay exact integers, and their sums with small offsets exact,
 // below 2^23.
 constexpr float kExactCells = 8388608.0f;
+
+// A drop's clock within this many periods of 0 takes mapFmodNear: below its quotient limit
+// whatever the rounding of the product.
+constexpr float kClockNear = 4.0e8f;
 
 }  // namespace rippledetail
 
@@ -60,49 +64,62 @@ WX_HOSTDEV inline bool rippleRingsNear(const MapState& m, const V3* points, int 
     if (hiX - loX > 2.0f || hiY - loY > 2.0f) return false;
     const int sideX = int(hiX - loX) + 3, sideY = int(hiY - loY) + 3;
 
-    // Each point's 3 x 3 cells as a range of block columns and rows: [off, off + 2].
-    int offX[kNearPoints], offY[kNearPoints];
-    for (int i = 0; i < kNearPoints; ++i) offX[i] = int(floorX[i] - loX), offY[i] = int(floorY[i] - loY);
-
-    // The block's drops in rippleRings' order: rows, then columns, then the two salts.
-    const uint32_t baseX = wrapToU32(loX), baseY = wrapToU32(loY);
-    uint32_t hash[kNearDrops];
-    float centreX[kNearDrops], centreY[kNearDrops];
-    int dropCol[kNearDrops], dropRow[kNearDrops];
-    int drops = 0;
-    for (int row = 0; row < sideY; ++row) {
-        for (int col = 0; col < sideX; ++col) {
-            const uint32_t cellX = baseX + uint32_t(col - 1), cellY = baseY + uint32_t(row - 1);
-            const float cornerX = loX + float(col - 1), cornerY = loY + float(row - 1);
-            const uint32_t salts[2] = {kSaltA, kSaltB};
-            for (const uint32_t salt : salts) {
-                const uint32_t r = dropHash(m, cellX, cellY, salt);
-                hash[drops] = r;
-                centreX[drops] = cornerX + mapU24(mapMix(r ^ 0x1234u));
-                centreY[drops] = cornerY + mapU24(mapMix(r ^ 0x4321u));
-                dropCol[drops] = col;
-                dropRow[drops] = row;
-                ++drops;
+    // Which points own each block cell among their 3 x 3 (bit i).
+    // Which points own each block cell among their 3 x 3 (bit i): all of them when they
+    // share one cell, as they nearly always do.
+    uint32_t cellOwners[kNearSide * kNearSide];
+    const uint32_t everyPoint = (1u << count) - 1u;
+    if (sideX == 3 && sideY == 3) {
+        for (int cell = 0; cell < 9; ++cell) cellOwners[cell] = everyPoint;
+    } else {
+        for (int row = 0; row < sideY; ++row) {
+            for (int col = 0; col < sideX; ++col) {
+                uint32_t bits = 0;
+                for (int i = 0; i < count; ++i) {
+                    const int offX = int(floorX[i] - loX), offY = int(floorY[i] - loY);
+                    bits |= uint32_t(uint32_t(col - offX) <= 2u && uint32_t(row - offY) <= 2u) << i;
+                }
+                cellOwners[row * sideX + col] = bits;
             }
         }
     }
 
-    // The distances, then which points each drop can reach (bit i).
-    float distance[kNearDrops][kNearPoints];
-    for (int j = 0; j < drops; ++j) {
-        for (int i = 0; i < kNearPoints; ++i) {
-            const float ex = gx[i] - centreX[j], ey = gy[i] - centreY[j];
-            distance[j][i] = sqrtf(ex * ex + ey * ey);
+    // The block's drops in rippleRings' order: rows, then columns, then the two salts;
+    // first where each lies, then (in one loop over all of them) what its hash draws.
+    const uint32_t baseX = wrapToU32(loX), baseY = wrapToU32(loY);
+    uint32_t cellX[kNearDrops], cellY[kNearDrops], owners[kNearDrops];
+    float cornerX[kNearDrops], cornerY[kNearDrops];
+    int drops = 0;
+    for (int row = 0; row < sideY; ++row) {
+        for (int col = 0; col < sideX; ++col) {
+            for (int salt = 0; salt < 2; ++salt) {  // kSaltA at even drops, kSaltB at odd
+                cellX[drops] = baseX + uint32_t(col - 1), cellY[drops] = baseY + uint32_t(row - 1);
+                cornerX[drops] = loX + float(col - 1), cornerY[drops] = loY + float(row - 1);
+                owners[drops] = cellOwners[row * sideX + col];
+                ++drops;
+            }
         }
     }
+    uint32_t hash[kNearDrops];
+    float centreX[kNearDrops], centreY[kNearDrops];
+    for (int j = 0; j < drops; ++j) {
+        const uint32_t r = dropHash(m, cellX[j], cellY[j], (j & 1) == 0 ? kSaltA : kSaltB);
+        hash[j] = r;
+        centreX[j] = cornerX[j] + mapU24(mapMix(r ^ 0x1234u));
+        centreY[j] = cornerY[j] + mapU24(mapMix(r ^ 0x4321u));
+    }
+
+    // The distances, then which points each drop can reach (bit i).
+    float distance[kNearDrops][kNearPoints];
     uint32_t reach[kNearDrops];
     for (int j = 0; j < drops; ++j) {
         uint32_t bits = 0;
-        for (int i = 0; i < count; ++i) {
-            const bool own = uint32_t(dropCol[j] - offX[i]) <= 2u && uint32_t(dropRow[j] - offY[i]) <= 2u;
-            bits |= uint32_t(own && !(distance[j][i] > kReachCells)) << i;
+        for (int i = 0; i < kNearPoints; ++i) {
+            const float ex = gx[i] - centreX[j], ey = gy[i] - centreY[j];
+            distance[j][i] = sqrtf(ex * ex + ey * ey);
+            bits |= uint32_t(!(distance[j][i] > kReachCells)) << i;
         }
-        reach[j] = bits;
+        reach[j] = bits & owners[j];
     }
 
     // The drops that reach some point, in order, with their ages.
@@ -112,8 +129,18 @@ WX_HOSTDEV inline bool rippleRingsNear(const MapState& m, const V3* points, int 
         near[nearCount] = j;
         nearCount += reach[j] != 0u;
     }
-    float age[kNearDrops];
-    for (int k = 0; k < nearCount; ++k) age[k] = dropAge(hash[near[k]], speed, s);
+    float period[kNearDrops], clock[kNearDrops], age[kNearDrops];
+    bool clocksNear = true;
+    for (int k = 0; k < nearCount; ++k) {
+        period[k] = dropPeriod(hash[near[k]], speed);
+        clock[k] = dropClock(hash[near[k]], period[k], s);
+        clocksNear &= fabsf(clock[k]) < kClockNear * period[k];
+    }
+    if (clocksNear) {
+        for (int k = 0; k < nearCount; ++k) age[k] = flooredModNear(clock[k], period[k]) / period[k];
+    } else {
+        for (int k = 0; k < nearCount; ++k) age[k] = dropAge(hash[near[k]], speed, s);
+    }
 
     // The drop-point pairs whose ring shows, in the order each point adds them.
     float pairRing[kNearDrops * kNearPoints], pairAge[kNearDrops * kNearPoints];
@@ -121,12 +148,17 @@ WX_HOSTDEV inline bool rippleRingsNear(const MapState& m, const V3* points, int 
     int pairs = 0;
     for (int k = 0; k < nearCount; ++k) {
         const int j = near[k];
+        float ring[kNearPoints];
+        uint32_t shows = reach[j];
         for (int i = 0; i < kNearPoints; ++i) {
-            const float ring = distance[j][i] - 0.9f * age[k];
-            pairRing[pairs] = ring;
+            ring[i] = distance[j][i] - 0.9f * age[k];
+            shows &= ~(uint32_t(!ringReaches(ring[i])) << i);
+        }
+        for (int i = 0; i < kNearPoints; ++i) {
+            pairRing[pairs] = ring[i];
             pairAge[pairs] = age[k];
             pairPoint[pairs] = i;
-            pairs += ((reach[j] >> i) & 1u) != 0u && ringReaches(ring);
+            pairs += (shows >> i) & 1u;
         }
     }
     float wave[kNearDrops * kNearPoints];

@@ -28,9 +28,15 @@ WX_HOSTDEV inline uint32_t dropHash(const MapState& m, uint32_t cellX, uint32_t 
 
 // The drop's age in periods, in [0, 1]: a floored modulo, so frames before 0 continue the
 // cycle instead of giving rings of negative age. speed is in drops per second.
+WX_HOSTDEV inline float dropPeriod(uint32_t r, float speed) {
+    return (0.6f + 0.8f * mapU24(mapMix(r))) / speed;
+}
+WX_HOSTDEV inline float dropClock(uint32_t r, float period, float s) {
+    return mapU24(mapMix(r ^ 0x55u)) * period + s;
+}
 WX_HOSTDEV inline float dropAge(uint32_t r, float speed, float s) {
-    const float period = (0.6f + 0.8f * mapU24(mapMix(r))) / speed;
-    return flooredMod(mapU24(mapMix(r ^ 0x55u)) * period + s, period) / period;
+    const float period = dropPeriod(r, speed);
+    return flooredMod(dropClock(r, period, s), period) / period;
 }
 
 // A ring never grows past 0.9 cell nor reaches 0.33 beyond it: a drop further than this

@@ -141,7 +141,7 @@ Point3 WeatherMap::EvalNormalPerturb(ShadeContext& sc) {
     Point3 cached;
     if (sc.GetCache(this, cached)) return cached;
     ++tComputed;
-    const V3 w = mapPerturbWorld(state_, sampleOf(sc, state_));
+    const V3 w = mapPerturbCpu(state_, sampleOf(sc, state_));
     const Point3 out = sc.VectorFrom(Point3(w.x, w.y, w.z), REF_WORLD);
     sc.PutCache(this, out);
     return out;

@@ -70,20 +70,25 @@ TEST(MapRipples, ZeroSpeedNearlyFreezes) {
     EXPECT_LT(stillChange, 0.1f * normalChange) << "a period of 600 s or more hardly moves in one second";
 }
 
-// The bump's samples share their drops and still get rippleRings' values, also when they
-// straddle cell borders (up to three cells apart) and for fewer than four points; points
-// spread over more cells, or cells past 2^23, are declined.
+// The bump's samples share their drops and still get rippleRings' values: in one cell (the
+// usual case), straddling cell borders (up to three cells apart), for fewer than four
+// points, and at times so far from 0 that the drops' clocks leave the fast remainder;
+// points spread over more cells, or cells past 2^23, are declined.
 TEST(MapRipples, SharedDropsGiveTheSameRings) {
     MapState m = plainState(MapMode::ripples);
     m.rippleScale = 0.5f;
-    int count = 0;
+    int count = 0, sample = 0;
     for (const MapSample& s : seededSamples(3000, 18)) {
         const V3 c = s.position * 0.01f;
-        const V3 points[4] = {c + V3{0.005f, 0, 0}, c - V3{0.005f, 0, 0}, c + V3{0, 0.45f, 0}, c - V3{0.3f, 0.44f, 0}};
+        const float time = ++sample % 50 == 0 ? s.s * 1e9f : s.s;
+        const V3 spread[4] = {c + V3{0.005f, 0, 0}, c - V3{0.005f, 0, 0}, c + V3{0, 0.45f, 0}, c - V3{0.3f, 0.44f, 0}};
+        const V3 tight[4] = {c + V3{0.005f, 0, 0}, c - V3{0.005f, 0, 0}, c + V3{0, 0.005f, 0}, c - V3{0, 0.005f, 0}};
         count = count % 4 + 1;
-        float rings[4];
-        ASSERT_TRUE(rippleRingsNear(m, points, count, s.s, rings));
-        for (int i = 0; i < count; ++i) ASSERT_EQ(rings[i], rippleRings(m, points[i], s.s)) << "point " << i;
+        for (const V3* points : {spread, tight}) {
+            float rings[4];
+            ASSERT_TRUE(rippleRingsNear(m, points, count, time, rings));
+            for (int i = 0; i < count; ++i) ASSERT_EQ(rings[i], rippleRings(m, points[i], time)) << "point " << i;
+        }
     }
     float rings[2];
     const V3 spread[2] = {{3.1f, -2.0f, 0.0f}, {4.7f, -2.0f, 0.0f}}, far[2] = {{1e7f, 0.0f, 0.0f}, {1e7f, 0.0f, 0.0f}};
