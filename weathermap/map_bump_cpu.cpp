@@ -18,7 +18,8 @@ namespace {
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #endif
-// flatten: every formula inlines here, and so compiles for AVX2 too.
+// flatten: with GCC every formula inlines here, and so compiles for AVX2 too. Clang keeps
+// them as calls into the baseline code: slower, the same bits.
 __attribute__((flatten)) V3 perturbAvx2(const MapState& m, const MapSample& sample) {
     return mapPerturbWorld(m, sample);
 }
